@@ -1,0 +1,6 @@
+#include "prc/marlin_scan_entry.h"
+
+int main(int argc, char** argv)
+{
+    return runMarlinScan(argc, argv, &decodeModelFile);
+}

@@ -1,0 +1,45 @@
+// The few operating-system services the workers need, behind UTF-8 strings.
+// Every returned string is malloc'ed and NUL-terminated; the caller frees it.
+// A failing call returns null (or false) and leaves nothing allocated.
+// Wide text is UTF-16 on every system (wchar_t on Windows, char16_t here).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Prefix of temporary files when the caller gives none.
+inline constexpr const char* kDefaultTempPrefix = "quorvault";
+
+char* wideToUtf8(const char16_t* text);
+char16_t* utf8ToWide(const char* text);
+
+char* getModulePath();
+char* getModuleDirectory();
+
+// Cuts a path after its folder in place: "C:\a\prog.exe" -> "C:\a", "\prog.exe" -> "\".
+// False (and the path untouched) when there is no separator.
+bool cutPathToDirectory(char* path);
+
+bool setEnvironmentUtf8(const char* name, const char* value, bool overwrite);
+
+char* writeTempFile(const char* prefix, const void* data, size_t byteCount);
+bool deleteFileUtf8(const char* path);
+
+void setBinaryStdout();
+// For tools that read a stream from standard input.
+void setBinaryStdin();
+
+// The process arguments as UTF-16 strings, program name first. On Windows they are
+// split from the wide command line; elsewhere they come from argv, already split.
+// commandLineBlank tells whether the command line was empty or only white space.
+std::vector<std::u16string> processArguments(int argc, char** argv, bool& commandLineBlank);
+
+// Opens a file named by a UTF-16 path for binary reading; null on failure.
+FILE* openFileForReading(const char16_t* path);
+
+// Position of the end of an open file, in 64 bits; -1 on failure. The stream is put
+// back at its start.
+int64_t fileSizeOfOpenFile(FILE* file);

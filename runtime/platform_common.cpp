@@ -1,0 +1,19 @@
+// Platform pieces that need no operating-system call.
+#include "runtime/platform.h"
+
+bool cutPathToDirectory(char* path)
+{
+    if (path == nullptr || *path == 0)
+        return false;
+    char* last = nullptr;
+    for (char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            last = p;
+    if (last == nullptr)
+        return false;
+    if (last == path)
+        last[1] = 0; // keep a lone root separator
+    else
+        *last = 0;
+    return true;
+}

@@ -1,0 +1,212 @@
+// POSIX side of the platform utilities: same contracts as the Windows side, with
+// UTF-8 paths handed to the system as they are.
+#include "runtime/platform.h"
+
+#include "runtime/utf.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+char* duplicateString(const std::string& text)
+{
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy)
+        std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+// A closed standard descriptor would be handed out again by the next open(), and the
+// stream would then land in whatever file took its number. Park /dev/null there instead:
+// read-only on stdout, so writes to a closed stdout still fail as they must.
+void reserveStandardDescriptor(int fd, int flags)
+{
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+        return;
+    const int opened = open("/dev/null", flags);
+    if (opened != -1 && opened != fd) {
+        dup2(opened, fd);
+        close(opened);
+    }
+}
+
+} // namespace
+
+char* wideToUtf8(const char16_t* text)
+{
+    if (text == nullptr)
+        return nullptr;
+    std::string out;
+    if (!utf16ToUtf8(std::u16string_view(text), out))
+        return nullptr;
+    return duplicateString(out);
+}
+
+char16_t* utf8ToWide(const char* text)
+{
+    if (text == nullptr)
+        return nullptr;
+    std::u16string out;
+    if (!utf8ToUtf16(std::string_view(text), out))
+        return nullptr;
+    char16_t* copy = static_cast<char16_t*>(std::malloc((out.size() + 1) * sizeof(char16_t)));
+    if (copy) {
+        std::memcpy(copy, out.data(), out.size() * sizeof(char16_t));
+        copy[out.size()] = 0;
+    }
+    return copy;
+}
+
+char* getModulePath()
+{
+    // Same growth as on Windows: a full buffer counts as truncated.
+    for (size_t capacity = 512; capacity <= 32768; capacity *= 2) {
+        char* buffer = static_cast<char*>(std::malloc(capacity));
+        if (buffer == nullptr)
+            return nullptr;
+        const ssize_t n = readlink("/proc/self/exe", buffer, capacity);
+        if (n <= 0) {
+            std::free(buffer);
+            return nullptr;
+        }
+        if (static_cast<size_t>(n) < capacity) {
+            buffer[n] = 0;
+            return buffer;
+        }
+        std::free(buffer);
+    }
+    return nullptr;
+}
+
+char* getModuleDirectory()
+{
+    char* path = getModulePath();
+    if (path == nullptr)
+        return nullptr;
+    if (!cutPathToDirectory(path)) {
+        std::free(path);
+        return nullptr;
+    }
+    return path;
+}
+
+bool setEnvironmentUtf8(const char* name, const char* value, bool overwrite)
+{
+    if (name == nullptr || value == nullptr)
+        return false;
+    std::u16string ignored;
+    if (!utf8ToUtf16(name, ignored) || !utf8ToUtf16(value, ignored))
+        return false;
+    if (!overwrite) {
+        const char* existing = std::getenv(name);
+        if (existing != nullptr && *existing != 0)
+            return true;
+    }
+    return setenv(name, value, 1) == 0;
+}
+
+char* writeTempFile(const char* prefix, const void* data, size_t byteCount)
+{
+    if (data == nullptr && byteCount != 0)
+        return nullptr;
+    const char* folder = std::getenv("TMPDIR");
+    if (folder == nullptr || *folder == 0)
+        folder = "/tmp";
+    std::string path = folder;
+    if (path.back() != '/')
+        path.push_back('/');
+    path += prefix ? prefix : kDefaultTempPrefix;
+    path += "XXXXXX";
+    std::u16string ignored;
+    if (!utf8ToUtf16(path, ignored))
+        return nullptr;
+
+    const int fd = mkstemp(path.data()); // created atomically, mode 0600
+    if (fd == -1)
+        return nullptr;
+    const char* bytes = static_cast<const char*>(data);
+    size_t written = 0;
+    while (written < byteCount) {
+        const ssize_t n = write(fd, bytes + written, byteCount - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += static_cast<size_t>(n);
+    }
+    const bool closed = close(fd) == 0;
+    if (written != byteCount || !closed) {
+        unlink(path.c_str());
+        return nullptr;
+    }
+    char* result = duplicateString(path);
+    if (result == nullptr)
+        unlink(path.c_str());
+    return result;
+}
+
+bool deleteFileUtf8(const char* path)
+{
+    if (path == nullptr)
+        return false;
+    return unlink(path) == 0;
+}
+
+void setBinaryStdout()
+{
+    std::fflush(stdout);
+    reserveStandardDescriptor(STDIN_FILENO, O_RDONLY);
+    reserveStandardDescriptor(STDOUT_FILENO, O_RDONLY);
+    reserveStandardDescriptor(STDERR_FILENO, O_WRONLY);
+    // A parent that stops reading must cost us exit code 1, not a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Unbuffered, so that every write reports its own success.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+void setBinaryStdin() {}
+
+std::vector<std::u16string> processArguments(int argc, char** argv, bool& commandLineBlank)
+{
+    std::vector<std::u16string> arguments;
+    for (int i = 0; i < argc && argv && argv[i]; ++i) {
+        std::u16string argument;
+        // A name that is not UTF-8 cannot be carried; its bytes become U+FFFD and the
+        // file simply fails to open.
+        utf8ToUtf16Lossy(argv[i], argument);
+        arguments.push_back(std::move(argument));
+    }
+    commandLineBlank = arguments.empty();
+    return arguments;
+}
+
+FILE* openFileForReading(const char16_t* path)
+{
+    char* utf8 = wideToUtf8(path);
+    if (utf8 == nullptr)
+        return nullptr;
+    FILE* file = nullptr;
+    struct stat info;
+    // Windows refuses to open a folder as a file; do the same.
+    if (stat(utf8, &info) == 0 && !S_ISDIR(info.st_mode))
+        file = std::fopen(utf8, "rb");
+    std::free(utf8);
+    return file;
+}
+
+int64_t fileSizeOfOpenFile(FILE* file)
+{
+    if (fseeko(file, 0, SEEK_END) != 0)
+        return -1;
+    const off_t end = ftello(file);
+    if (fseeko(file, 0, SEEK_SET) != 0)
+        return -1;
+    return static_cast<int64_t>(end);
+}

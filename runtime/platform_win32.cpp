@@ -1,0 +1,201 @@
+// Windows side of the platform utilities: the wide-character system calls.
+#include "runtime/platform.h"
+
+#include "runtime/command_line.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t expected on Windows");
+
+namespace {
+
+const wchar_t* asWide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+const char16_t* asUtf16(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
+
+constexpr DWORD kTempPathCapacity = 261;
+
+} // namespace
+
+char* wideToUtf8(const char16_t* text)
+{
+    if (text == nullptr)
+        return nullptr;
+    const int length = WideCharToMultiByte(CP_UTF8, 0, asWide(text), -1, nullptr, 0, nullptr, nullptr);
+    if (length < 1)
+        return nullptr;
+    char* out = static_cast<char*>(std::malloc(static_cast<size_t>(length)));
+    if (out == nullptr)
+        return nullptr;
+    if (WideCharToMultiByte(CP_UTF8, 0, asWide(text), -1, out, length, nullptr, nullptr) <= 0) {
+        std::free(out);
+        return nullptr;
+    }
+    return out;
+}
+
+char16_t* utf8ToWide(const char* text)
+{
+    if (text == nullptr)
+        return nullptr;
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    if (length < 1)
+        return nullptr;
+    wchar_t* out = static_cast<wchar_t*>(std::malloc(static_cast<size_t>(length) * 2));
+    if (out == nullptr)
+        return nullptr;
+    if (MultiByteToWideChar(CP_UTF8, 0, text, -1, out, length) <= 0) {
+        std::free(out);
+        return nullptr;
+    }
+    return reinterpret_cast<char16_t*>(out);
+}
+
+char* getModulePath()
+{
+    for (DWORD capacity = 512; capacity <= 32768; capacity *= 2) {
+        wchar_t* buffer = static_cast<wchar_t*>(std::malloc(capacity * sizeof(wchar_t)));
+        if (buffer == nullptr)
+            return nullptr;
+        const DWORD n = GetModuleFileNameW(nullptr, buffer, capacity);
+        if (n == 0) {
+            std::free(buffer);
+            return nullptr;
+        }
+        if (n < capacity) {
+            char* path = wideToUtf8(asUtf16(buffer));
+            std::free(buffer);
+            return path;
+        }
+        std::free(buffer); // a full buffer means the name was cut
+    }
+    return nullptr;
+}
+
+char* getModuleDirectory()
+{
+    char* path = getModulePath();
+    if (path == nullptr)
+        return nullptr;
+    if (!cutPathToDirectory(path)) {
+        std::free(path);
+        return nullptr;
+    }
+    return path;
+}
+
+bool setEnvironmentUtf8(const char* name, const char* value, bool overwrite)
+{
+    if (name == nullptr || value == nullptr)
+        return false;
+    if (!overwrite) {
+        char16_t* wideName = utf8ToWide(name);
+        if (wideName != nullptr) {
+            const DWORD existing = GetEnvironmentVariableW(asWide(wideName), nullptr, 0);
+            std::free(wideName);
+            if (existing != 0)
+                return true;
+        }
+    }
+    char16_t* wideName = utf8ToWide(name);
+    char16_t* wideValue = utf8ToWide(value);
+    bool ok = false;
+    if (wideName != nullptr && wideValue != nullptr) {
+        const bool processBlock = SetEnvironmentVariableW(asWide(wideName), asWide(wideValue)) != 0;
+        const bool runtimeCopy = _wputenv_s(asWide(wideName), asWide(wideValue)) == 0;
+        ok = processBlock && runtimeCopy;
+    }
+    std::free(wideName);
+    std::free(wideValue);
+    return ok;
+}
+
+char* writeTempFile(const char* prefix, const void* data, size_t byteCount)
+{
+    if (data == nullptr && byteCount != 0)
+        return nullptr;
+    wchar_t folder[kTempPathCapacity];
+    const DWORD folderLength = GetTempPathW(kTempPathCapacity, folder);
+    if (folderLength == 0 || folderLength > kTempPathCapacity - 1)
+        return nullptr;
+    char16_t* widePrefix = utf8ToWide(prefix ? prefix : kDefaultTempPrefix);
+    if (widePrefix == nullptr)
+        return nullptr;
+    wchar_t name[MAX_PATH];
+    const UINT unique = GetTempFileNameW(folder, asWide(widePrefix), 0, name);
+    std::free(widePrefix);
+    if (unique == 0)
+        return nullptr;
+    FILE* file = _wfopen(name, L"wb");
+    if (file == nullptr) {
+        DeleteFileW(name);
+        return nullptr;
+    }
+    if (byteCount != 0 && std::fwrite(data, 1, byteCount, file) != byteCount) {
+        std::fclose(file);
+        DeleteFileW(name);
+        return nullptr;
+    }
+    if (std::fclose(file) != 0) {
+        DeleteFileW(name);
+        return nullptr;
+    }
+    char* path = wideToUtf8(asUtf16(name));
+    if (path == nullptr)
+        DeleteFileW(name);
+    return path;
+}
+
+bool deleteFileUtf8(const char* path)
+{
+    if (path == nullptr)
+        return false;
+    char16_t* wide = utf8ToWide(path);
+    if (wide == nullptr)
+        return false;
+    const bool deleted = DeleteFileW(asWide(wide)) != 0;
+    std::free(wide);
+    return deleted;
+}
+
+void setBinaryStdout()
+{
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+    // Unbuffered, so that every write reports its own success.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+void setBinaryStdin()
+{
+    _setmode(_fileno(stdin), _O_BINARY);
+}
+
+std::vector<std::u16string> processArguments(int, char**, bool& commandLineBlank)
+{
+    const wchar_t* commandLine = GetCommandLineW();
+    const char16_t* text = commandLine ? asUtf16(commandLine) : u"";
+    commandLineBlank = isBlankCommandLine(text);
+    return splitCommandLine(text);
+}
+
+FILE* openFileForReading(const char16_t* path)
+{
+    if (path == nullptr)
+        return nullptr;
+    return _wfopen(asWide(path), L"rb");
+}
+
+int64_t fileSizeOfOpenFile(FILE* file)
+{
+    if (_fseeki64(file, 0, SEEK_END) != 0)
+        return -1;
+    const int64_t end = _ftelli64(file);
+    if (_fseeki64(file, 0, SEEK_SET) != 0)
+        return -1;
+    return end;
+}

@@ -1,0 +1,69 @@
+#include "runtime/result_stream.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+bool writeOutput(const void* bytes, size_t length)
+{
+    if (length == 0)
+        return true;
+    if (bytes == nullptr)
+        return false;
+    return std::fwrite(bytes, 1, length, stdout) == length;
+}
+
+int writeErrorRecord(StreamForm form, const char* message)
+{
+    const size_t length = message ? std::strlen(message) : 0;
+    bool delivered;
+    if (form == StreamForm::Prc) {
+        PrcResultHeader header{};
+        header.messageLength = static_cast<uint32_t>(length);
+        header.status = 2;
+        delivered = writeOutput(&header, sizeof header);
+    } else {
+        U3dResultHeader header{};
+        header.messageLength = static_cast<uint32_t>(length);
+        delivered = writeOutput(&header, sizeof header);
+    }
+    delivered = delivered && writeOutput(message, length);
+    // A flush that fails means the bytes never reached the parent.
+    const bool flushed = std::fflush(stdout) == 0;
+    return delivered && flushed ? 0 : 1;
+}
+
+uint64_t prcPayloadSize(uint32_t vertexCount, uint32_t triangleCount, uint32_t nodeCount,
+                        bool hasDefaultView)
+{
+    return 15ull * vertexCount + 12ull * triangleCount + 188ull * nodeCount +
+           (hasDefaultView ? kDefaultViewBlockBytes : 0);
+}
+
+uint64_t u3dPayloadSize(const U3dPayloadCounts& c)
+{
+    // Every count fits in 32 bits (W and H in 13), so no term can overflow 64 bits.
+    uint64_t size = 15 * c.vertexCount + 12 * c.triangleCount + 4 * c.pointCount + 8 * c.lineCount +
+                    188 * c.nodeCount + 172 * c.viewCount + 64 * c.lightCount +
+                    4 * c.textureWidth * c.textureHeight;
+    if (c.hasTextureCoordinates)
+        size += 8 * c.vertexCount;
+    if (c.hasNormals)
+        size += 12 * c.vertexCount;
+    if (c.hasMaterials)
+        size += 60 * c.materialCount + 2 * c.vertexCount;
+    return size;
+}
+
+bool StreamWriter::write(const void* bytes, size_t length)
+{
+    if (ok_)
+        ok_ = writeOutput(bytes, length);
+    return ok_;
+}
+
+void endProcessAfterStream(bool allWritesSucceeded)
+{
+    const bool flushed = std::fflush(stdout) == 0;
+    std::_Exit(allWritesSucceeded && flushed ? 0 : 1);
+}

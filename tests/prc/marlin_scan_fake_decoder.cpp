@@ -1,0 +1,66 @@
+// marlin_scan with a stand-in decoder whose outcome the input file chooses:
+//   "status:N"  decoding fails with status N
+//   "mesh"      a small mesh with two nodes
+//   "huge"      a mesh whose counts exceed the size limit (no arrays behind them)
+#include "prc/marlin_scan_entry.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+template <typename T>
+T* heapCopy(std::initializer_list<T> values)
+{
+    T* out = static_cast<T*>(std::malloc(values.size() * sizeof(T)));
+    std::memcpy(out, values.begin(), values.size() * sizeof(T));
+    return out;
+}
+
+bool fakeDecode(const uint8_t* data, uint32_t size, PrcModelResult& result)
+{
+    std::memset(&result, 0, sizeof result);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    if (text.rfind("status:", 0) == 0) {
+        result.status = static_cast<uint32_t>(std::atoi(text.c_str() + 7));
+        return false;
+    }
+    result.minimalVersionForRead = 8137;
+    result.authoringVersion = 9000;
+    result.fileStructureCount = 1;
+    result.colourTotal = 3;
+    result.materialTotal = 4;
+    result.styleTotal = 5;
+    if (text == "huge") {
+        result.vertexCount = 0x20000000u;
+        result.triangleCount = 1;
+        return true;
+    }
+    result.vertices = heapCopy<float>({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
+    result.triangles = heapCopy<uint32_t>({0, 1, 2, 0, 2, 3});
+    result.colours = heapCopy<uint8_t>({255, 0, 0, 255, 0, 0, 0, 255, 0, 255, 255, 255});
+    result.vertexCount = 4;
+    result.triangleCount = 2;
+    NodeRecord nodes[2] = {};
+    std::strcpy(nodes[0].name, "root");
+    nodes[0].parent = kNoParent;
+    nodes[0].valid = 1;
+    std::strcpy(nodes[1].name, "part");
+    nodes[1].index = 1;
+    nodes[1].parent = 0;
+    nodes[1].triangleCount = 2;
+    nodes[1].boundsMax[0] = nodes[1].boundsMax[1] = 1;
+    nodes[1].valid = 1;
+    result.nodes = static_cast<NodeRecord*>(std::malloc(sizeof nodes));
+    std::memcpy(result.nodes, nodes, sizeof nodes);
+    result.nodeCount = 2;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return runMarlinScan(argc, argv, &fakeDecode);
+}
