@@ -41,7 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Doubled quote right at the end of the text closes the argument.
         SplitCase{u"prog \"a\"\"", {u"prog", u"a\""}},
         // Non-ASCII text passes through unchanged.
-        SplitCase{u"prog \"d\u00e9j\u00e0 vu\\\u6f22.prc\"", {u"prog", u"d\u00e9j\u00e0 vu\\\u6f22.prc"}}));
+        SplitCase{u"prog \"d\u00e9j\u00e0 vu\\\u6f22.prc\"", {u"prog", u"d\u00e9j\u00e0 vu\\\u6f22.prc"}}),
+    [](const ::testing::TestParamInfo<SplitCase>& info) { return "case" + std::to_string(info.index); });
 
 TEST(IsBlankCommandLine, OnlyWhiteSpaceIsBlank)
 {
