@@ -1,0 +1,41 @@
+// Plain tessellation records as read from a tessellation section, and the small mesh
+// they convert to.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct PRCTessFace {
+    uint32_t used_entities_flag = 0;
+    std::vector<uint32_t> line_attributes; // style indices, file value minus 1 (0xFFFFFFFF none)
+    std::vector<uint32_t> sizes_triangulated;
+    bool has_vertex_colors = false;
+    bool is_rgba = false;
+    std::vector<uint8_t> rgba_vertices; // 3 or 4 bytes per colour entry
+};
+
+struct PRC3DTess {
+    std::vector<double> coordinates; // x, y, z per point
+    std::vector<double> normal_coordinates;
+    std::vector<uint32_t> triangulated_index;
+    std::vector<PRCTessFace> face_tessellation;
+    double crease_angle = 0;
+    bool must_recalculate_normals = true;
+};
+
+enum TessKind : int32_t { kTessNone = 0, kTessPlain = 1, kTessCompressed = 2 };
+
+// One per tessellation of a section, in file order; representation items name a
+// tessellation by its position here.
+struct TessEntry {
+    TessKind kind = kTessNone;
+    int64_t index = 0; // into the plain or the compressed list
+};
+
+// A converted tessellation: colours hold one byte per vertex coordinate (R, G, B per
+// vertex), always as many bytes as vertices has floats.
+struct TessMesh {
+    std::vector<float> vertices;
+    std::vector<uint32_t> triangles;
+    std::vector<uint8_t> colours;
+};
