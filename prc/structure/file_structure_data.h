@@ -57,11 +57,7 @@ using TessMeshCache = std::map<std::pair<int64_t, uint32_t>, TessMesh>;
 struct FileStructureData {
     uint32_t minimalVersionForRead = 0xFFFFFFFFu;
     uint32_t authoringVersion = 0xFFFFFFFFu;
-    std::vector<uint32_t> schemaTypes;
-    std::vector<Colour> colours;
-    std::vector<MaterialData> materials;
-    std::vector<StyleData> styles;
-    std::vector<Matrix4d> coordinateSystems;
+    GlobalsData globals;
     std::vector<PartDefinitionData> partDefinitions;
     std::vector<ProductOccurrenceData> productOccurrences;
     uint64_t index_product_occurrence = 0;
