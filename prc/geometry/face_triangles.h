@@ -1,0 +1,10 @@
+// Conversion of a plain tessellation into a coloured triangle mesh.
+#pragma once
+
+#include "prc/geometry/tessellation_data.h"
+#include "prc/structure/globals_data.h"
+
+#include <cstdint>
+
+// defaultRgb: three bytes, or null for none (white).
+TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, const uint8_t* defaultRgb);

@@ -1,0 +1,21 @@
+// Flattening the product tree into one mesh with a node per visited occurrence.
+#pragma once
+
+#include "prc/geometry/assembly_mesh.h"
+#include "prc/structure/file_structure_data.h"
+#include "prc/structure/matrix4d.h"
+
+#include <cstdint>
+#include <vector>
+
+inline constexpr uint32_t kMaxAssemblyNodes = 200000;
+inline constexpr uint64_t kMaxAssemblyTriangles = 20000000;
+
+// The recursive walk from one occurrence. Throws std::runtime_error with
+// "assieme PRC: troppi nodi" or "assieme PRC: troppi triangoli" when a limit is reached.
+void assembleOccurrence(PrcDocument& document, int64_t fileStructureIndex, int64_t occurrenceIndex,
+                        uint32_t parentNode, const Matrix4d& parentMatrix, int32_t depth,
+                        uint32_t inheritedColour, AssemblyMesh& mesh);
+
+void appendPartItems(FileStructureData& fileStructure, const std::vector<RepresentationItemData>& items,
+                     const Matrix4d& matrix, uint32_t colour, AssemblyMesh& mesh);

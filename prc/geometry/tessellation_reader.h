@@ -1,0 +1,23 @@
+// Reading of a tessellation section (FileStructureTessellation): plain tessellations are
+// kept, compressed ones handed to their reader, wire and markup tessellations stepped over.
+#pragma once
+
+#include "prc/bits/prc_bit_reader.h"
+#include "prc/geometry/compressed_tess_data.h"
+#include "prc/geometry/tessellation_data.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Reads an inflated section with the file structure's authoring version. Tessellations
+// read completely are kept (with their entries when entries is given) even when a later
+// one fails; only a failure of the section header is thrown.
+std::vector<PRC3DTess> readFileStructureTessellation(const uint8_t* section, size_t length, uint32_t version,
+                                                     std::vector<PRC3DTessCompressed>& compressed,
+                                                     std::vector<TessEntry>* entries);
+
+PRCTessFace readTessFace(PRCBitReader& reader);
+
+// Colour entries of a wire tessellation whose wire_indexes are polylines.
+uint64_t countWireColorEntries(const std::vector<uint32_t>& wire_indexes, bool isSegmentColor);

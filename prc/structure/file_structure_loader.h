@@ -1,0 +1,16 @@
+// Loading one file structure (header, globals, tree, tessellations) into the document,
+// each section failing on its own.
+#pragma once
+
+#include "prc/structure/file_structure_data.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// The two versions of the file structure header at offset ("PRC", minimal version,
+// authoring version): authoring version << 32 | minimal version, or all ones when absent.
+uint64_t readFileStructureHeader(const uint8_t* data, uint64_t size, uint64_t offset);
+
+// Fills document.fileStructures[index] from the file bytes. Never fails as a whole:
+// a section that cannot be read is left empty.
+void loadFileStructure(PrcDocument& document, const uint8_t* data, uint64_t size, size_t index);
