@@ -1,0 +1,238 @@
+#include "tests/support/u3d_bit_encoder.h"
+#include "tests/support/u3d_block_writer.h"
+#include "u3dlib/block_framing.h"
+#include "u3dlib/block_types.h"
+#include "u3dlib/file_header.h"
+#include "u3dlib/meta_data.h"
+#include "u3dlib/modifier_chain.h"
+
+#include <gtest/gtest.h>
+
+using namespace u3dlib;
+
+namespace {
+
+U3dBytes filled(size_t size, uint8_t first)
+{
+    U3dBytes bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(first + i);
+    return bytes;
+}
+
+U3dBytes concat(std::initializer_list<U3dBytes> parts)
+{
+    U3dBytes out;
+    for (const U3dBytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+U3dBytes rawHeader(uint32_t type, uint32_t dataSize, uint32_t metaSize)
+{
+    U3dBytes out;
+    for (uint32_t v : {type, dataSize, metaSize})
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    return out;
+}
+
+TEST(BlockCursor, EverySizeIsPaddedAndSplitExactly)
+{
+    U3dBytes file;
+    std::vector<std::pair<U3dBytes, U3dBytes>> sections;
+    for (size_t dataSize = 0; dataSize < 6; ++dataSize)
+        for (size_t metaSize = 0; metaSize < 6; ++metaSize) {
+            sections.emplace_back(filled(dataSize, 1), filled(metaSize, 0x80));
+            const U3dBytes block = u3dBlock(static_cast<uint32_t>(sections.size()), sections.back().first,
+                                            sections.back().second);
+            EXPECT_EQ(block.size(), 12 + paddedTo4(dataSize) + paddedTo4(metaSize));
+            file.insert(file.end(), block.begin(), block.end());
+        }
+    BlockCursor cursor(file, 1000);
+    uint64_t offset = 1000;
+    for (size_t i = 0; i < sections.size(); ++i) {
+        const std::optional<Block> block = cursor.next();
+        ASSERT_TRUE(block.has_value());
+        EXPECT_EQ(block->type, i + 1);
+        EXPECT_EQ(block->offset, offset);
+        EXPECT_EQ(U3dBytes(block->data.begin(), block->data.end()), sections[i].first);
+        EXPECT_EQ(U3dBytes(block->metaData.begin(), block->metaData.end()), sections[i].second);
+        offset += block->size;
+    }
+    EXPECT_FALSE(cursor.next().has_value());
+    EXPECT_EQ(cursor.status(), FramingStatus::End);
+}
+
+struct FramingCase {
+    const char* name;
+    U3dBytes bytes;
+    size_t goodBlocks;
+    FramingStatus status;
+};
+
+std::vector<FramingCase> framingCases()
+{
+    const U3dBytes good = u3dBlock(kBlockPriorityUpdate, filled(4, 0));
+    return {
+        {"Empty", {}, 0, FramingStatus::End},
+        {"ZeroTail", concat({good, {0, 0, 0}}), 1, FramingStatus::ZeroTail},
+        {"ShortHeader", concat({good, {1, 0, 0, 0, 0}}), 1, FramingStatus::TruncatedHeader},
+        {"DataCut", concat({good, rawHeader(kBlockModelNode, 100, 0), filled(10, 1)}), 1, FramingStatus::DataOverrun},
+        {"HugeDataSize", concat({rawHeader(1, 0xFFFFFFFF, 0), filled(8, 1)}), 0, FramingStatus::DataOverrun},
+        {"DataPaddingMissing", concat({rawHeader(1, 5, 0), filled(5, 1)}), 0, FramingStatus::PaddingOverrun},
+        {"MetaCut", concat({rawHeader(1, 4, 9), filled(8, 1)}), 0, FramingStatus::MetaDataOverrun},
+        {"HugeMetaSize", concat({rawHeader(1, 0, 0xFFFFFFFF), filled(8, 1)}), 0, FramingStatus::MetaDataOverrun},
+        {"MetaPaddingMissing", concat({rawHeader(1, 4, 2), filled(6, 1)}), 0, FramingStatus::PaddingOverrun},
+    };
+}
+
+class Framing : public ::testing::TestWithParam<FramingCase> {};
+
+TEST_P(Framing, StopsAtTheFirstBlockThatDoesNotFit)
+{
+    const FramingCase& c = GetParam();
+    BlockCursor cursor(c.bytes);
+    size_t blocks = 0;
+    while (cursor.next())
+        ++blocks;
+    EXPECT_EQ(blocks, c.goodBlocks);
+    EXPECT_EQ(cursor.status(), c.status);
+    EXPECT_EQ(cursor.offset(), c.goodBlocks * 16);
+    EXPECT_FALSE(cursor.next().has_value()); // and stays stopped
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Framing, ::testing::ValuesIn(framingCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Name lengths 0..3 put the count after 0..3 bytes of padding; with bounds, later.
+TEST(ModifierChain, FindsTheNestedBlocksAfterTheFields)
+{
+    const std::vector<U3dBytes> nested = {u3dBlock(kBlockModelNode, filled(7, 1)),
+                                          u3dBlock(kBlockShadingModifier, filled(2, 9), filled(1, 5))};
+    for (const std::string name : {"", "a", "ab", "abc"})
+        for (const bool bounds : {false, true}) {
+            U3dChainBounds b;
+            if (bounds) {
+                b.sphere = std::array<float, 4>{1, 2, 3, 4};
+                b.box = std::array<float, 6>{-1, -2, -3, 1, 2, 3};
+            }
+            const U3dBytes file = concat({filled(16, 0), u3dModifierChainBlock(name, kChainTypeNode, nested, b)});
+            BlockCursor top(std::span<const uint8_t>(file).subspan(16), 16);
+            const std::optional<Block> chainBlock = top.next();
+            ASSERT_TRUE(chainBlock.has_value());
+            ModifierChainHeader chain;
+            ASSERT_EQ(readModifierChainHeader(*chainBlock, chain), ChainStatus::Ok);
+            EXPECT_EQ(chain.name, name);
+            EXPECT_EQ(chain.modifierCount, 2u);
+            EXPECT_EQ(chain.boundingSphere[3], bounds ? 4.0f : 0.0f);
+            EXPECT_EQ(chain.boundingBox[5], bounds ? 3.0f : 0.0f);
+            EXPECT_EQ(chain.nestedOffset % 4, 0u);
+            EXPECT_EQ(&file[chain.nestedOffset], chain.nestedBlocks.data());
+
+            BlockCursor inner(chain.nestedBlocks, chain.nestedOffset);
+            EXPECT_EQ(inner.next()->type, kBlockModelNode);
+            EXPECT_EQ(inner.next()->metaDataSize, 1u);
+            EXPECT_FALSE(inner.next().has_value());
+            EXPECT_EQ(inner.status(), FramingStatus::End);
+        }
+}
+
+TEST(ModifierChain, DamageIsReported)
+{
+    // A nested declaration that claims more data than its chain holds.
+    U3dBytes overrun = u3dModifierChainData("m", kChainTypeModelResource, {u3dBlock(kBlockClodMeshDeclaration, filled(40, 1))});
+    overrun.resize(overrun.size() - 24);
+    const U3dBytes file = u3dBlock(kBlockModifierChain, overrun);
+    ModifierChainHeader chain;
+    ASSERT_EQ(readModifierChainHeader(*BlockCursor(file).next(), chain), ChainStatus::Ok);
+    BlockCursor inner(chain.nestedBlocks, chain.nestedOffset);
+    EXPECT_FALSE(inner.next().has_value());
+    EXPECT_EQ(inner.status(), FramingStatus::DataOverrun);
+    EXPECT_EQ(inner.failedType(), kBlockClodMeshDeclaration);
+
+    U3dChainBounds sphereOnly;
+    sphereOnly.sphere = std::array<float, 4>{};
+    const U3dBytes full = u3dModifierChainData("abc", kChainTypeNode, {}, sphereOnly);
+    const auto statusOfPrefix = [&](size_t size) {
+        const U3dBytes block = u3dBlock(kBlockModifierChain, std::span<const uint8_t>(full).first(size));
+        return readModifierChainHeader(*BlockCursor(block).next(), chain);
+    };
+    EXPECT_EQ(statusOfPrefix(full.size()), ChainStatus::Ok);
+    EXPECT_EQ(statusOfPrefix(full.size() - 1), ChainStatus::CountMissing);
+    EXPECT_EQ(statusOfPrefix(5 + 8 + 15), ChainStatus::FieldsCut); // inside the sphere
+}
+
+TEST(MetaData, StringAndBinaryPairsComeBack)
+{
+    const std::vector<U3dMetaEntry> entries = {
+        {0, "CreatedBy", "hand"}, {kMetaBinaryValue | kMetaHidden, "blob", std::string("\0\1\2", 3)}, {0, "", ""}};
+    const U3dBytes section = u3dMetaData(entries);
+    const MetaDataResult result = readMetaData(section);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.end.status, EndStatus::Exact);
+    ASSERT_EQ(result.pairs.size(), entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(result.pairs[i].attributes, entries[i].attributes);
+        EXPECT_EQ(result.pairs[i].key, entries[i].key);
+        EXPECT_EQ(result.pairs[i].value, entries[i].value);
+    }
+    EXPECT_TRUE(result.pairs[1].isBinary());
+    EXPECT_TRUE(readMetaData({}).pairs.empty());
+}
+
+TEST(MetaData, CountsAndSizesBeyondTheSectionFail)
+{
+    U3dBitEncoder manyPairs;
+    manyPairs.writeU32(0x10000000); // 268 million pairs in a few bytes
+    manyPairs.writeU32(0);
+    EXPECT_EQ(readMetaData(manyPairs.finish()).error, DecodeError::PastEnd);
+
+    U3dBitEncoder bigValue;
+    bigValue.writeU32(1);
+    bigValue.writeU32(kMetaBinaryValue);
+    bigValue.writeString("k");
+    bigValue.writeU32(0xFFFFFFF0);
+    const MetaDataResult result = readMetaData(bigValue.finish());
+    EXPECT_EQ(result.error, DecodeError::PastEnd);
+    EXPECT_TRUE(result.pairs.empty());
+
+    U3dBytes cut = u3dMetaData({{0, "key", "value"}});
+    cut.pop_back();
+    EXPECT_EQ(readMetaData(cut).error, DecodeError::PastEnd);
+}
+
+TEST(FileHeader, FieldsAndUnitsComeBack)
+{
+    for (const uint32_t profile : {0u, kProfileDefinedUnits | kProfileNoCompression}) {
+        U3dHeaderFields fields;
+        fields.majorVersion = -1;
+        fields.minorVersion = 7;
+        fields.profile = profile;
+        fields.unitsScale = 0.001;
+        U3dFileAssembler assembler(fields);
+        assembler.addBlock(kBlockGroupNode, filled(6, 1));
+        assembler.addBlock(kBlockPriorityUpdate, filled(4, 0));
+        const U3dBytes file = assembler.bytes();
+        Block block;
+        FileHeader header;
+        ASSERT_TRUE(readFirstBlockAsFileHeader(file, block, header));
+        EXPECT_EQ(header.majorVersion, -1);
+        EXPECT_EQ(header.minorVersion, 7);
+        EXPECT_EQ(header.profile, profile);
+        EXPECT_EQ(header.noCompression(), profile != 0);
+        EXPECT_EQ(header.unitsScale, profile != 0 ? 0.001 : 1.0);
+        EXPECT_EQ(header.fileSize, file.size());
+        EXPECT_EQ(header.declarationSize, file.size() - 16);
+        EXPECT_EQ(header.characterEncoding, kCharacterEncodingUtf8);
+    }
+    Block block;
+    FileHeader header;
+    EXPECT_FALSE(readFirstBlockAsFileHeader(u3dBlock(kBlockGroupNode, filled(4, 0)), block, header));
+    U3dBytes cut = U3dFileAssembler().bytes();
+    cut.resize(cut.size() - 4);
+    EXPECT_FALSE(readFirstBlockAsFileHeader(cut, block, header));
+    EXPECT_FALSE(readFirstBlockAsFileHeader(u3dBlock(kBlockFileHeader, filled(10, 0)), block, header));
+}
+
+} // namespace

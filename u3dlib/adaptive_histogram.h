@@ -1,0 +1,66 @@
+// The learnt symbol counts of one adaptive context.
+//
+// Symbol 0 is the escape (count 1 at the start); value v is symbol v + 1. Symbols from
+// kUnlearntSymbol up are never counted, so a histogram never holds more than 0xFFFF
+// symbols. The total never exceeds kRescaleTotal: before a count is added to a full
+// histogram every count is halved (rounding down) and the escape gets one more.
+//
+// Counts live in a Fenwick tree (binary indexed tree) so that finding the symbol of a
+// coded target and its cumulative count both take O(log n): a hostile block must not
+// be able to make every symbol cost a scan of thousands of entries. The tree covers
+// the symbols 0 .. capacity-1, capacity a power of two that grows with the largest
+// symbol learnt, so contexts of small values (flags, counts) stay small.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace u3dlib {
+
+// Memory shared by all adaptive histograms of one decoder, in tree slots (two bytes
+// each). A histogram may only grow while slots remain.
+struct HistogramBudget {
+    size_t slotsLeft = 0;
+};
+
+struct SymbolInterval {
+    uint32_t symbol = 0;
+    uint32_t cumulative = 0; // sum of the counts of all smaller symbols
+    uint32_t frequency = 0;  // count of this symbol
+};
+
+class AdaptiveHistogram {
+public:
+    static constexpr uint32_t kEscapeSymbol = 0;
+    static constexpr uint32_t kUnlearntSymbol = 0xFFFF;
+    static constexpr uint32_t kRescaleTotal = 0x1FFF;
+    static constexpr size_t kInitialCapacity = 32;
+    static constexpr size_t kMaxCapacity = 0x10000;
+
+    AdaptiveHistogram();
+
+    uint32_t total() const { return total_; }
+    uint32_t frequency(uint32_t symbol) const;
+    uint32_t cumulative(uint32_t symbol) const;
+    // The symbol whose interval [cumulative, cumulative + frequency) holds target.
+    // target must be below total().
+    SymbolInterval find(uint32_t target) const;
+    // Counts one occurrence of symbol (ignored from kUnlearntSymbol up). False when the
+    // histogram would have to grow beyond what the budget allows; nothing changes then.
+    bool add(uint64_t symbol, HistogramBudget& budget);
+    // Tree slots in use, for budget accounting.
+    size_t capacity() const { return capacity_; }
+
+private:
+    void toCounts();   // tree_ -> plain counts, in place
+    void fromCounts(); // plain counts -> tree_, in place
+    void addToTree(size_t index, int32_t delta);
+    uint32_t prefix(size_t count) const; // sum of the first count symbols
+
+    std::vector<uint16_t> tree_; // 1-based: tree_[0] unused
+    size_t capacity_ = 0;
+    uint32_t total_ = 0;
+};
+
+} // namespace u3dlib
