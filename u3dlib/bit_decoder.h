@@ -6,7 +6,7 @@
 // registers with underflow counting); stream bit k is bit k & 7 of byte k >> 3.
 //
 // Use:
-//     BitDecoder in(block.data, {.noCompression = header.noCompression()});
+//     BitDecoder in(block.data, fileHeader.decoderOptions());
 //     std::string name = in.readString();
 //     uint32_t count = in.readU32();
 //     if (!in.ok() || count > in.bitsLeft()) ...        // bound counts before sizing
@@ -123,7 +123,9 @@ public:
     uint64_t symbolsDecoded() const { return symbols_; }
 
     // Ends the section: reads the closing 0 word if compressed values were read, then
-    // checks that nothing but zero bytes follows. Call once, after the last field.
+    // checks that nothing but zero bytes follows. Call once, after the last field (a
+    // second call reports Failed). Readers should accept ZeroTail as well as Exact:
+    // several writers leave zero bytes after a block's content.
     BlockEnd finish();
 
     // The learnt counts of an adaptive context, null if it was never used (tests,

@@ -13,7 +13,7 @@ const char* describeFramingStatus(FramingStatus status)
     case FramingStatus::TruncatedHeader: return "block header cut short";
     case FramingStatus::DataOverrun: return "block data goes past the end";
     case FramingStatus::MetaDataOverrun: return "block meta data goes past the end";
-    case FramingStatus::PaddingOverrun: return "block padding goes past the end";
+    case FramingStatus::UnpaddedEnd: return "end, last block without its closing padding";
     }
     return "unknown framing status";
 }
@@ -62,21 +62,24 @@ std::optional<Block> BlockCursor::next()
         return std::nullopt;
     }
     const uint64_t metaStart = dataStart + paddedTo4(block.dataSize);
-    if (metaStart > size || block.metaDataSize > size - metaStart) {
-        status_ = block.metaDataSize == 0 ? FramingStatus::PaddingOverrun : FramingStatus::MetaDataOverrun;
+    const bool noMetaData = block.metaDataSize == 0;
+    if (!noMetaData && (metaStart > size || block.metaDataSize > size - metaStart)) {
+        status_ = FramingStatus::MetaDataOverrun;
         return std::nullopt;
     }
     const uint64_t end = metaStart + paddedTo4(block.metaDataSize);
-    if (end > size) {
-        status_ = FramingStatus::PaddingOverrun;
-        return std::nullopt;
-    }
 
     block.data = bytes_.subspan(static_cast<size_t>(dataStart), block.dataSize);
-    block.metaData = bytes_.subspan(static_cast<size_t>(metaStart), block.metaDataSize);
+    block.metaData = noMetaData ? std::span<const uint8_t>() : bytes_.subspan(static_cast<size_t>(metaStart), block.metaDataSize);
+    failedType_ = 0;
+    if (end > size) {
+        block.size = size - position_;
+        position_ = size;
+        status_ = FramingStatus::UnpaddedEnd;
+        return block;
+    }
     block.size = end - position_;
     position_ = end;
-    failedType_ = 0;
     return block;
 }
 

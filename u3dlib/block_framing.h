@@ -7,8 +7,9 @@
 //
 // Blocks are found by their sizes, never by how much of their content a reader
 // consumed: several writers leave zero bytes after a block's content. The cursor only
-// hands out blocks that fit the range completely; the first one that does not stops
-// the walk with a status saying why, and nothing of it is read.
+// hands out blocks whose Data and Meta Data fit the range; the first one that does not
+// stops the walk with a status saying why, and nothing of it is read. Padding is never
+// read, so a last block cut only inside its closing padding is still handed out.
 #pragma once
 
 #include <cstddef>
@@ -42,15 +43,16 @@ enum class FramingStatus : uint8_t {
     TruncatedHeader, // fewer than 12 bytes left, not all zero
     DataOverrun,     // the Data goes past the end of the range
     MetaDataOverrun, // the Meta Data (after the data padding) goes past the end
-    PaddingOverrun,  // the padding after the last section goes past the end
+    UnpaddedEnd,     // the last block is whole but the range ends inside its padding
 };
 
 const char* describeFramingStatus(FramingStatus status);
 
-// End and ZeroTail are clean ends; everything else is a malformed range.
+// End, ZeroTail and UnpaddedEnd are clean ends (every block was handed out whole);
+// everything else is a malformed range.
 constexpr bool isCleanEnd(FramingStatus status)
 {
-    return status == FramingStatus::End || status == FramingStatus::ZeroTail;
+    return status == FramingStatus::End || status == FramingStatus::ZeroTail || status == FramingStatus::UnpaddedEnd;
 }
 
 class BlockCursor {

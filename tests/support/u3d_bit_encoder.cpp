@@ -138,9 +138,9 @@ uint32_t U3dBitEncoder::histogramTotal(const Histogram& h)
     return total;
 }
 
-// Counts one more occurrence. Symbols from 0xFFFF up are never counted (the writers
-// compare with >=, where the published text reads "larger than 0xFFFF"). A full
-// histogram is halved first, and the escape gets one more.
+// Counts one more occurrence. Symbols from 0xFFFF up are never counted (real writers
+// compare with >=; the format's wording, "larger than 0xFFFF", would count 0xFFFF). A
+// full histogram is halved first, and the escape gets one more.
 void U3dBitEncoder::updateHistogram(Histogram& h, uint64_t symbol)
 {
     if (symbol >= kFirstUnlearnt)

@@ -1,7 +1,7 @@
 // The writers' bit encoder, for building U3D test data: a binary arithmetic coder over
 // 16-bit low/high registers with underflow counting, raw bytes coded bit-reversed with
 // an even 256-way model, static contexts of R equal values, adaptive contexts with an
-// escape symbol. Written step by step after the published encoding algorithm and kept
+// escape symbol. Written step by step after the format's encoding algorithm and kept
 // deliberately plain (histograms are ordered maps summed on every use), so that it
 // checks the optimised decoder rather than sharing its mistakes.
 //

@@ -125,20 +125,6 @@ TEST_P(FixedBytes, EncoderWritesThemAndDecoderReadsThem)
 INSTANTIATE_TEST_SUITE_P(Hand, FixedBytes, ::testing::ValuesIn(fixedCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BitDecoder, FirstEscapeLearnsTheValue)
-{
-    const std::vector<uint8_t> bytes{5, 0, 0, 0, 0, 0, 0, 0};
-    BitDecoder in(bytes);
-    EXPECT_EQ(in.readCompressedU32(kAdaptive), 5u);
-    const AdaptiveHistogram* h = in.histogram(kAdaptive);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->frequency(0), 2u);
-    EXPECT_EQ(h->frequency(6), 1u);
-    EXPECT_EQ(h->total(), 3u);
-    EXPECT_EQ(in.bitsLeft(), 32u);
-    EXPECT_EQ(in.bytesLeft(), 4u);
-}
-
 // Random mixes of every kind of value, including escapes into contexts that already
 // hold values, values that are never learnt and every context boundary.
 std::vector<Step> randomSteps(uint32_t seed, size_t count)
@@ -174,18 +160,30 @@ std::vector<Step> randomSteps(uint32_t seed, size_t count)
     return steps;
 }
 
+// One context, mostly a handful of small values: long enough to halve the full
+// histogram several times.
+std::vector<Step> skewedRun(uint32_t seed, size_t count)
+{
+    std::mt19937 rng(seed);
+    std::vector<Step> steps;
+    for (size_t i = 0; i < count; ++i)
+        steps.push_back({Op::CU32, rng() % 4 != 0 ? rng() % 6 : rng() % 3000, kAdaptive});
+    return steps;
+}
+
 struct RoundTripCase {
     uint32_t seed;
     size_t count;
     bool noCompression;
+    bool skewed;
 };
 
 class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(RoundTrip, DecoderInvertsEncoder)
 {
-    const auto [seed, count, noCompression] = GetParam();
-    const std::vector<Step> steps = randomSteps(seed, count);
+    const auto [seed, count, noCompression, skewed] = GetParam();
+    const std::vector<Step> steps = skewed ? skewedRun(seed, count) : randomSteps(seed, count);
     U3dBitEncoder out(noCompression);
     std::vector<uint64_t> bitsAfter;
     for (const Step& s : steps) {
@@ -208,55 +206,55 @@ TEST_P(RoundTrip, DecoderInvertsEncoder)
         const AdaptiveHistogram* h = in.histogram(adaptiveContext(id));
         const uint32_t total = h != nullptr ? h->total() : 1;
         EXPECT_EQ(total, out.total(adaptiveContext(id)));
-        for (uint64_t symbol = 0; h != nullptr && symbol < 0x10001; ++symbol)
-            ASSERT_EQ(h->frequency(static_cast<uint32_t>(symbol)), out.frequency(adaptiveContext(id), symbol));
+        for (uint32_t symbol = 0; h != nullptr && symbol < 0x10001; ++symbol)
+            ASSERT_EQ(h->frequency(symbol), out.frequency(adaptiveContext(id), symbol)) << symbol;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RoundTrip,
-                         ::testing::Values(RoundTripCase{1, 2000, false}, RoundTripCase{2, 2000, false},
-                                           RoundTripCase{3, 20000, false}, RoundTripCase{4, 2000, true}),
-                         [](const auto& info) {
-                             return "Seed" + std::to_string(info.param.seed) + (info.param.noCompression ? "Plain" : "");
-                         });
+                         ::testing::Values(RoundTripCase{1, 2000, false, false}, RoundTripCase{2, 2000, false, false},
+                                           RoundTripCase{3, 20000, false, false}, RoundTripCase{4, 2000, true, false},
+                                           RoundTripCase{5, 30000, false, true}),
+                         [](const auto& info) { return "Seed" + std::to_string(info.param.seed); });
 
-// Long runs in one context force the halving of full histograms; the tables on both
-// sides must stay identical.
-TEST(BitDecoder, RescaledHistogramsMatchTheEncoder)
-{
-    std::mt19937 rng(7);
+// What an adaptive context has learnt after a few values: value v is symbol v + 1,
+// the escape symbol 0 counts once more per escape, values from 0xFFFE up never stay.
+struct LearningCase {
+    const char* name;
     std::vector<uint32_t> values;
-    for (int i = 0; i < 30000; ++i)
-        values.push_back(rng() % 4 != 0 ? rng() % 6 : rng() % 3000);
+    std::vector<std::pair<uint32_t, uint32_t>> frequencies; // symbol, count
+    uint32_t total;
+};
+
+class Learning : public ::testing::TestWithParam<LearningCase> {};
+
+TEST_P(Learning, HistogramHoldsWhatWasCoded)
+{
+    const LearningCase& c = GetParam();
     U3dBitEncoder out;
-    for (uint32_t v : values)
+    for (uint32_t v : c.values)
         out.writeCompressedU32(kAdaptive, v);
     const std::vector<uint8_t> bytes = out.finish();
     BitDecoder in(bytes);
-    for (uint32_t v : values)
-        ASSERT_EQ(in.readCompressedU32(kAdaptive), v);
+    for (uint32_t v : c.values)
+        EXPECT_EQ(in.readCompressedU32(kAdaptive), v);
     EXPECT_EQ(in.finish().status, EndStatus::Exact);
     const AdaptiveHistogram* h = in.histogram(kAdaptive);
-    EXPECT_EQ(h->total(), out.total(kAdaptive));
-    for (uint32_t symbol = 0; symbol < 3002; ++symbol)
-        ASSERT_EQ(h->frequency(symbol), out.frequency(kAdaptive, symbol)) << symbol;
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->total(), c.total);
+    for (const auto& [symbol, count] : c.frequencies)
+        EXPECT_EQ(h->frequency(symbol), count) << symbol;
 }
 
-TEST(BitDecoder, ValuesFromTheTopOfTheRangeAreNeverLearnt)
-{
-    const uint32_t values[] = {0xFFFD, 0xFFFD, 0xFFFE, 0xFFFE, 0xFFFFFFFF, 0xFFFFFFFF, 100000};
-    U3dBitEncoder out;
-    for (uint32_t v : values)
-        out.writeCompressedU32(kAdaptive, v);
-    const std::vector<uint8_t> bytes = out.finish();
-    BitDecoder in(bytes);
-    for (uint32_t v : values)
-        EXPECT_EQ(in.readCompressedU32(kAdaptive), v);
-    const AdaptiveHistogram* h = in.histogram(kAdaptive);
-    EXPECT_EQ(h->frequency(0xFFFE), 2u); // 0xFFFD: learnt, then coded from the table
-    EXPECT_EQ(h->frequency(0xFFFF), 0u); // 0xFFFE: escaped both times
-    EXPECT_EQ(h->total(), 1u + 6u + 2u); // escape: 1 + six escapes; 0xFFFD twice
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Learning,
+    ::testing::Values(LearningCase{"FirstEscape", {5}, {{0, 2}, {6, 1}}, 3},
+                      LearningCase{"Repeat", {7, 7, 7}, {{0, 2}, {8, 3}}, 5},
+                      LearningCase{"TopOfRange",
+                                   {0xFFFD, 0xFFFD, 0xFFFE, 0xFFFE, 0xFFFFFFFF, 0xFFFFFFFF, 100000},
+                                   {{0, 7}, {0xFFFE, 2}, {0xFFFF, 0}},
+                                   9}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BitDecoder, ValueTooWideForItsFieldFails)
 {
@@ -352,6 +350,10 @@ TEST(BitDecoder, EndStatusTellsWhatFollowsTheContent)
     EXPECT_EQ(endOf(notClosed.finish(), 0, true), EndStatus::BadFlush);
 
     const std::vector<uint8_t> plain{5, 0, 0, 0, 6, 0, 0, 0};
+    BitDecoder counting(plain);
+    counting.readU16();
+    EXPECT_EQ(counting.bitsLeft(), 48u);
+    EXPECT_EQ(counting.bytesLeft(), 6u);
     EXPECT_EQ(endOf(plain, 1, false), EndStatus::TrailingData); // a field left unread
     EXPECT_EQ(endOf(plain, 2, false), EndStatus::Exact);
 }
