@@ -1,0 +1,84 @@
+#include "prc/container/inflate_section.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// Most geometry sections inflate to less than this guess, which saves regrowth.
+constexpr size_t kInitialGrowthFactor = 8;
+constexpr size_t kInitialSlack = 4096;
+
+// Ends the stream on every way out, exceptions included.
+class InflateStream {
+public:
+    InflateStream()
+    {
+        if (inflateInit(&stream_) != Z_OK)
+            throw std::runtime_error("inflateInit failed");
+    }
+    ~InflateStream() { inflateEnd(&stream_); }
+    InflateStream(const InflateStream&) = delete;
+    InflateStream& operator=(const InflateStream&) = delete;
+
+    z_stream& get() { return stream_; }
+
+private:
+    z_stream stream_{};
+};
+
+size_t initialOutputSize(size_t length, size_t limit)
+{
+    // A large section would otherwise start far above the limit it is meant to respect.
+    const size_t cap = limit < SIZE_MAX ? limit + 1 : limit;
+    if (cap <= kInitialSlack || length > (cap - kInitialSlack) / kInitialGrowthFactor)
+        return cap;
+    return kInitialGrowthFactor * length + kInitialSlack;
+}
+
+} // namespace
+
+std::vector<uint8_t> inflateSection(const uint8_t* data, size_t length)
+{
+    return inflateSectionWithLimit(data, length, kInflateSafetyLimit);
+}
+
+std::vector<uint8_t> inflateSectionWithLimit(const uint8_t* data, size_t length, size_t limit)
+{
+    std::vector<uint8_t> output(initialOutputSize(length, limit));
+    InflateStream inflater;
+    z_stream& stream = inflater.get();
+    size_t inputUsed = 0;
+    size_t produced = 0;
+    for (;;) {
+        if (produced == output.size()) {
+            if (output.size() > limit)
+                throw std::runtime_error("inflateSection: decompression safety limit exceeded");
+            output.resize(output.size() * 2);
+        }
+        // zlib counts in 32 bits; larger inputs are handed over in pieces.
+        if (stream.avail_in == 0 && inputUsed < length) {
+            const size_t piece = std::min<size_t>(length - inputUsed, UINT_MAX);
+            stream.next_in = const_cast<Bytef*>(data + inputUsed);
+            stream.avail_in = static_cast<uInt>(piece);
+            inputUsed += piece;
+        }
+        const size_t room = std::min<size_t>(output.size() - produced, UINT_MAX);
+        stream.next_out = output.data() + produced;
+        stream.avail_out = static_cast<uInt>(room);
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        produced += room - stream.avail_out;
+        if (result == Z_STREAM_END) {
+            output.resize(produced);
+            output.shrink_to_fit();
+            return output;
+        }
+        if (result != Z_OK)
+            throw std::runtime_error(std::string("inflate failed: ") + (stream.msg != nullptr ? stream.msg : "?"));
+    }
+}

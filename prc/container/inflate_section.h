@@ -1,0 +1,18 @@
+// Inflation of one zlib-compressed PRC section, with a bound on the output size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Output beyond this size is refused: the buffer may grow past it only by the doubling
+// that found it full, so no section larger than twice the limit is ever held.
+inline constexpr size_t kInflateSafetyLimit = 0x1FFFFFFF;
+
+// Inflates a zlib stream (with header) of length bytes. Bytes after the end of the stream
+// are ignored. Throws std::runtime_error with a fixed message on failure.
+std::vector<uint8_t> inflateSection(const uint8_t* data, size_t length);
+
+// The same with another limit, so that the growth rule can be exercised without
+// inflating half a gigabyte.
+std::vector<uint8_t> inflateSectionWithLimit(const uint8_t* data, size_t length, size_t limit);
