@@ -1,0 +1,128 @@
+#include "prc/bits/huffman_array.h"
+
+#include "prc/bits/prc_bit_reader.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+
+namespace {
+
+constexpr uint32_t kWordBits = 32;
+constexpr uint32_t kDefaultLengthFieldBits = 8;
+constexpr uint32_t kMaxCodeLengthFieldBits = 8;
+constexpr uint32_t kElementCountBits = 32;
+
+uint64_t tableKey(uint32_t length, uint32_t code)
+{
+    return static_cast<uint64_t>(length) << 32 | code;
+}
+
+uint32_t reverseBits(uint32_t value, uint32_t count)
+{
+    uint32_t reversed = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        reversed = reversed << 1 | (value & 1);
+        value >>= 1;
+    }
+    return reversed;
+}
+
+} // namespace
+
+std::vector<uint32_t> readHuffmanCompressedArray(PRCBitReader& reader, uint8_t numBitsPerElem, bool signedValues,
+                                                 const HuffmanOptions& options)
+{
+    const uint32_t wordCount = reader.readUnsignedInteger();
+    if (wordCount == 0)
+        return {};
+    if (wordCount > kMaxHuffmanArraySize)
+        throw std::runtime_error("readHuffmanCompressedArray: implausible huffman_array_size");
+
+    std::vector<uint8_t> bytes;
+    uint64_t bitCount = 0;
+    if (options.rawWords) {
+        bytes.reserve(std::min<uint64_t>(uint64_t{4} * wordCount, reader.bitsLeft() / 8));
+        for (uint64_t i = 0; i < uint64_t{4} * wordCount; ++i)
+            bytes.push_back(static_cast<uint8_t>(reader.readBits(8)));
+        const uint32_t usedInLast = reader.readUnsignedInteger();
+        if (usedInLast > kWordBits)
+            throw std::runtime_error("readHuffmanCompressedArray: number_of_bits_used_in_last_integer=" +
+                                     std::to_string(usedInLast) +
+                                     " out of range (huffman_array_size=" + std::to_string(wordCount) + ")");
+        bitCount = uint64_t{kWordBits} * (wordCount - 1) + usedInLast;
+    } else {
+        // Each UnsignedInteger takes at least one bit.
+        bytes.reserve(std::min<uint64_t>(uint64_t{4} * wordCount, uint64_t{4} * reader.bitsLeft()));
+        for (uint32_t i = 0; i < wordCount; ++i) {
+            const uint32_t word = reader.readUnsignedInteger();
+            for (int shift = 0; shift < 32; shift += 8)
+                bytes.push_back(static_cast<uint8_t>(word >> shift));
+        }
+        bitCount = uint64_t{kWordBits} * wordCount;
+    }
+    LsbBitFieldReader field(bytes.data(), bitCount);
+    return decodeHuffmanBitField(field, numBitsPerElem, signedValues, options);
+}
+
+std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t numBitsPerElem, bool signedValues,
+                                            const HuffmanOptions& options)
+{
+    const uint32_t valueBits = numBitsPerElem;
+    const uint32_t entryCount = field.readBits(valueBits + 1);
+    if (entryCount == 0)
+        return {};
+    const uint32_t maxCodeLength = field.readBits(kMaxCodeLengthFieldBits);
+    if (maxCodeLength == 0 || maxCodeLength > kMaxHuffmanCodeLength)
+        throw std::runtime_error("decodeHuffmanBitField: max_code_length out of range");
+    const uint32_t lengthBits = options.lengthFieldsUseMaxCodeLength ? maxCodeLength : kDefaultLengthFieldBits;
+
+    // Every entry takes at least this many bits, which bounds the table by the field.
+    const uint64_t minimalEntryBits = valueBits + lengthBits + 1;
+    std::unordered_map<uint64_t, uint32_t> table;
+    table.reserve(static_cast<size_t>(std::min<uint64_t>(entryCount, field.bitsLeft() / minimalEntryBits)));
+    uint32_t shortest = kMaxHuffmanCodeLength;
+    uint32_t longest = 0;
+    uint64_t lengthsPresent = 0; // bit L set when some code has length L
+    for (uint32_t i = 0; i < entryCount; ++i) {
+        uint32_t value = field.readBits(valueBits);
+        if (signedValues && valueBits > 0 && (value >> (valueBits - 1) & 1) != 0)
+            value |= ~0u << valueBits;
+        const uint32_t length = field.readBits(lengthBits);
+        if (length == 0 || length > kMaxHuffmanCodeLength)
+            throw std::runtime_error("decodeHuffmanBitField: code length out of range");
+        // The table stores codes in the opposite bit order to the element data.
+        const uint32_t code = reverseBits(field.readBits(length), length);
+        table.insert_or_assign(tableKey(length, code), value);
+        shortest = std::min(shortest, length);
+        longest = std::max(longest, length);
+        lengthsPresent |= uint64_t{1} << length;
+    }
+
+    const uint32_t elementCount = field.readBits(kElementCountBits);
+    if (elementCount > kMaxHuffmanElementCount)
+        throw std::runtime_error("decodeHuffmanBitField: implausible element_array_size");
+    std::vector<uint32_t> elements;
+    elements.reserve(static_cast<size_t>(std::min<uint64_t>(elementCount, field.bitsLeft() / shortest)));
+    for (uint32_t i = 0; i < elementCount; ++i) {
+        bool matched = false;
+        // Shortest code first; every length in between is tried, present or not, so that a
+        // field ending inside the range fails as exhausted.
+        for (uint32_t length = shortest; length <= longest; ++length) {
+            const uint32_t bits = field.peekBits(length);
+            if ((lengthsPresent >> length & 1) == 0)
+                continue;
+            const auto found = table.find(tableKey(length, bits));
+            if (found != table.end()) {
+                elements.push_back(found->second);
+                field.skipBits(length);
+                matched = true;
+                break;
+            }
+        }
+        if (!matched)
+            throw std::runtime_error("decodeHuffmanBitField: unrecognized code");
+    }
+    return elements;
+}

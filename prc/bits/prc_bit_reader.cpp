@@ -1,0 +1,207 @@
+#include "prc/bits/prc_bit_reader.h"
+
+#include "prc/bits/frequent_double_code.h"
+
+#include <bit>
+#include <stdexcept>
+
+namespace {
+
+constexpr int kUnsignedIntegerValueBits = 32;
+constexpr int kVariableBitNumberWidthBits = 5;
+constexpr int kExponentShift = 52;
+constexpr uint64_t kExponentMask = 0x7FF;
+// Mantissa back-references: 0 repeats the last byte to the end, 6 repeats it down to
+// byte 1 and gives byte 0 explicitly; other values copy the byte that many places up.
+constexpr uint32_t kMantissaRepeatToEnd = 0;
+constexpr uint32_t kMantissaRepeatThenLastByte = 6;
+
+} // namespace
+
+PRCBitReader::PRCBitReader(const uint8_t* data, uint64_t size, uint32_t version)
+    : version(version), data_(data), size_(data != nullptr ? size : 0)
+{
+}
+
+PRCBitReader::PRCBitReader(const std::vector<uint8_t>& section, uint32_t version)
+    : PRCBitReader(section.data(), section.size(), version)
+{
+}
+
+void PRCBitReader::throwReadPastEnd()
+{
+    throw std::runtime_error("PRCBitReader: read past end");
+}
+
+bool PRCBitReader::readBoolean()
+{
+    if (bytePos_ >= size_)
+        throwReadPastEnd();
+    const bool bit = (data_[bytePos_] >> (7 - bitPos_)) & 1;
+    if (++bitPos_ == 8) {
+        bitPos_ = 0;
+        ++bytePos_;
+    }
+    return bit;
+}
+
+uint32_t PRCBitReader::readBits(int count)
+{
+    if (count < 1)
+        return 0;
+    if (static_cast<uint64_t>(count) > bitsLeft())
+        throwReadPastEnd();
+    uint32_t value = 0;
+    int remaining = count;
+    while (remaining > 0) {
+        const int available = 8 - static_cast<int>(bitPos_);
+        const int take = remaining < available ? remaining : available;
+        const uint32_t chunk = (data_[bytePos_] >> (available - take)) & ((1u << take) - 1);
+        value = (value << take) | chunk;
+        remaining -= take;
+        bitPos_ += take;
+        if (bitPos_ == 8) {
+            bitPos_ = 0;
+            ++bytePos_;
+        }
+    }
+    return value;
+}
+
+uint32_t PRCBitReader::readUnsignedInteger()
+{
+    uint32_t value = 0;
+    int shift = 0;
+    while (readBoolean()) {
+        const uint32_t byte = readBits(8);
+        // Bytes past the fourth are read and dropped; the shift stops so it cannot overflow.
+        if (shift < kUnsignedIntegerValueBits) {
+            value |= byte << shift;
+            shift += 8;
+        }
+    }
+    return value;
+}
+
+int32_t PRCBitReader::readInteger()
+{
+    uint32_t value = 0;
+    int shift = 0;
+    uint32_t lastByte = 0;
+    while (readBoolean()) {
+        lastByte = readBits(8);
+        if (shift < kUnsignedIntegerValueBits) {
+            value |= lastByte << shift;
+            shift += 8;
+        }
+    }
+    if (shift > 0 && shift < kUnsignedIntegerValueBits && (lastByte & 0x80) != 0)
+        value |= ~0u << shift;
+    return static_cast<int32_t>(value);
+}
+
+std::string PRCBitReader::readString()
+{
+    if (!readBoolean())
+        return {};
+    const uint32_t length = readUnsignedInteger();
+    if (bitsLeft() / 8 < length)
+        throw std::runtime_error("PRCBitReader: string longer than the data left");
+    std::string text(length, '\0');
+    for (char& c : text)
+        c = static_cast<char>(readBits(8));
+    return text;
+}
+
+Graphics PRCBitReader::readGraphics()
+{
+    if (!readBoolean()) {
+        currentLayer = readUnsignedInteger() - 1;
+        currentLineStyle = readUnsignedInteger() - 1;
+        const uint32_t low = readBits(8);
+        const uint32_t high = readBits(8);
+        currentBehaviour = static_cast<uint16_t>(high << 8 | low);
+    }
+    if (version > kPrcLastVersionWithoutGraphicsExtension) {
+        const uint32_t count = readUnsignedInteger();
+        if (count > kPrcMaxGraphicsExtensionPairs)
+            throw std::runtime_error("PRCBitReader: campo dopo graphics con conteggio implausibile");
+        for (uint32_t i = 0; i < count; ++i) {
+            readUnsignedInteger();
+            readUnsignedInteger();
+        }
+    }
+    return {currentLayer, currentLineStyle, currentBehaviour};
+}
+
+uint32_t PRCBitReader::readUnsignedIntegerWithVariableBitNumber()
+{
+    return readBits(static_cast<int>(readBits(kVariableBitNumberWidthBits)));
+}
+
+double PRCBitReader::readDouble()
+{
+    const FrequentDoubleEntry& entry = frequentDoubleCode().read(*this);
+    if (entry.kind == FrequentDoubleKind::Value && entry.bits == 0)
+        return 0.0; // the code for zero carries no sign bit
+    const bool negative = readBoolean();
+    if (entry.kind == FrequentDoubleKind::Value) {
+        const double value = std::bit_cast<double>(entry.bits);
+        return negative ? -value : value;
+    }
+    const uint64_t exponent = (entry.bits >> kExponentShift) & kExponentMask;
+    if (!readBoolean())
+        return std::bit_cast<double>(static_cast<uint64_t>(negative) << 63 | exponent << kExponentShift);
+
+    uint8_t image[8] = {}; // little-endian image of the double
+    image[7] = static_cast<uint8_t>((negative ? 0x80 : 0) | exponent >> 4);
+    image[6] = static_cast<uint8_t>((exponent & 0xF) << 4 | readBits(4));
+    readMantissaBytes(image);
+    uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i)
+        bits = bits << 8 | image[i];
+    return std::bit_cast<double>(bits);
+}
+
+void PRCBitReader::readMantissaBytes(uint8_t (&image)[8])
+{
+    for (int pos = 5; pos >= 0; --pos) {
+        if (readBoolean()) {
+            image[pos] = static_cast<uint8_t>(readBits(8));
+            continue;
+        }
+        const uint32_t distance = readBits(3);
+        if (distance == kMantissaRepeatToEnd) {
+            for (int p = pos; p >= 0; --p)
+                image[p] = image[p + 1];
+            return;
+        }
+        if (distance == kMantissaRepeatThenLastByte) {
+            for (int p = pos; p >= 1; --p)
+                image[p] = image[p + 1];
+            image[0] = static_cast<uint8_t>(readBits(8));
+            return;
+        }
+        if (pos + distance > 7)
+            throw std::runtime_error("PRCBitReader: riferimento di mantissa non valido");
+        image[pos] = image[pos + distance];
+    }
+}
+
+void PRCBitReader::skipBits(uint64_t count)
+{
+    if (count > bitsLeft())
+        throwReadPastEnd();
+    const uint64_t target = bytePos_ * 8 + bitPos_ + count;
+    bytePos_ = target / 8;
+    bitPos_ = static_cast<uint32_t>(target % 8);
+}
+
+void PRCBitReader::setPosition(Position position)
+{
+    // A position past the end would make bitsLeft() wrap; clamp it to the end instead.
+    if (position.bytePos > size_ || position.bitPos > 7 || (position.bytePos == size_ && position.bitPos != 0))
+        position = {size_, 0};
+    bytePos_ = position.bytePos;
+    bitPos_ = position.bitPos;
+}

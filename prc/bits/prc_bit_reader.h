@@ -1,0 +1,75 @@
+// Cursor over one inflated PRC section: bits most significant first within a byte,
+// with the primitive encodings every entity reader is written on, and the state that
+// carries from entity to entity (current name and graphics, authoring version).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// An authoring version that is not known; it counts as newer than every known one.
+inline constexpr uint32_t kPrcVersionUnknown = 0xFFFFFFFF;
+// An index that points nowhere (a stored index + 1 of 0).
+inline constexpr uint32_t kPrcNoIndex = 0xFFFFFFFF;
+// The newest version whose graphics block ends after the behaviour bits.
+inline constexpr uint32_t kPrcLastVersionWithoutGraphicsExtension = 8137;
+// The pairs after a graphics block are skipped; more than this is taken as corrupt data.
+inline constexpr uint32_t kPrcMaxGraphicsExtensionPairs = 1024;
+
+struct Graphics {
+    uint32_t layer = kPrcNoIndex;
+    uint32_t lineStyle = kPrcNoIndex;
+    uint16_t behaviour = 1;
+};
+
+class PRCBitReader {
+public:
+    struct Position {
+        uint64_t bytePos = 0;
+        uint32_t bitPos = 0;
+    };
+
+    // The data is not copied and must outlive the reader.
+    PRCBitReader(const uint8_t* data, uint64_t size, uint32_t version = kPrcVersionUnknown);
+    explicit PRCBitReader(const std::vector<uint8_t>& section, uint32_t version = kPrcVersionUnknown);
+
+    // Every read throws std::runtime_error("PRCBitReader: read past end") when the
+    // section ends before it; the position is then unspecified.
+    bool readBoolean();
+    // count bits, the first read the most significant; count < 1 reads nothing and gives
+    // 0; above 32 only the last 32 bits read remain.
+    uint32_t readBits(int count);
+    uint32_t readUnsignedInteger();
+    int32_t readInteger();
+    double readDouble();
+    std::string readString();
+    // Reads a graphics block, updates the current graphics and returns them.
+    Graphics readGraphics();
+    // A 5-bit width, then that many bits.
+    uint32_t readUnsignedIntegerWithVariableBitNumber();
+
+    // Steps over count bits (user data), or throws read past end.
+    void skipBits(uint64_t count);
+    uint64_t bitsLeft() const { return size_ * 8 - (bytePos_ * 8 + bitPos_); }
+    uint64_t size() const { return size_; }
+
+    // For reading ahead (such as an entity type) and coming back.
+    Position position() const { return {bytePos_, bitPos_}; }
+    // Only positions obtained from position() of this reader are valid.
+    void setPosition(Position position);
+
+    std::string currentName;
+    uint32_t currentLayer = kPrcNoIndex;
+    uint32_t currentLineStyle = kPrcNoIndex;
+    uint16_t currentBehaviour = 1;
+    uint32_t version;
+
+private:
+    [[noreturn]] static void throwReadPastEnd();
+    void readMantissaBytes(uint8_t (&image)[8]);
+
+    const uint8_t* data_;
+    uint64_t size_;
+    uint64_t bytePos_ = 0;
+    uint32_t bitPos_ = 0;
+};
