@@ -107,13 +107,10 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
     elements.reserve(static_cast<size_t>(std::min<uint64_t>(elementCount, field.bitsLeft() / shortest)));
     for (uint32_t i = 0; i < elementCount; ++i) {
         bool matched = false;
-        // Shortest code first; every length in between is tried, present or not, so that a
-        // field ending inside the range fails as exhausted.
         for (uint32_t length = shortest; length <= longest; ++length) {
-            const uint32_t bits = field.peekBits(length);
             if ((lengthsPresent >> length & 1) == 0)
                 continue;
-            const auto found = table.find(tableKey(length, bits));
+            const auto found = table.find(tableKey(length, field.peekBits(length)));
             if (found != table.end()) {
                 elements.push_back(found->second);
                 field.skipBits(length);
