@@ -521,6 +521,41 @@ std::vector<uint8_t> compressSection(const std::vector<uint8_t>& bytes, int leve
     return out;
 }
 
+std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes)
+{
+    if (mebibytes < 2)
+        throw std::invalid_argument("zlibStreamOfZeros: at least 2 MiB");
+    const std::vector<uint8_t> zeros(1 << 20, 0);
+    z_stream stream{};
+    if (deflateInit2(&stream, 9, Z_DEFLATED, 15, 9, Z_RLE) != Z_OK)
+        throw std::runtime_error("zlibStreamOfZeros: deflateInit2 failed");
+    const auto run = [&](int flush) {
+        std::vector<uint8_t> piece;
+        std::vector<uint8_t> buffer(1 << 16);
+        stream.next_in = const_cast<Bytef*>(zeros.data());
+        stream.avail_in = flush == Z_FINISH ? 0 : static_cast<uInt>(zeros.size());
+        do {
+            stream.next_out = buffer.data();
+            stream.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&stream, flush);
+            piece.insert(piece.end(), buffer.data(), stream.next_out);
+        } while (stream.avail_out == 0);
+        return piece;
+    };
+    std::vector<uint8_t> out = run(Z_FULL_FLUSH); // with the zlib header
+    const std::vector<uint8_t> block = run(Z_FULL_FLUSH); // refers to nothing before it
+    for (uint32_t i = 1; i < mebibytes; ++i)
+        out.insert(out.end(), block.begin(), block.end());
+    std::vector<uint8_t> end = run(Z_FINISH);
+    deflateEnd(&stream);
+    // The checksum of n zeros: sums 1 and n mod 65521, stored most significant first.
+    const uint32_t sum = static_cast<uint32_t>((uint64_t{mebibytes} << 20) % 65521);
+    end.resize(end.size() - 4);
+    end.insert(end.end(), {static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum), 0, 1});
+    out.insert(out.end(), end.begin(), end.end());
+    return out;
+}
+
 std::vector<uint8_t> prcFileHeaderBytes(const PrcFileHeader& header)
 {
     std::vector<uint8_t> out{'P', 'R', 'C'};

@@ -50,6 +50,10 @@ struct PrcGraphicsBlock {
 // Bits appended most significant first, bytes in increasing order.
 class PrcBitWriter {
 public:
+    PrcBitWriter() = default;
+    // Starts with the bits of a text.
+    explicit PrcBitWriter(std::string_view bits) { writeBitString(bits); }
+
     void writeBoolean(bool value);
     // The low count bits of value (count 0 to 32), the most significant first.
     void writeBits(uint32_t value, int count);
@@ -136,6 +140,9 @@ void writeSignAndMagnitude(PrcBitWriter& writer, int32_t value, uint32_t bitCoun
 
 // A zlib stream with header, as deflate writes it.
 std::vector<uint8_t> compressSection(const std::vector<uint8_t>& bytes, int level = -1);
+// A zlib stream of mebibytes MiB of zeros (at least 2), built from one fully flushed
+// block repeated, so that even a gigabyte costs about a megabyte and no compression time.
+std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes);
 
 // The PRC file header as stored (number_of_file_structures and number_of_offsets are
 // taken from the vectors).

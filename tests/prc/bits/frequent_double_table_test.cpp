@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <map>
 #include <random>
 #include <set>
 #include <unordered_map>
@@ -23,37 +24,31 @@ std::string codeText(const FrequentDoubleEntry& entry)
     return text;
 }
 
-TEST(FrequentDoubleTable, IsACompletePrefixCodeWithOneCodePerExponent)
+TEST(FrequentDoubleTable, CompletePrefixCodeWithTheKnownRows)
 {
+    std::set<uint64_t> exponents;
+    std::map<std::string, const FrequentDoubleEntry*> byCode; // sorted: a prefix sorts right before its extensions
+    uint64_t kraft = 0;                                        // in units of 2^-22
     int values = 0;
     int longest = 0;
-    std::set<uint32_t> exponents;
-    uint64_t kraft = 0; // in units of 2^-22
-    std::vector<std::string> codes;
     for (const FrequentDoubleEntry& entry : kFrequentDoubleTable) {
-        ASSERT_GE(entry.length, 2);
-        ASSERT_LE(entry.length, 22);
-        ASSERT_EQ(entry.code >> entry.length, 0u);
-        if (entry.kind == FrequentDoubleKind::Value)
-            ++values;
-        else
-            EXPECT_TRUE(exponents.insert(static_cast<uint32_t>(entry.bits >> 52 & 0x7FF)).second);
+        ASSERT_TRUE(entry.length >= 2 && entry.length <= 22 && entry.code >> entry.length == 0);
+        values += entry.kind == FrequentDoubleKind::Value;
+        if (entry.kind == FrequentDoubleKind::Exponent)
+            exponents.insert(entry.bits >> 52 & 0x7FF);
         longest += entry.length == 22;
         kraft += uint64_t{1} << (22 - entry.length);
-        codes.push_back(codeText(entry));
+        byCode[codeText(entry)] = &entry;
     }
     EXPECT_EQ(kFrequentDoubleTable.size(), 2077u);
+    EXPECT_EQ(byCode.size(), 2077u);
     EXPECT_EQ(values, 29);
     EXPECT_EQ(exponents.size(), 2048u);
     EXPECT_EQ(longest, 1908);
     EXPECT_EQ(kraft, uint64_t{1} << 22);
-    std::sort(codes.begin(), codes.end());
-    for (size_t i = 1; i < codes.size(); ++i) // a prefix sorts right before its extensions
-        EXPECT_NE(codes[i].rfind(codes[i - 1], 0), 0u) << codes[i - 1] << " prefixes " << codes[i];
-}
+    for (auto it = byCode.begin(); std::next(it) != byCode.end(); ++it)
+        EXPECT_NE(std::next(it)->first.rfind(it->first, 0), 0u) << it->first;
 
-TEST(FrequentDoubleTable, KnownRows)
-{
     const auto b = [](double value) { return std::bit_cast<uint64_t>(value); };
     const std::pair<const char*, uint64_t> valueRows[] = {
         {"01", 0}, {"0011110100", b(5e-9)}, {"11101111100", b(1e-8)}, {"10101111", b(2.0000000000000004e-7)},
@@ -66,27 +61,23 @@ TEST(FrequentDoubleTable, KnownRows)
         {"00111100", b(1165.0)}, {"11101010011", 0x4092340000000001}, {"0011010011", 0x4092ABFFFFFFFFFF},
         {"00110101", b(1195.0)}, {"11101110000", 0x4092AC0000000001}, {"0011111", b(12345.0)},
         {"101010", b(999999999.0)}};
-    EXPECT_EQ(std::size(valueRows), 29u);
-    const std::pair<const char*, int> exponentRows[] = {
-        {"1000", 1022}, {"10011", 1023}, {"11011", 1024}, {"10111", 1025}, {"10010", 1026}, {"11001", 1027},
-        {"11010", 1028}, {"11000", 1029}, {"11100", 1030}, {"10100", 1031}, {"00101", 1032}, {"00011", 1021},
-        {"0011010001110100110010", 0}, {"001101000111010011000", 2047}};
-    std::unordered_map<std::string, const FrequentDoubleEntry*> byCode;
-    for (const FrequentDoubleEntry& entry : kFrequentDoubleTable)
-        byCode[codeText(entry)] = &entry;
     for (const auto& [code, bits] : valueRows) {
         ASSERT_TRUE(byCode.count(code)) << code;
         EXPECT_EQ(byCode[code]->kind, FrequentDoubleKind::Value) << code;
         EXPECT_EQ(byCode[code]->bits, bits) << code;
     }
+    const std::pair<const char*, uint64_t> exponentRows[] = {
+        {"1000", 1022}, {"10011", 1023}, {"11011", 1024}, {"10111", 1025}, {"10010", 1026}, {"11001", 1027},
+        {"11010", 1028}, {"11000", 1029}, {"11100", 1030}, {"10100", 1031}, {"00101", 1032}, {"00011", 1021},
+        {"0011010001110100110010", 0}, {"001101000111010011000", 2047}};
     for (const auto& [code, exponent] : exponentRows) {
         ASSERT_TRUE(byCode.count(code)) << code;
         EXPECT_EQ(byCode[code]->kind, FrequentDoubleKind::Exponent) << code;
-        EXPECT_EQ(byCode[code]->bits >> 52 & 0x7FF, static_cast<uint64_t>(exponent)) << code;
+        EXPECT_EQ(byCode[code]->bits >> 52 & 0x7FF, exponent) << code;
     }
 }
 
-// The plain lookup the tree stands for: one probe of (length, code) per bit read.
+// The plain lookup that the tree replaces: one probe of (length, code) per bit read.
 const FrequentDoubleEntry* lookupPerPrefix(PRCBitReader& reader)
 {
     static const auto map = [] {
@@ -107,23 +98,23 @@ const FrequentDoubleEntry* lookupPerPrefix(PRCBitReader& reader)
 TEST(FrequentDoubleCode, TreeEqualsPrefixLookupOnEveryCodeAndOnRandomBits)
 {
     const FrequentDoubleCode& tree = frequentDoubleCode();
+    std::vector<std::vector<uint8_t>> inputs;
     for (const FrequentDoubleEntry& entry : kFrequentDoubleTable) {
-        PrcBitWriter w;
-        w.writeBits(entry.code, entry.length);
-        w.writeBits(0xFFFFFFFF, 32); // whatever follows must not be read
-        PrcBitInput in(w.bytes());
-        EXPECT_EQ(&tree.read(in.reader), &entry) << codeText(entry);
-        EXPECT_EQ(in.reader.bitsLeft(), w.bytes().size() * 8 - entry.length);
+        PrcBitWriter w(codeText(entry) + "11111111111111111111111111111111");
+        inputs.push_back(w.bytes());
     }
     std::mt19937 random(9);
-    for (int i = 0; i < 20000; ++i) {
-        std::vector<uint8_t> bytes(4);
-        for (uint8_t& byte : bytes)
-            byte = static_cast<uint8_t>(random());
-        PrcBitInput a(bytes);
-        PrcBitInput b(bytes);
-        EXPECT_EQ(&tree.read(a.reader), lookupPerPrefix(b.reader));
+    for (int i = 0; i < 20000; ++i)
+        inputs.push_back({static_cast<uint8_t>(random()), static_cast<uint8_t>(random()), static_cast<uint8_t>(random())});
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        PrcBitInput a(inputs[i]);
+        PrcBitInput b(inputs[i]);
+        const FrequentDoubleEntry& found = tree.read(a.reader);
+        EXPECT_EQ(&found, lookupPerPrefix(b.reader));
         EXPECT_EQ(a.reader.bitsLeft(), b.reader.bitsLeft());
+        if (i < kFrequentDoubleTable.size()) {
+            EXPECT_EQ(&found, &kFrequentDoubleTable[i]);
+        }
     }
 }
 
@@ -131,20 +122,20 @@ TEST(FrequentDoubleCode, IncompleteTableShadowingAndDuplicates)
 {
     const std::vector<FrequentDoubleEntry> entries = {
         {FrequentDoubleKind::Value, 3, 0b101, 3}, // shadowed by the shorter code 10 that follows
-        {FrequentDoubleKind::Value, 2, 0b10, 1},  {FrequentDoubleKind::Value, 2, 0b10, 2}, // duplicate: first wins
+        {FrequentDoubleKind::Value, 2, 0b10, 1},  {FrequentDoubleKind::Value, 2, 0b10, 2}, // first one wins
         {FrequentDoubleKind::Value, 3, 0b111, 4}, {FrequentDoubleKind::Value, 0, 0, 5},
         {FrequentDoubleKind::Value, 33, 0, 6}};
     const FrequentDoubleCode code(entries);
     PrcBitInput in("10 111 1");
     EXPECT_EQ(code.read(in.reader).bits, 1u);
     EXPECT_EQ(code.read(in.reader).bits, 4u);
-    // No code starts with 0 or 110: 32 bits are read before giving up, so a shorter
+    // Nothing starts with 0 or 110: 32 bits are read before giving up, so a shorter
     // section ends as a read past its end.
-    for (const char* bits : {"0", "110"}) {
-        PrcBitInput full(std::vector<uint8_t>(4, bits[0] == '0' ? 0x00 : 0xC0));
+    for (const uint8_t first : {0x00, 0xC0}) {
+        PrcBitInput full(std::vector<uint8_t>{first, 0, 0, 0});
         EXPECT_EQ(runtimeErrorOf([&] { code.read(full.reader); }), "PRCBitReader: no frequent-double entry matched prefix");
         EXPECT_EQ(full.reader.bitsLeft(), 0u);
-        PrcBitInput shorter(std::vector<uint8_t>(3, 0x00));
+        PrcBitInput shorter(std::vector<uint8_t>{first, 0, 0});
         EXPECT_EQ(runtimeErrorOf([&] { code.read(shorter.reader); }), "PRCBitReader: read past end");
     }
 }

@@ -1,4 +1,4 @@
-// Every real file: the header reads, and every section of every file structure and the
+// Real files: the header reads, and every section of every file structure and the
 // ModelFile section inflate.
 #include "prc/container/inflate_section.h"
 #include "prc/container/prc_file_header.h"
@@ -22,11 +22,9 @@ struct CorpusCount {
 void inflateRange(const std::vector<uint8_t>& file, uint64_t start, uint64_t end, const std::string& where,
                   CorpusCount& count)
 {
-    if (start >= end || end > file.size()) {
-        count.failures.push_back(where + ": range " + std::to_string(start) + ".." + std::to_string(end));
-        return;
-    }
     try {
+        if (start >= end || end > file.size())
+            throw std::runtime_error("range " + std::to_string(start) + ".." + std::to_string(end));
         inflateSection(file.data() + start, static_cast<size_t>(end - start));
         ++count.sections;
     } catch (const std::runtime_error& error) {
@@ -46,7 +44,7 @@ void checkFile(const std::filesystem::path& path, CorpusCount& count)
         count.failures.push_back(name + ": header: " + error.what());
         return;
     }
-    // A file structure's last section runs to the next offset in the file.
+    // The last section of a file structure runs to the next offset in the file.
     std::vector<uint64_t> starts{header.start_model_file, file.size()};
     for (const FileStructureDescriptor& descriptor : header.fileStructures)
         starts.insert(starts.end(), descriptor.sectionOffsets.begin(), descriptor.sectionOffsets.end());
@@ -56,8 +54,8 @@ void checkFile(const std::filesystem::path& path, CorpusCount& count)
         const std::vector<uint32_t>& offsets = header.fileStructures[f].sectionOffsets;
         const std::string where = name + " file structure " + std::to_string(f);
         // The first offset opens the uncompressed file structure header.
-        if (offsets.empty() || uint64_t{offsets[0]} + 3 > file.size() ||
-            std::string(file.begin() + offsets[0], file.begin() + offsets[0] + 3) != "PRC") {
+        if (offsets.empty() || uint64_t{offsets[0]} + 3 > file.size() || file[offsets[0]] != 'P' ||
+            file[offsets[0] + 1] != 'R' || file[offsets[0] + 2] != 'C') {
             count.failures.push_back(where + ": no file structure header");
             continue;
         }
@@ -71,7 +69,7 @@ void checkFile(const std::filesystem::path& path, CorpusCount& count)
                  name + " model file", count);
 }
 
-class PrcCorpusSections : public ::testing::TestWithParam<const char*> {};
+class PrcCorpusSections : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(PrcCorpusSections, HeadersReadAndSectionsInflate)
 {
@@ -89,6 +87,6 @@ TEST_P(PrcCorpusSections, HeadersReadAndSectionsInflate)
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, PrcCorpusSections, ::testing::Values("prc", "prc-generated"),
-                         [](const auto& info) { return std::string(info.param == std::string("prc") ? "Exporters" : "Generated"); });
+                         [](const auto& info) { return info.param == "prc" ? std::string("Exporters") : "Generated"; });
 
 } // namespace
