@@ -93,7 +93,9 @@ TEST(HuffmanBitField, MalformedFieldsFailWithoutLargeAllocations)
         {"field ends before the longest length", with(twoCodes, {{0, 2}}), 2, kExhausted},
         {"no code matches", with(twoCodes, {{0, 3}}), 2, "decodeHuffmanBitField: unrecognized code"},
     };
-    for (const auto& [name, parts, bits, message] : cases) {
+    for (const auto& [name, stored, storedBits, message] : cases) {
+        const Parts& parts = stored; // bindings cannot be captured
+        const uint8_t bits = storedBits;
         resetLargestAllocation();
         EXPECT_EQ(runtimeErrorOf([&] { decode(parts, bits); }), message) << name;
         EXPECT_LT(largestAllocation(), 4096u) << name;

@@ -80,8 +80,10 @@ TEST(InflateSection, DamagedAndTruncatedStreams)
         {badChecksum, "inflate failed: incorrect data check"},
         {{0x78, 0x00, 0x01}, "inflate failed: incorrect header check"},
         {{0x78, 0x9C, 0x07, 0x00}, "inflate failed: invalid block type"}};
-    for (const auto& [stream, message] : cases)
-        EXPECT_EQ(runtimeErrorOf([&] { inflateSection(stream.data(), stream.size()); }), message) << stream.size();
+    for (const auto& [stream, message] : cases) {
+        const std::vector<uint8_t>& bytes = stream; // a binding cannot be captured
+        EXPECT_EQ(runtimeErrorOf([&] { inflateSection(bytes.data(), bytes.size()); }), message) << bytes.size();
+    }
 }
 
 } // namespace

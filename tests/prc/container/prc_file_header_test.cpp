@@ -87,7 +87,8 @@ TEST(PrcFileHeader, MalformedHeadersFailWithoutLargeAllocations)
         {"offsets near 2^32", headerBytes(1, {1, 2, 3, 4, 0, 0xFFFFFFFF}, 8), tooManyOffsets},
         {"one byte short for the offsets", headerBytes(1, {1, 2, 3, 4, 0, 3}, 11), tooManyOffsets},
         {"offsets fit", headerBytes(1, {1, 2, 3, 4, 0, 3}, 12), pastEnd}};
-    for (const auto& [name, bytes, message] : cases) {
+    for (const auto& [name, stored, message] : cases) {
+        const std::vector<uint8_t>& bytes = stored; // a binding cannot be captured
         resetLargestAllocation();
         EXPECT_EQ(runtimeErrorOf([&] { readPrcFileHeader(bytes.data(), bytes.size()); }), message) << name;
         EXPECT_LT(largestAllocation(), 1024u) << name;
