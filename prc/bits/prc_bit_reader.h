@@ -32,6 +32,8 @@ public:
     // The data is not copied and must outlive the reader.
     PRCBitReader(const uint8_t* data, uint64_t size, uint32_t version = kPrcVersionUnknown);
     explicit PRCBitReader(const std::vector<uint8_t>& section, uint32_t version = kPrcVersionUnknown);
+    // A temporary section would be gone before the first read.
+    PRCBitReader(std::vector<uint8_t>&& section, uint32_t version = kPrcVersionUnknown) = delete;
 
     // Every read throws std::runtime_error("PRCBitReader: read past end") when the
     // section ends before it; the position is then unspecified.
