@@ -43,3 +43,42 @@ FILE* openFileForReading(const char16_t* path);
 // Position of the end of an open file, in 64 bits; -1 on failure. The stream is put
 // back at its start.
 int64_t fileSizeOfOpenFile(FILE* file);
+
+// Value of an environment variable (UTF-8), or null when it is not set.
+char* getEnvironmentUtf8(const char* name);
+// True when the variable is set, whatever its value (an empty one included).
+bool environmentVariableExists(const char* name);
+
+// ---- Libraries loaded at run time ----------------------------------------------
+
+// Makes a folder the first place loadLibraryBySearch looks. On Windows it is the
+// process's additional DLL folder; elsewhere the file name is tried there first.
+bool setLibrarySearchFolder(const char* folder);
+// Loads a library by its file name: the search folder, then the system's search.
+void* loadLibraryBySearch(const char* fileName);
+// Loads a library from a full path (UTF-8).
+void* loadLibraryFromPath(const char* path);
+void* findLibrarySymbol(void* library, const char* name);
+void unloadLibrary(void* library);
+
+// ---- Real locations of files ----------------------------------------------------
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// Absolute path of an existing folder with every link resolved; null when the path
+// does not exist, cannot be opened or is not a folder.
+char* finalFolderPath(const char* path);
+// Same for any existing path (file or folder).
+char* finalPathOf(const char* path);
+
+enum class PathKind { Unreadable, RegularFile, Other };
+// Kind of what a path names and, for a regular file, its size in bytes.
+PathKind examinePath(const char* path, uint64_t& size);
+
+// Whether path begins with prefix, compared as the file system compares names
+// (ignoring case on Windows, byte for byte elsewhere).
+bool pathStartsWith(const char* path, const char* prefix);

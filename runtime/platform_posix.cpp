@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -35,6 +36,14 @@ void reserveStandardDescriptor(int fd, int flags)
         dup2(opened, fd);
         close(opened);
     }
+}
+
+// The folder loadLibraryBySearch tries before the system's search (Windows keeps the
+// equivalent setting inside the process).
+std::string& librarySearchFolder()
+{
+    static std::string folder;
+    return folder;
 }
 
 } // namespace
@@ -209,4 +218,95 @@ int64_t fileSizeOfOpenFile(FILE* file)
     if (fseeko(file, 0, SEEK_SET) != 0)
         return -1;
     return static_cast<int64_t>(end);
+}
+
+char* getEnvironmentUtf8(const char* name)
+{
+    if (name == nullptr)
+        return nullptr;
+    const char* value = std::getenv(name);
+    return value ? duplicateString(value) : nullptr;
+}
+
+bool environmentVariableExists(const char* name)
+{
+    return name != nullptr && std::getenv(name) != nullptr;
+}
+
+bool setLibrarySearchFolder(const char* folder)
+{
+    if (folder == nullptr)
+        return false;
+    librarySearchFolder() = folder;
+    return true;
+}
+
+void* loadLibraryBySearch(const char* fileName)
+{
+    if (fileName == nullptr)
+        return nullptr;
+    const std::string& folder = librarySearchFolder();
+    if (!folder.empty()) {
+        if (void* library = loadLibraryFromPath((folder + "/" + fileName).c_str()))
+            return library;
+    }
+    return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* loadLibraryFromPath(const char* path)
+{
+    // dlopen treats a name without a slash as a search request; a path is a path.
+    if (path == nullptr || std::strchr(path, '/') == nullptr)
+        return nullptr;
+    return dlopen(path, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* findLibrarySymbol(void* library, const char* name)
+{
+    if (library == nullptr || name == nullptr)
+        return nullptr;
+    return dlsym(library, name);
+}
+
+void unloadLibrary(void* library)
+{
+    if (library != nullptr)
+        dlclose(library);
+}
+
+char* finalPathOf(const char* path)
+{
+    if (path == nullptr || *path == 0)
+        return nullptr;
+    return realpath(path, nullptr); // malloc'ed, as every string here
+}
+
+char* finalFolderPath(const char* path)
+{
+    char* final = finalPathOf(path);
+    struct stat info;
+    if (final != nullptr && (stat(final, &info) != 0 || !S_ISDIR(info.st_mode))) {
+        std::free(final);
+        return nullptr;
+    }
+    return final;
+}
+
+PathKind examinePath(const char* path, uint64_t& size)
+{
+    size = 0;
+    struct stat info;
+    if (path == nullptr || stat(path, &info) != 0)
+        return PathKind::Unreadable;
+    if (!S_ISREG(info.st_mode))
+        return PathKind::Other;
+    size = static_cast<uint64_t>(info.st_size);
+    return PathKind::RegularFile;
+}
+
+bool pathStartsWith(const char* path, const char* prefix)
+{
+    if (path == nullptr || prefix == nullptr)
+        return false;
+    return std::strncmp(path, prefix, std::strlen(prefix)) == 0;
 }

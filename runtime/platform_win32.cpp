@@ -9,6 +9,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
+#include <string>
+#include <sys/stat.h>
+#include <cwchar>
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t expected on Windows");
 
@@ -198,4 +201,162 @@ int64_t fileSizeOfOpenFile(FILE* file)
     if (_fseeki64(file, 0, SEEK_SET) != 0)
         return -1;
     return end;
+}
+
+namespace {
+
+// A wide string from UTF-8, freed on scope exit.
+struct WidePath {
+    explicit WidePath(const char* utf8) : text(utf8ToWide(utf8)) {}
+    ~WidePath() { std::free(text); }
+    WidePath(const WidePath&) = delete;
+    WidePath& operator=(const WidePath&) = delete;
+    const wchar_t* get() const { return asWide(text); }
+    explicit operator bool() const { return text != nullptr; }
+    char16_t* text;
+};
+
+// The path the system reports for an open handle, without the \\?\ form that
+// GetFinalPathNameByHandleW adds: \\?\UNC\server\share becomes \\server\share.
+char* finalPathOfHandle(HANDLE handle)
+{
+    const DWORD needed = GetFinalPathNameByHandleW(handle, nullptr, 0, FILE_NAME_NORMALIZED);
+    if (needed == 0)
+        return nullptr;
+    std::wstring buffer(needed, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), needed, FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= needed)
+        return nullptr;
+    buffer.resize(length);
+    if (buffer.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        buffer = L"\\\\" + buffer.substr(8);
+    else if (buffer.rfind(L"\\\\?\\", 0) == 0)
+        buffer = buffer.substr(4);
+    return wideToUtf8(asUtf16(buffer.c_str()));
+}
+
+} // namespace
+
+char* getEnvironmentUtf8(const char* name)
+{
+    WidePath wideName(name);
+    if (!wideName)
+        return nullptr;
+    const DWORD needed = GetEnvironmentVariableW(wideName.get(), nullptr, 0);
+    if (needed == 0)
+        return nullptr;
+    std::wstring value(needed, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wideName.get(), value.data(), needed);
+    if (length >= needed)
+        return nullptr; // changed in between
+    value.resize(length);
+    return wideToUtf8(asUtf16(value.c_str()));
+}
+
+bool environmentVariableExists(const char* name)
+{
+    WidePath wideName(name);
+    if (!wideName)
+        return false;
+    SetLastError(ERROR_SUCCESS);
+    return GetEnvironmentVariableW(wideName.get(), nullptr, 0) != 0 ||
+           GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+}
+
+bool setLibrarySearchFolder(const char* folder)
+{
+    // The wide call, so that a folder outside the system code page is still found.
+    WidePath wideFolder(folder);
+    return wideFolder && SetDllDirectoryW(wideFolder.get()) != 0;
+}
+
+void* loadLibraryBySearch(const char* fileName)
+{
+    WidePath wideName(fileName);
+    return wideName ? static_cast<void*>(LoadLibraryW(wideName.get())) : nullptr;
+}
+
+void* loadLibraryFromPath(const char* path)
+{
+    return loadLibraryBySearch(path);
+}
+
+void* findLibrarySymbol(void* library, const char* name)
+{
+    if (library == nullptr || name == nullptr)
+        return nullptr;
+    const FARPROC symbol = GetProcAddress(static_cast<HMODULE>(library), name);
+    return reinterpret_cast<void*>(symbol);
+}
+
+void unloadLibrary(void* library)
+{
+    if (library != nullptr)
+        FreeLibrary(static_cast<HMODULE>(library));
+}
+
+char* finalPathOf(const char* path)
+{
+    WidePath widePath(path);
+    if (!widePath || *widePath.get() == 0)
+        return nullptr;
+    wchar_t* absolute = _wfullpath(nullptr, widePath.get(), 0);
+    if (absolute == nullptr)
+        return nullptr;
+    const HANDLE handle = CreateFileW(absolute, FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    std::free(absolute);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    char* final = finalPathOfHandle(handle);
+    CloseHandle(handle);
+    return final;
+}
+
+char* finalFolderPath(const char* path)
+{
+    char* final = finalPathOf(path);
+    if (final == nullptr)
+        return nullptr;
+    WidePath wideFinal(final);
+    const DWORD attributes = wideFinal ? GetFileAttributesW(wideFinal.get()) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        std::free(final);
+        return nullptr;
+    }
+    return final;
+}
+
+PathKind examinePath(const char* path, uint64_t& size)
+{
+    size = 0;
+    WidePath widePath(path);
+    if (!widePath)
+        return PathKind::Unreadable;
+    const DWORD attributes = GetFileAttributesW(widePath.get());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return PathKind::Unreadable;
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+        return PathKind::Other;
+    struct _stat64 info;
+    if (_wstat64(widePath.get(), &info) != 0)
+        return PathKind::Unreadable;
+    if ((info.st_mode & _S_IFMT) != _S_IFREG)
+        return PathKind::Other;
+    size = static_cast<uint64_t>(info.st_size);
+    return PathKind::RegularFile;
+}
+
+bool pathStartsWith(const char* path, const char* prefix)
+{
+    WidePath widePath(path);
+    WidePath widePrefix(prefix);
+    if (!widePath || !widePrefix)
+        return false;
+    const size_t prefixLength = std::wcslen(widePrefix.get());
+    if (std::wcslen(widePath.get()) < prefixLength)
+        return false;
+    return CompareStringOrdinal(widePath.get(), static_cast<int>(prefixLength), widePrefix.get(),
+                                static_cast<int>(prefixLength), TRUE) == CSTR_EQUAL;
 }
