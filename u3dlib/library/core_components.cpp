@@ -1,0 +1,327 @@
+#include "u3dlib/library/core_components.h"
+
+#include "runtime/input_file.h"
+#include "u3dlib/library/com_object.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kFileHeaderBlockType = 0x00443355;
+constexpr uint64_t kBlockHeaderBytes = 12;
+constexpr uint64_t kFileHeaderDataBytes = 24; // versions, profile, declaration size, file size, encoding
+
+uint32_t littleEndian32(const uint8_t* p)
+{
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+class EmptyPalette final : public ComObject<IFXPalette> {
+public:
+    IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
+    {
+        if (object == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (interfaceId == IID_IFXUnknown)
+            return answer(static_cast<IFXPalette*>(this), object);
+        return kIfxErrorUnsupported;
+    }
+    IFXRESULT GetPaletteSize(uint32_t* entries) override
+    {
+        if (entries == nullptr)
+            return kIfxErrorInvalidPointer;
+        *entries = 0;
+        return kIfxOk;
+    }
+    IFXRESULT GetResourcePtr(uint32_t, const IFXIID&, void**) override { return kIfxErrorNotFound; }
+    IFXRESULT GetName(uint32_t, IFXString*) override { return kIfxErrorNotFound; }
+    IFXRESULT Find(const IFXString&, uint32_t*) override { return kIfxErrorNotFound; }
+};
+
+// Until the decoder fills it, the scene graph holds nothing: every palette is empty.
+class SceneGraph final : public ComObject<IFXSceneGraph> {
+public:
+    ~SceneGraph() override
+    {
+        for (IFXPalette* palette : palettes_)
+            if (palette)
+                palette->Release();
+    }
+    IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
+    {
+        if (object == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (interfaceId == IID_IFXUnknown || interfaceId == IID_IFXSceneGraph)
+            return answer(static_cast<IFXSceneGraph*>(this), object);
+        return kIfxErrorUnsupported;
+    }
+    IFXRESULT GetPalette(uint32_t paletteNumber, IFXPalette** palette) override
+    {
+        if (palette == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (paletteNumber >= kIfxPaletteCount)
+            return kIfxErrorInvalidArgument;
+        if (palettes_[paletteNumber] == nullptr) {
+            palettes_[paletteNumber] = new (std::nothrow) EmptyPalette;
+            if (palettes_[paletteNumber] == nullptr)
+                return kIfxErrorOutOfMemory;
+        }
+        palettes_[paletteNumber]->AddRef();
+        *palette = palettes_[paletteNumber];
+        return kIfxOk;
+    }
+
+private:
+    IFXPalette* palettes_[kIfxPaletteCount] = {};
+};
+
+class CoreServices final : public ComObject<IFXCoreServices> {
+public:
+    ~CoreServices() override
+    {
+        if (sceneGraph_)
+            sceneGraph_->Release();
+    }
+    IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
+    {
+        if (object == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (interfaceId == IID_IFXUnknown || interfaceId == IID_IFXCoreServices)
+            return answer(static_cast<IFXCoreServices*>(this), object);
+        return kIfxErrorUnsupported;
+    }
+    IFXRESULT Initialize(uint32_t, double unitsScale) override
+    {
+        if (sceneGraph_ != nullptr)
+            return kIfxErrorAlreadyInitialized;
+        if (!(unitsScale > 0))
+            return kIfxErrorInvalidArgument;
+        sceneGraph_ = new (std::nothrow) SceneGraph;
+        return sceneGraph_ ? kIfxOk : kIfxErrorOutOfMemory;
+    }
+    IFXRESULT SetBaseURL(const IFXString& folder) override
+    {
+        if (sceneGraph_ == nullptr)
+            return kIfxErrorNotInitialized;
+        baseUrl_ = folder;
+        return kIfxOk;
+    }
+    IFXRESULT GetSceneGraph(const IFXIID& interfaceId, void** sceneGraph) override
+    {
+        if (sceneGraph == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (sceneGraph_ == nullptr)
+            return kIfxErrorNotInitialized;
+        return sceneGraph_->QueryInterface(interfaceId, sceneGraph);
+    }
+
+private:
+    SceneGraph* sceneGraph_ = nullptr;
+    IFXString baseUrl_;
+};
+
+// A file read whole into memory when it is opened.
+class ReadBuffer final : public ComObject<IFXReadBuffer, IFXStdio, IFXReadBufferX> {
+public:
+    IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
+    {
+        if (object == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (interfaceId == IID_IFXUnknown || interfaceId == IID_IFXReadBuffer)
+            return answer(static_cast<IFXReadBuffer*>(this), object);
+        if (interfaceId == IID_IFXStdio)
+            return answer(static_cast<IFXStdio*>(this), object);
+        if (interfaceId == IID_IFXReadBufferX)
+            return answer(static_cast<IFXReadBufferX*>(this), object);
+        return kIfxErrorUnsupported;
+    }
+
+    IFXRESULT Open(const IFXString& path) override
+    {
+        if (open_)
+            return kIfxErrorAlreadyInitialized;
+        uint8_t* data = nullptr;
+        uint32_t size = 0;
+        switch (readWholeInputFile(path.Raw(), data, size)) {
+        case InputReadStatus::Ok:
+            break;
+        case InputReadStatus::Empty:
+            open_ = true; // an empty file opens; reading it finds no data
+            return kIfxOk;
+        case InputReadStatus::NoMemory:
+            return kIfxErrorOutOfMemory;
+        default:
+            return kIfxErrorOpenFailed;
+        }
+        bytes_.assign(data, data + size);
+        std::free(data);
+        position_ = 0;
+        open_ = true;
+        return kIfxOk;
+    }
+    IFXRESULT Close() override
+    {
+        if (!open_)
+            return kIfxErrorNotInitialized;
+        bytes_ = std::vector<uint8_t>();
+        position_ = 0;
+        open_ = false;
+        return kIfxOk;
+    }
+
+    IFXRESULT Read(uint8_t* bytes, uint64_t count) override
+    {
+        const IFXRESULT r = ReadAt(position_, bytes, count);
+        if (ifxSucceeded(r))
+            position_ += count;
+        return r;
+    }
+    IFXRESULT GetSize(uint64_t* size) override
+    {
+        if (size == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (!open_)
+            return kIfxErrorNotInitialized;
+        *size = bytes_.size();
+        return kIfxOk;
+    }
+    IFXRESULT SetPosition(uint64_t position) override
+    {
+        if (!open_)
+            return kIfxErrorNotInitialized;
+        if (position > bytes_.size())
+            return kIfxErrorEndOfData;
+        position_ = position;
+        return kIfxOk;
+    }
+    IFXRESULT ReadAt(uint64_t position, uint8_t* bytes, uint64_t count) override
+    {
+        if (!open_)
+            return kIfxErrorNotInitialized;
+        if (bytes == nullptr && count > 0)
+            return kIfxErrorInvalidPointer;
+        if (position > bytes_.size() || count > bytes_.size() - position)
+            return kIfxErrorEndOfData;
+        if (count > 0)
+            std::memcpy(bytes, bytes_.data() + position, static_cast<size_t>(count));
+        return kIfxOk;
+    }
+
+private:
+    std::vector<uint8_t> bytes_;
+    uint64_t position_ = 0;
+    bool open_ = false;
+};
+
+class LoadManager final : public ComObject<IFXLoadManager> {
+public:
+    ~LoadManager() override
+    {
+        if (coreServices_)
+            coreServices_->Release();
+    }
+    IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
+    {
+        if (object == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (interfaceId == IID_IFXUnknown || interfaceId == IID_IFXLoadManager)
+            return answer(static_cast<IFXLoadManager*>(this), object);
+        return kIfxErrorUnsupported;
+    }
+    IFXRESULT Initialize(IFXCoreServices* coreServices) override
+    {
+        if (coreServices == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (coreServices_ != nullptr)
+            return kIfxErrorAlreadyInitialized;
+        coreServices->AddRef();
+        coreServices_ = coreServices;
+        return kIfxOk;
+    }
+    // Scenes are not decoded yet: every file is reported as one that cannot be read.
+    IFXRESULT Load(IFXReadBuffer* readBuffer, uint32_t, const IFXString&, uint32_t, uint32_t) override
+    {
+        if (coreServices_ == nullptr)
+            return kIfxErrorNotInitialized;
+        if (readBuffer == nullptr)
+            return kIfxErrorInvalidPointer;
+        return kIfxErrorCorrupt;
+    }
+
+private:
+    IFXCoreServices* coreServices_ = nullptr;
+};
+
+class HeaderReader final : public ComObject<IFXHeaderReader> {
+public:
+    IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
+    {
+        if (object == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (interfaceId == IID_IFXUnknown || interfaceId == IID_IFXHeaderReader)
+            return answer(static_cast<IFXHeaderReader*>(this), object);
+        return kIfxErrorUnsupported;
+    }
+    // Reads the file header block at position: block type, sizes, then the header data.
+    IFXRESULT Initialize(IFXCoreServices* coreServices, IFXReadBufferX* buffer, uint64_t position) override
+    {
+        if (coreServices == nullptr || buffer == nullptr)
+            return kIfxErrorInvalidPointer;
+        uint8_t block[kBlockHeaderBytes + kFileHeaderDataBytes];
+        IFXRESULT r = buffer->ReadAt(position, block, sizeof block);
+        if (ifxFailed(r))
+            return r == kIfxErrorEndOfData ? kIfxErrorCorrupt : r;
+        if (littleEndian32(block) != kFileHeaderBlockType || littleEndian32(block + 4) < kFileHeaderDataBytes)
+            return kIfxErrorCorrupt;
+        const uint8_t* data = block + kBlockHeaderBytes;
+        profile_ = littleEndian32(data + 4);
+        declarationSize_ = littleEndian32(data + 8);
+        fileSize_ = littleEndian32(data + 12) | uint64_t{littleEndian32(data + 16)} << 32;
+        read_ = true;
+        return kIfxOk;
+    }
+    IFXRESULT GetProfile(uint32_t* profile) override { return give(profile_, profile); }
+    IFXRESULT GetDeclarationSize(uint32_t* bytes) override { return give(declarationSize_, bytes); }
+    IFXRESULT GetFileSize(uint64_t* bytes) override { return give(fileSize_, bytes); }
+
+private:
+    template <typename T>
+    IFXRESULT give(T value, T* out) const
+    {
+        if (out == nullptr)
+            return kIfxErrorInvalidPointer;
+        if (!read_)
+            return kIfxErrorNotInitialized;
+        *out = value;
+        return kIfxOk;
+    }
+
+    bool read_ = false;
+    uint32_t profile_ = 0;
+    uint32_t declarationSize_ = 0;
+    uint64_t fileSize_ = 0;
+};
+
+} // namespace
+
+IFXRESULT createCoreServices(const IFXIID& interfaceId, void** object)
+{
+    return createObject<CoreServices>(interfaceId, object);
+}
+
+IFXRESULT createLoadManager(const IFXIID& interfaceId, void** object)
+{
+    return createObject<LoadManager>(interfaceId, object);
+}
+
+IFXRESULT createReadBuffer(const IFXIID& interfaceId, void** object)
+{
+    return createObject<ReadBuffer>(interfaceId, object);
+}
+
+IFXRESULT createHeaderReader(const IFXIID& interfaceId, void** object)
+{
+    return createObject<HeaderReader>(interfaceId, object);
+}
