@@ -1,0 +1,189 @@
+#include "tests/support/u3d_encoder.h"
+#include "tests/u3d/fake_library.h"
+#include "u3d/appearance.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class Appearance : public FakeLibraryTest {
+protected:
+    void TearDown() override
+    {
+        withdrawAppearanceContext();
+        setU3dDebugColors(false);
+    }
+
+    FakeShadingModifier* shadingOnChainOf(FakeNode* node)
+    {
+        FakeShadingModifier* shading = scene.shading({});
+        node->chain = scene.chain({scene.make<FakePlainModifier>(), shading});
+        return shading;
+    }
+
+    std::vector<MaterialRecord> materials{defaultMaterialRecord()};
+};
+
+TEST_F(Appearance, ShadingModifierIsSoughtInOrder)
+{
+    FakeNode* wheel = scene.node("wheel");
+    FakeNode* orphan = scene.node("n_wheel");
+    FakeGeometry* resource = scene.geometry("mesh");
+    FakeShadingModifier* onOrphan = shadingOnChainOf(orphan);
+    IFXPalette* nodes = &scene.palette(kIfxPaletteNode);
+    IFXModifier* resourceModifier = resource;
+
+    setU3dDebugColors(true);
+    testing::internal::CaptureStderr();
+    // Only the orphan node "n_wheel" carries one yet.
+    EXPECT_EQ(findShadingModifier(nodes, 0, static_cast<IFXNode*>(wheel), resourceModifier).get(), onOrphan);
+    resource->chain = scene.chain({scene.shading({})});
+    FakeShadingModifier* onResource = static_cast<FakeShadingModifier*>(resource->chain->modifiers[0]);
+    EXPECT_EQ(findShadingModifier(nodes, 0, static_cast<IFXNode*>(wheel), resourceModifier).get(), onResource);
+    FakeShadingModifier* onNode = shadingOnChainOf(wheel);
+    EXPECT_EQ(findShadingModifier(nodes, 0, static_cast<IFXNode*>(wheel), resourceModifier).get(), onNode);
+    EXPECT_EQ(findShadingModifier(nullptr, 0, nullptr, nullptr).get(), nullptr);
+    EXPECT_EQ(findShadingModifier(nodes, 1, nullptr, nullptr).get(), nullptr); // no "n_n_wheel"
+    const std::string diagnostics = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(gOutstandingReferences, 0);
+
+    const char* expected[] = {
+        "[U3D_DEBUG] findShadingModifier: node='wheel' via=orphan-n_name\n",
+        "[U3D_DEBUG] findShadingModifier: via=resource-chain (no name lookup, pNodePalette=",
+        "[U3D_DEBUG] findShadingModifier: via=node-chain (no name lookup, pNodePalette=",
+        "[U3D_DEBUG] findShadingModifier: via=none (no name lookup, pNodePalette=",
+        "[U3D_DEBUG] findShadingModifier: node='n_wheel' via=none\n",
+    };
+    size_t at = 0;
+    for (const char* line : expected) {
+        at = diagnostics.find(line, at);
+        ASSERT_NE(at, std::string::npos) << line << "\nin:\n" << diagnostics;
+    }
+}
+
+TEST_F(Appearance, ElementsBeyondTheShaderListUseItsFirstShader)
+{
+    publishAppearanceContext(&materials, nullptr);
+    const uint32_t red = scene.material("red", {1, 0, 0});
+    FakeShadingModifier* shading = scene.shading({scene.shader("a", red, 5), scene.shader("b", red, 0)});
+    const AppearanceTable table = resolveModelAppearance(scene.graph(), shading, 3, nullptr, 0);
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table.at(0).textureId, 5u);
+    EXPECT_EQ(table.at(1).textureId, kNoTexture); // texture id 0 is none
+    EXPECT_EQ(table.at(2).textureId, 5u);
+    EXPECT_EQ(table.at(2).colour[0], 255);
+    EXPECT_EQ(table.at(2).colour[1], 0);
+    EXPECT_EQ(table.at(1).materialIndex, 1u);
+    EXPECT_EQ(materials.size(), 2u);
+    withdrawAppearanceContext(); // lets go of what the traversal kept
+    EXPECT_EQ(gOutstandingReferences, 0);
+}
+
+TEST_F(Appearance, MaterialRecordsAreClampedAndDeduplicated)
+{
+    publishAppearanceContext(&materials, nullptr);
+    FakeMaterial odd;
+    odd.diffuse = {0.5f, 2.0f, -1.0f};
+    odd.emission = {std::nanf(""), INFINITY, -0.0f};
+    odd.opacity = 0.5f;
+    odd.transparent = 1;
+    AppearanceEntry entry;
+    addMaterialRecord(&odd, entry);
+    EXPECT_EQ((std::array<uint8_t, 3>{entry.colour[0], entry.colour[1], entry.colour[2]}),
+              (std::array<uint8_t, 3>{128, 255, 0}));
+    ASSERT_EQ(entry.materialIndex, 1u);
+    const MaterialRecord& record = materials[1];
+    EXPECT_EQ(record.diffuse[1], 1.0f);
+    EXPECT_EQ(record.diffuse[2], 0.0f);
+    EXPECT_EQ(record.emissive[0], 0.0f);
+    EXPECT_EQ(record.emissive[1], 0.0f);
+    EXPECT_FALSE(std::signbit(record.emissive[2]));
+    EXPECT_EQ(record.transparent, 1u);
+
+    FakeMaterial same = odd;
+    AppearanceEntry again;
+    addMaterialRecord(&same, again);
+    EXPECT_EQ(again.materialIndex, 1u);
+
+    FakeMaterial opaque;
+    opaque.transparent = 1;
+    opaque.opacityFails = true; // reads as 1
+    addMaterialRecord(&opaque, again);
+    EXPECT_EQ(materials.back().transparent, 0u);
+    EXPECT_EQ(materials.back().opacity, 1.0f);
+
+    while (materials.size() < kMaxMaterialRecords) {
+        FakeMaterial distinct;
+        distinct.reflectivity = float(materials.size()) / 4096;
+        addMaterialRecord(&distinct, again);
+    }
+    EXPECT_EQ(again.materialIndex, kMaxMaterialRecords - 1);
+    FakeMaterial oneMore;
+    oneMore.ambient = {0.9f, 0.9f, 0.9f};
+    addMaterialRecord(&oneMore, again);
+    EXPECT_EQ(again.materialIndex, 0u);
+    EXPECT_EQ(materials.size(), kMaxMaterialRecords);
+    addMaterialRecord(&same, again);
+    EXPECT_EQ(again.materialIndex, 1u); // known ones are still found
+}
+
+TEST_F(Appearance, RawShadingMapReadsTheFirstShaderListOfEachModifier)
+{
+    const Bytes file = concat({
+        u3dFileHeader(0, 36, 0),
+        u3dModifierChain("n_a", u3dShadingModifier("n_a", {{"s1", "s2"}, {"ignored"}}), 3),
+        u3dModifierChain("x", concat({u3dShadingModifier("n_b", {{"old"}}), u3dShadingModifier("n_b", {{"new"}})})),
+        u3dModifierChain("y", concat({u3dShadingModifier("n_none", {}),
+                                      u3dShadingModifier("n_many", std::vector<std::vector<std::string>>(65, {"s"})),
+                                      u3dShadingModifier("n_wide", {std::vector<std::string>(257, "s")}),
+                                      u3dShadingModifier("", {{"s"}})})),
+        u3dShadingModifier("n_top", {{"s"}}), // only inside chains
+    });
+    const RawShadingFallbackMap map = buildRawShadingFallbackMap(file.data(), file.size());
+    EXPECT_EQ(map.size(), 2u);
+    EXPECT_EQ(map.at("n_a"), (std::vector<std::string>{"s1", "s2"}));
+    EXPECT_EQ(map.at("n_b"), std::vector<std::string>{"new"});
+
+    for (size_t cut = 0; cut < file.size(); cut += 7) // truncated files never read past the end
+        buildRawShadingFallbackMap(file.data(), cut);
+}
+
+TEST_F(Appearance, RawFallbackAppliesWhenShadersGiveNoMaterial)
+{
+    const uint32_t blue = scene.material("blue", {0, 0, 1});
+    scene.shader("s1", 99, 4); // names a material that does not exist
+    scene.shader("s2", blue);
+    scene.node("wheel");
+    const RawShadingFallbackMap map = {{"n_wheel", {"s2", "s1"}}};
+    publishAppearanceContext(&materials, &map);
+    FakeShadingModifier* shading = scene.shading({0});
+
+    setU3dDebugColors(true);
+    testing::internal::CaptureStderr();
+    const AppearanceTable table = resolveModelAppearance(scene.graph(), shading, 3, &scene.palette(kIfxPaletteNode), 0);
+    const std::string diagnostics = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(table.at(0).colour[2], 255);
+    EXPECT_EQ(table.at(0).colour[0], 0);
+    EXPECT_EQ(table.at(0).textureId, 4u); // from the shader list, kept where the fallback gives none
+    EXPECT_EQ(table.at(1).textureId, 4u);
+    EXPECT_EQ(table.at(2).materialIndex, table.at(0).materialIndex);
+    EXPECT_NE(diagnostics.find("numMaterials=3 numShaders=1"), std::string::npos) << diagnostics;
+    EXPECT_NE(diagnostics.find("raw fallback hit for 'n_wheel', 2 shader names"), std::string::npos);
+
+    // Without a node palette the fallback is not tried.
+    EXPECT_EQ(resolveModelAppearance(scene.graph(), shading, 1, nullptr, 0).at(0).colour[0], 255);
+    withdrawAppearanceContext();
+    EXPECT_EQ(gOutstandingReferences, 0);
+}
+
+TEST_F(Appearance, NothingIsWrittenWithoutTheDebugSwitch)
+{
+    testing::internal::CaptureStderr();
+    resolveModelAppearance(scene.graph(), nullptr, 2, nullptr, 0);
+    findShadingModifier(nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+} // namespace

@@ -1,0 +1,304 @@
+#include "tests/support/u3d_encoder.h"
+#include "tests/u3d/fake_library.h"
+#include "u3d/external_references.h"
+#include "u3d/scene_load.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <numbers>
+
+namespace {
+
+const Bytes kData = concat({u3dFileHeader(0, 36, 0), u3dFileReference({"parts/x.u3d"})});
+
+class SceneLoad : public FakeLibraryTest {
+protected:
+    void TearDown() override { forget(); }
+
+    void forget()
+    {
+        releaseU3dModel(&model);
+        std::free(message);
+        message = nullptr;
+    }
+
+    bool load(const char* folder = "docs", const Bytes& data = kData)
+    {
+        forget();
+        const bool loaded =
+            loadU3dScene(data.empty() ? nullptr : data.data(), uint32_t(data.size()), folder, &model, &message);
+        EXPECT_EQ(gOutstandingReferences, 0) << "references left unreleased";
+        if (!gFakeLibrary.openedPath.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(gFakeLibrary.openedPath)));
+            EXPECT_EQ(std::filesystem::u8path(gFakeLibrary.openedPath).filename().string().rfind("u3d", 0), 0u);
+        }
+        return loaded;
+    }
+
+    std::string text() const { return message ? message : "<none>"; }
+
+    // root -> part (a triangle, resource 0), plus a light below the root.
+    FakeNode* triangleScene()
+    {
+        FakeGeometry* mesh = scene.geometry("mesh");
+        mesh->positions = {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}};
+        mesh->positionIndices = {0, 1, 2};
+        FakeNode* root = scene.node("root");
+        FakeScene::link(root, scene.model("part", 0), translation(0, 0, 1));
+        return root;
+    }
+
+    U3dModel model{};
+    char* message = nullptr;
+};
+
+TEST_F(SceneLoad, EmptyStreamTouchesNeitherLibraryNorDisk)
+{
+    EXPECT_FALSE(load("docs", {}));
+    EXPECT_EQ(text(), "empty or missing /3DD stream");
+    EXPECT_TRUE(gFakeLibrary.openedPath.empty());
+}
+
+TEST_F(SceneLoad, LibraryThatCannotBeBound)
+{
+    gFakeLibrary.present = false;
+    setIfxLibraryAccess(&fakeLibraryAccess());
+    EXPECT_EQ(initializeIfxLibraryOnce(), kIfxErrorNotFound);
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "U3D library initialization failed");
+
+    gFakeLibrary.present = true;
+    gFakeLibrary.missingExport = "IFXSetMemoryFunctions";
+    EXPECT_EQ(initializeIfxLibraryOnce(), kIfxErrorInvalidPointer);
+    EXPECT_EQ(gFakeLibrary.closes, 1);
+    EXPECT_EQ(IFXAllocate(8), nullptr); // nothing stays bound
+    void* object = nullptr;
+    EXPECT_EQ(IFXCreateComponent(CID_IFXCoreServices, IID_IFXCoreServices, &object), kIfxErrorNotInitialized);
+    EXPECT_EQ(IFXRegisterComponent(nullptr), kIfxErrorNotInitialized);
+}
+
+TEST_F(SceneLoad, FailedInitialisationIsTriedAgain)
+{
+    setIfxLibraryAccess(&fakeLibraryAccess());
+    gFakeLibrary.initializeResult = kIfxErrorUnspecified;
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "U3D library initialization failed");
+    gFakeLibrary.initializeResult = kIfxOk;
+    triangleScene();
+    EXPECT_TRUE(load());
+    EXPECT_TRUE(load());
+    EXPECT_EQ(gFakeLibrary.initializeCalls, 3); // once in SetUp, then until it succeeds
+}
+
+TEST_F(SceneLoad, SetUpFailuresNameTheFailingStep)
+{
+    for (FailingStep step : {FailingStep::CreateCoreServices, FailingStep::InitializeCoreServices,
+                             FailingStep::SetBaseUrl, FailingStep::GetSceneGraph, FailingStep::CreateLoadManager,
+                             FailingStep::InitializeLoadManager, FailingStep::CreateReadBuffer}) {
+        gFakeLibrary.failing = step;
+        EXPECT_FALSE(load());
+        char expected[80];
+        std::snprintf(expected, sizeof expected, "U3D reader initialization failed (code 0x%08x)",
+                      unsigned(failCode(step)));
+        EXPECT_EQ(text(), expected);
+    }
+    gFakeLibrary.failing = FailingStep::FileInterface;
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "U3D reader initialization failed (code 0x80000006)");
+    gFakeLibrary.failing = FailingStep::Open;
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "opening the temporary U3D file failed (code 0x80000109)");
+    EXPECT_EQ(gFakeLibrary.openedBytes, kData);
+}
+
+TEST_F(SceneLoad, LoadFailuresHaveTheirMessages)
+{
+    gFakeLibrary.loadResult = kIfxErrorExternalReferenceLimits;
+    EXPECT_FALSE(load("docs"));
+    EXPECT_EQ(text(), "the U3D file references external files too deeply, too many of them, or in a loop "
+                      "(external references are limited to 4 levels and 32 files)");
+    gFakeLibrary.loadResult = kIfxErrorCorrupt;
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "the U3D file is corrupt or in an invalid format (Load() failed, code 0x80000007)");
+    gFakeLibrary.loadResult = kIfxErrorExternalReferenceFailed;
+    EXPECT_FALSE(load(nullptr));
+    EXPECT_EQ(text(), "the U3D file references external files (FileReference: \"parts/x.u3d\"), which cannot be "
+                      "read: the folder of the document is not known");
+    EXPECT_EQ(model.vertices, nullptr);
+    EXPECT_EQ(model.hasHeaderValues, 1u); // read before the load failed
+}
+
+TEST(ExternalReferenceMessage, TellsWhatWasWrong)
+{
+    struct Case {
+        const char* folder;
+        bool found;
+        uint32_t outcome;
+        std::string name, expected;
+    };
+    const std::string quoted = "\"a.u3d\"";
+    const Case cases[] = {
+        {"", true, 1, "", "the U3D file references external files (FileReference), which cannot be read: the folder "
+                          "of the document is not known"},
+        {"d", false, 4, "a.u3d", "the U3D file references external files, but one of them (inside a referenced file) "
+                                 "could not be loaded: it is missing, not allowed, or not a valid U3D file"},
+        {"d", true, 1, "a.u3d", "the U3D file references external files (FileReference: " + quoted +
+                                    "), which cannot be read: the folder of the document is not accessible"},
+        {"d", true, 3, "a.u3d", "the U3D file references an external file that is not allowed: " + quoted +
+                                    " (only .u3d files inside the folder of the document are read)"},
+        {"d", true, 6, "a.u3d", "the U3D file references an external path that is not a regular file: " + quoted},
+        {"d", true, 7, "a.u3d", "the U3D file references an external file that is too large: " + quoted},
+        {"d", true, 0, "a.u3d", "the U3D file references an external file that was not found next to the document: " +
+                                    quoted},
+        {"d", true, 9, "a\tb\x7f", "the U3D file references an external file that was not found next to the "
+                                   "document: \"a?b?\""},
+        {"d", true, 4, std::string(130, 'n'), "the U3D file references an external file that was not found next "
+                                              "to the document: \"" + std::string(117, 'n') + "...\""},
+    };
+    for (const Case& c : cases) {
+        char* message = externalReferenceMessage(c.folder, c.found, c.outcome, c.name);
+        EXPECT_EQ(std::string(message), c.expected);
+        std::free(message);
+    }
+}
+
+TEST_F(SceneLoad, SceneBecomesAModel)
+{
+    gFakeLibrary.headerDeclarationSize = 36;
+    gFakeLibrary.headerFileSize = 0x123456789ull;
+    FakeNode* root = triangleScene();
+    FakeGeometry* mesh = static_cast<FakeGeometry*>(scene.palette(kIfxPaletteGenerator).entries[0].object);
+    mesh->normals = {{0, 0, 2}};
+    mesh->normalIndices = {0, 0, 0};
+    mesh->materialCount = 1;
+    mesh->materialIds = {0};
+    mesh->chain = scene.chain({scene.shading({scene.shader("red", scene.material("red", {1, 0, 0}))})});
+    FakeNode* sun = scene.node("sun");
+    sun->isLight = true;
+    sun->light = scene.make<FakeLightResource>();
+    sun->light->type = kIfxLightDirectional;
+    FakeScene::link(root, sun, translation(0, 0, 0)); // shines along -z
+    FakeNode* camera = scene.node("camera");
+    camera->isView = true;
+    camera->hasProjection = true;
+    camera->projectionDegrees = 90;
+    FakeScene::link(root, camera, IFXMatrix4x4{{0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 5, 5, 5, 1}});
+
+    ASSERT_TRUE(load("docs")) << text();
+    EXPECT_EQ(message, nullptr);
+    EXPECT_EQ(gFakeLibrary.baseUrl, "docs");
+    EXPECT_EQ(gFakeLibrary.openedBytes, kData);
+    EXPECT_TRUE(gFakeLibrary.fileClosed);
+    EXPECT_EQ(model.hasHeaderValues, 1u);
+    EXPECT_EQ(model.headerValue32, 36u);
+    EXPECT_EQ(model.headerValue64, 0x123456789ull);
+    ASSERT_EQ(model.vertexCount, 3u);
+    EXPECT_EQ(model.triangleCount, 1u);
+    EXPECT_EQ(model.vertices[2], 1.0f);
+    EXPECT_EQ(model.colours[0], 255);
+    EXPECT_EQ(model.colours[1], 0);
+    EXPECT_EQ(model.nodeCount, 4u);
+    EXPECT_STREQ(model.nodeRecords[3].name, "part");
+    ASSERT_NE(model.normals, nullptr);
+    EXPECT_EQ(model.normals[2], 1.0f);
+    ASSERT_EQ(model.materialCount, 2u);
+    EXPECT_EQ(model.vertexMaterials[0], 1u);
+    EXPECT_EQ(model.materials[1].diffuse[0], 1.0f);
+    EXPECT_EQ(model.lightCount, 1u);
+    EXPECT_EQ(model.hasKeyLight, 1u);
+    EXPECT_FLOAT_EQ(model.keyLightPitch, float(std::numbers::pi / 2));
+    ASSERT_EQ(model.viewCount, 1u);
+    EXPECT_STREQ(model.viewRecords[0].name, "camera");
+    EXPECT_NEAR(model.viewRecords[0].fieldOfView, std::numbers::pi / 2, 1e-6);
+    EXPECT_EQ(model.hasDefaultView, 1u);
+    const float rotation[9] = {0, -1, 0, 1, 0, 0, 0, 0, 1}; // rows of the local matrix
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(model.defaultViewRotation[i], rotation[i]) << i;
+    EXPECT_EQ(model.uvs, nullptr);
+    EXPECT_EQ(model.textureWidth, 0u);
+}
+
+TEST_F(SceneLoad, OptionalPartsAreLeftOut)
+{
+    triangleScene();
+    FakeNode* lamp = scene.node("lamp");
+    lamp->isLight = true;
+    lamp->light = scene.make<FakeLightResource>();
+    lamp->light->type = kIfxLightAmbient;
+    scene.add(kIfxPaletteViewResource, "front", scene.make<FakeViewResource>());
+    scene.add(kIfxPaletteViewResource, "nothing", nullptr);
+    gFakeLibrary.failing = FailingStep::CreateHeaderReader;
+    ASSERT_TRUE(load()) << text();
+    EXPECT_EQ(model.hasHeaderValues, 0u);
+    EXPECT_EQ(model.normals, nullptr);     // all zero
+    EXPECT_EQ(model.materials, nullptr);   // only the default material
+    EXPECT_EQ(model.hasKeyLight, 0u);      // ambient only
+    EXPECT_EQ(model.lightCount, 1u);
+    ASSERT_EQ(model.viewCount, 1u);        // no view node: palette 8
+    EXPECT_STREQ(model.viewRecords[0].name, "front");
+    EXPECT_EQ(model.viewRecords[0].rotation[4], 1.0f);
+    EXPECT_EQ(model.viewRecords[0].fieldOfView, 0.0f);
+}
+
+TEST_F(SceneLoad, PointLightAimsFromTheCentroid)
+{
+    triangleScene();
+    FakeNode* lamp = scene.node("lamp");
+    lamp->isLight = true;
+    lamp->light = scene.make<FakeLightResource>();
+    FakeScene::link(static_cast<FakeNode*>(scene.palette(kIfxPaletteNode).entries[0].object), lamp,
+                    translation(2.0f / 3, 5.0f / 3, 1)); // one unit along +y from the centroid
+    ASSERT_TRUE(load());
+    EXPECT_FLOAT_EQ(model.keyLightYaw, float(std::numbers::pi / 2));
+    EXPECT_FLOAT_EQ(model.keyLightPitch, 0.0f);
+}
+
+TEST_F(SceneLoad, MeshThatNoNodeShowsIsTakenDirectly)
+{
+    FakeGeometry* mesh = scene.geometry("mesh");
+    mesh->positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh->positionIndices = {0, 1, 2, 0, 2, 1};
+    scene.node("lonely");
+    ASSERT_TRUE(load()) << text();
+    ASSERT_EQ(model.nodeCount, 1u);
+    EXPECT_EQ(model.nodeRecords[0].name[0], 0);
+    EXPECT_EQ(model.nodeRecords[0].parent, kNoParent);
+    EXPECT_EQ(model.nodeRecords[0].triangleCount, 2u);
+    EXPECT_EQ(model.nodeRecords[0].valid, 1u);
+    EXPECT_EQ(model.pointCount + model.lineCount + model.materialCount + model.lightCount, 0u);
+    EXPECT_EQ(model.normals, nullptr);
+}
+
+TEST_F(SceneLoad, ResourcesWithoutGeometryAreNamed)
+{
+    scene.geometry("empty");
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "the U3D file contains no mesh (only point/line sets or no geometry)");
+    scene.geometry("points", GeometryKind::PointSet);
+    scene.geometry("also empty");
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "none of the 3 mesh resources in the file contain readable geometry");
+    scene.graph()->palettes[kIfxPaletteGenerator] = nullptr;
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "the U3D file contains no mesh (only point/line sets or no geometry)");
+}
+
+TEST_F(SceneLoad, TooManyPathsGiveTheLimitsMessage)
+{
+    FakeNode* above = triangleScene();
+    for (int level = 1; level <= 17; ++level) {
+        FakeNode* node = scene.node("n" + std::to_string(level));
+        FakeScene::link(above, node, translation(0, 0, 0));
+        FakeScene::link(above, node, translation(0, 0, 0));
+        above = node;
+    }
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "the U3D scene expands into too many parts (shared nodes instanced along too many paths): "
+                      "over the limit of 65536 parts or 16777216 vertices");
+    EXPECT_EQ(model.nodeRecords, nullptr);
+}
+
+} // namespace
