@@ -72,7 +72,7 @@ private:
         std::unordered_map<IFXNode*, std::vector<uint32_t>> byParent;
     };
     std::unordered_map<IFXNode*, Links> links_;
-    const std::vector<uint32_t> none_;
+    const std::vector<uint32_t> none_{};
 };
 
 float clampFinite(float value, float low, float high)

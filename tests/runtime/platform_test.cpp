@@ -158,4 +158,48 @@ TEST(TempFile, NullDataWithBytesCreatesNothing)
     EXPECT_EQ(before, after);
 }
 
+TEST(Environment, LookupsTellUnsetFromEmpty)
+{
+    ASSERT_TRUE(setEnvironmentUtf8("QV_LOOKUP_SET", "v\xC3\xA9", true));
+    CString value(getEnvironmentUtf8("QV_LOOKUP_SET"));
+    ASSERT_TRUE(value);
+    EXPECT_STREQ(value.get(), "v\xC3\xA9");
+    EXPECT_TRUE(environmentVariableExists("QV_LOOKUP_SET"));
+    EXPECT_FALSE(environmentVariableExists("QV_LOOKUP_NEVER_SET"));
+    EXPECT_EQ(getEnvironmentUtf8("QV_LOOKUP_NEVER_SET"), nullptr);
+}
+
+TEST(Libraries, MissingOnesAreNull)
+{
+    EXPECT_EQ(loadLibraryBySearch("qv-no-such-library"), nullptr);
+    EXPECT_EQ(loadLibraryFromPath(pathUtf8(ScratchFolder().path() / "none").c_str()), nullptr);
+    EXPECT_EQ(findLibrarySymbol(nullptr, "x"), nullptr);
+    unloadLibrary(nullptr);
+}
+
+TEST(FinalPaths, ResolveFoldersAndFiles)
+{
+    ScratchFolder folder;
+    const std::string file = pathUtf8(folder.write("sub/f.bin", {1, 2, 3}));
+    CString finalFolder(finalFolderPath(pathUtf8(folder.path() / "sub").c_str()));
+    ASSERT_TRUE(finalFolder);
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::u8path(finalFolder.get()), folder.path() / "sub"));
+    EXPECT_EQ(finalFolderPath(file.c_str()), nullptr); // a file is not a folder
+    EXPECT_EQ(finalPathOf(pathUtf8(folder.path() / "none").c_str()), nullptr);
+    CString finalFile(finalPathOf(file.c_str()));
+    ASSERT_TRUE(finalFile);
+    uint64_t size = 0;
+    EXPECT_EQ(examinePath(finalFile.get(), size), PathKind::RegularFile);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(examinePath(finalFolder.get(), size), PathKind::Other);
+    EXPECT_EQ(examinePath(pathUtf8(folder.path() / "none").c_str(), size), PathKind::Unreadable);
+    EXPECT_TRUE(pathStartsWith(finalFile.get(), finalFolder.get()));
+#ifdef _WIN32
+    const bool ignoresCase = true;
+#else
+    const bool ignoresCase = false;
+#endif
+    EXPECT_EQ(pathStartsWith("/Doc/x", "/doc/"), ignoresCase);
+}
+
 } // namespace

@@ -117,9 +117,9 @@ TEST_F(HeronScanProcess, LibraryReportsTheFileAsCorrupt)
     const ParsedResultStream s = parse(run({u3d, pathUtf8(folder.path())}, "heron_scan", options));
     EXPECT_FALSE(s.ok);
     EXPECT_EQ(s.message, kCorrupt);
-    EXPECT_EQ(s.u3dHeader.hasHeaderValues, 1);
-    EXPECT_EQ(s.u3dHeader.headerValue32, 36u);
-    EXPECT_EQ(s.u3dHeader.headerValue64, 1234u);
+    EXPECT_EQ(+s.u3dHeader.hasHeaderValues, 1);
+    EXPECT_EQ(+s.u3dHeader.headerValue32, 36u);
+    EXPECT_EQ(+s.u3dHeader.headerValue64, 1234u);
 }
 
 TEST_F(HeronScanProcess, LibraryFolderComesFromTheProgramOrFromU3dLibdir)
@@ -159,8 +159,8 @@ TEST_F(HeronScanProcess, SuccessStreamCarriesEveryArray)
     EXPECT_EQ(s.materials[1].transparent, 1u);
     ASSERT_EQ(s.lights.size(), 1u);
     EXPECT_EQ(s.lights[0].type, 1);
-    EXPECT_EQ(s.u3dHeader.headerValue64, 0x1122334455667788ull);
-    EXPECT_EQ(s.u3dHeader.keyLightPitch, -0.5f);
+    EXPECT_EQ(+s.u3dHeader.headerValue64, 0x1122334455667788ull);
+    EXPECT_EQ(+s.u3dHeader.keyLightPitch, -0.5f);
 }
 
 TEST_F(HeronScanProcess, FailuresKeepTheSceneValuesAndTheMessage)
@@ -168,10 +168,10 @@ TEST_F(HeronScanProcess, FailuresKeepTheSceneValuesAndTheMessage)
     const ParsedResultStream fail = parse(run({pathUtf8(folder.write("f", bytesOf("fail")))}, "heron_scan_fake_loader"));
     EXPECT_FALSE(fail.ok);
     EXPECT_EQ(fail.message, "the U3D file is corrupt");
-    EXPECT_EQ(fail.u3dHeader.hasHeaderValues, 1);
-    EXPECT_EQ(fail.u3dHeader.headerValue32, 36u);
-    EXPECT_EQ(fail.u3dHeader.hasKeyLight, 1);
-    EXPECT_EQ(fail.u3dHeader.keyLightYaw, 0.25f);
+    EXPECT_EQ(+fail.u3dHeader.hasHeaderValues, 1);
+    EXPECT_EQ(+fail.u3dHeader.headerValue32, 36u);
+    EXPECT_EQ(+fail.u3dHeader.hasKeyLight, 1);
+    EXPECT_EQ(+fail.u3dHeader.keyLightYaw, 0.25f);
 
     const ProcessResult silent = run({pathUtf8(folder.write("s", bytesOf("silent")))}, "heron_scan_fake_loader");
     EXPECT_EQ(silent.out.size(), sizeof(U3dResultHeader));
@@ -181,7 +181,7 @@ TEST_F(HeronScanProcess, FailuresKeepTheSceneValuesAndTheMessage)
     EXPECT_FALSE(huge.ok);
     EXPECT_EQ(huge.message, "il modello e' troppo grande per l'anteprima (18000000 vertici, 3 triangoli: oltre il "
                             "limite di 256 MiB)");
-    EXPECT_EQ(huge.u3dHeader.headerValue32, 36u);
+    EXPECT_EQ(+huge.u3dHeader.headerValue32, 36u);
 }
 
 TEST_F(HeronScanProcess, DocumentFolderMayBeAbsentEmptyOrAnyName)
