@@ -6,6 +6,7 @@
 #include "u3d/appearance.h"
 #include "u3d/ifx_binding.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>

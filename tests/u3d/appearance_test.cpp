@@ -1,3 +1,4 @@
+#include "tests/support/files.h"
 #include "tests/support/u3d_encoder.h"
 #include "tests/u3d/fake_library.h"
 #include "u3d/appearance.h"
@@ -184,6 +185,26 @@ TEST_F(Appearance, NothingIsWrittenWithoutTheDebugSwitch)
     resolveModelAppearance(scene.graph(), nullptr, 2, nullptr, 0);
     findShadingModifier(nullptr, 0, nullptr, nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+} // namespace
+
+namespace {
+
+TEST(RawShadingMapOnRealFiles, NamesTheShadersOfRealModifierChains)
+{
+    const auto files = corpusFiles("u3d", ".u3d");
+    if (files.empty())
+        GTEST_SKIP() << "no corpus";
+    size_t withEntries = 0;
+    for (const auto& file : files) {
+        const Bytes bytes = readFileBytes(file);
+        const RawShadingFallbackMap map = buildRawShadingFallbackMap(bytes.data(), bytes.size());
+        withEntries += !map.empty();
+        for (const auto& [name, shaders] : map)
+            EXPECT_FALSE(name.empty() || shaders.empty() || shaders.size() > 256) << file;
+    }
+    EXPECT_GT(withEntries, 0u);
 }
 
 } // namespace

@@ -128,17 +128,6 @@ IFXRESULT createFake(FailingStep step, const IFXIID& interfaceId, void** object)
     return gFakeLibrary.scene->make<T>()->QueryInterface(interfaceId, object);
 }
 
-IFXRESULT fakeInitialize()
-{
-    ++gFakeLibrary.initializeCalls;
-    return gFakeLibrary.initializeResult;
-}
-
-IFXRESULT fakeUninitialize()
-{
-    return kIfxOk;
-}
-
 IFXRESULT fakeCreateComponent(const IFXCID& componentId, const IFXIID& interfaceId, void** object)
 {
     if (componentId == CID_IFXCoreServices)
@@ -150,36 +139,6 @@ IFXRESULT fakeCreateComponent(const IFXCID& componentId, const IFXIID& interface
     if (componentId == CID_IFXHeaderReader)
         return createFake<FakeHeaderReader>(FailingStep::CreateHeaderReader, interfaceId, object);
     return kIfxErrorNotFound;
-}
-
-void* fakeAllocate(size_t size)
-{
-    return std::malloc(size);
-}
-
-void fakeDeallocate(void* memory)
-{
-    std::free(memory);
-}
-
-void* fakeReallocate(void* memory, size_t size)
-{
-    return std::realloc(memory, size);
-}
-
-IFXRESULT fakeRegister(const IFXComponentDescriptor*)
-{
-    return kIfxOk;
-}
-
-IFXRESULT fakeGetMemory(IFXAllocateFunction*, IFXDeallocateFunction*, IFXReallocateFunction*)
-{
-    return kIfxOk;
-}
-
-IFXRESULT fakeSetMemory(IFXAllocateFunction, IFXDeallocateFunction, IFXReallocateFunction)
-{
-    return kIfxOk;
 }
 
 template <typename F>
@@ -197,16 +156,21 @@ void* fakeSymbol(void*, const char* name)
 {
     if (name == gFakeLibrary.missingExport)
         return nullptr;
+    using Allocate = void* (*)(size_t);
+    using Deallocate = void (*)(void*);
+    using Reallocate = void* (*)(void*, size_t);
     const std::pair<const char*, void*> table[] = {
-        {"IFXCOMInitialize", symbolOf(&fakeInitialize)},
-        {"IFXCOMUninitialize", symbolOf(&fakeUninitialize)},
+        {"IFXCOMInitialize", symbolOf(+[] { return ++gFakeLibrary.initializeCalls, gFakeLibrary.initializeResult; })},
+        {"IFXCOMUninitialize", symbolOf(+[] { return kIfxOk; })},
         {"IFXCreateComponent", symbolOf(&fakeCreateComponent)},
-        {"IFXAllocate", symbolOf(&fakeAllocate)},
-        {"IFXDeallocate", symbolOf(&fakeDeallocate)},
-        {"IFXReallocate", symbolOf(&fakeReallocate)},
-        {"IFXRegisterComponent", symbolOf(&fakeRegister)},
-        {"IFXGetMemoryFunctions", symbolOf(&fakeGetMemory)},
-        {"IFXSetMemoryFunctions", symbolOf(&fakeSetMemory)},
+        {"IFXAllocate", symbolOf(Allocate(&std::malloc))},
+        {"IFXDeallocate", symbolOf(Deallocate(&std::free))},
+        {"IFXReallocate", symbolOf(Reallocate(&std::realloc))},
+        {"IFXRegisterComponent", symbolOf(+[](const IFXComponentDescriptor*) { return kIfxOk; })},
+        {"IFXGetMemoryFunctions",
+         symbolOf(+[](IFXAllocateFunction*, IFXDeallocateFunction*, IFXReallocateFunction*) { return kIfxOk; })},
+        {"IFXSetMemoryFunctions",
+         symbolOf(+[](IFXAllocateFunction, IFXDeallocateFunction, IFXReallocateFunction) { return kIfxOk; })},
     };
     for (const auto& [export_, symbol] : table)
         if (std::strcmp(export_, name) == 0)
