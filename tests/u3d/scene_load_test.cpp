@@ -1,3 +1,5 @@
+#include "runtime/platform.h"
+#include "tests/support/files.h"
 #include "tests/support/u3d_encoder.h"
 #include "tests/u3d/fake_library.h"
 #include "u3d/external_references.h"
@@ -9,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <numbers>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -32,8 +36,8 @@ protected:
             loadU3dScene(data.empty() ? nullptr : data.data(), uint32_t(data.size()), folder, &model, &message);
         EXPECT_EQ(gOutstandingReferences, 0) << "references left unreleased";
         if (!gFakeLibrary.openedPath.empty()) {
-            EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(gFakeLibrary.openedPath)));
-            EXPECT_EQ(std::filesystem::u8path(gFakeLibrary.openedPath).filename().string().rfind("u3d", 0), 0u);
+            EXPECT_FALSE(fs::exists(fs::u8path(gFakeLibrary.openedPath)));
+            EXPECT_EQ(fs::u8path(gFakeLibrary.openedPath).filename().string().rfind("u3d", 0), 0u);
         }
         return loaded;
     }
@@ -91,6 +95,21 @@ TEST_F(SceneLoad, FailedInitialisationIsTriedAgain)
     EXPECT_TRUE(load());
     EXPECT_TRUE(load());
     EXPECT_EQ(gFakeLibrary.initializeCalls, 3); // once in SetUp, then until it succeeds
+}
+
+TEST_F(SceneLoad, TemporaryFileThatCannotBeWritten)
+{
+    // Every variable that names the temporary folder points into a folder that is gone.
+    const std::string usual = pathUtf8(fs::temp_directory_path());
+    const std::string gone = pathUtf8(fs::temp_directory_path() / "qv-no-such-folder" / "deeper");
+    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
+        ASSERT_TRUE(setEnvironmentUtf8(name, gone.c_str(), true));
+    const bool loaded = load();
+    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
+        setEnvironmentUtf8(name, usual.c_str(), true);
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(text(), "unable to create temp file for reading");
+    EXPECT_TRUE(gFakeLibrary.openedPath.empty());
 }
 
 TEST_F(SceneLoad, SetUpFailuresNameTheFailingStep)
