@@ -1,5 +1,5 @@
 #include "tests/support/files.h"
-#include "tests/support/u3d_encoder.h"
+#include "tests/support/u3d_reference_blocks.h"
 #include "tests/u3d/fake_library.h"
 #include "u3d/appearance.h"
 
@@ -132,15 +132,17 @@ TEST_F(Appearance, MaterialRecordsAreClampedAndDeduplicated)
 
 TEST_F(Appearance, RawShadingMapReadsTheFirstShaderListOfEachModifier)
 {
-    const Bytes file = concat({
-        u3dFileHeader(0, 36, 0),
-        u3dModifierChain("n_a", u3dShadingModifier("n_a", {{"s1", "s2"}, {"ignored"}}), 3),
-        u3dModifierChain("x", concat({u3dShadingModifier("n_b", {{"old"}}), u3dShadingModifier("n_b", {{"new"}})})),
-        u3dModifierChain("y", concat({u3dShadingModifier("n_none", {}),
-                                      u3dShadingModifier("n_many", std::vector<std::vector<std::string>>(65, {"s"})),
-                                      u3dShadingModifier("n_wide", {std::vector<std::string>(257, "s")}),
-                                      u3dShadingModifier("", {{"s"}})})),
-        u3dShadingModifier("n_top", {{"s"}}), // only inside chains
+    const U3dChainBounds bounds{std::array<float, 4>{}, std::array<float, 6>{}};
+    const U3dBytes file = concat({
+        u3dFileHeaderBlock(0, 36, 0),
+        u3dModifierChainBlock("n_a", 0, {u3dShadingModifierBlock("n_a", {{"s1", "s2"}, {"ignored"}})}, bounds),
+        u3dModifierChainBlock("x", 0, {u3dShadingModifierBlock("n_b", {{"old"}}), u3dShadingModifierBlock("n_b", {{"new"}})}),
+        u3dModifierChainBlock("yy", 0,
+                              {u3dShadingModifierBlock("n_none", {}),
+                               u3dShadingModifierBlock("n_many", std::vector<std::vector<std::string>>(65, {"s"})),
+                               u3dShadingModifierBlock("n_wide", {std::vector<std::string>(257, "s")}),
+                               u3dShadingModifierBlock("", {{"s"}})}),
+        u3dShadingModifierBlock("n_top", {{"s"}}), // only inside chains
     });
     const RawShadingFallbackMap map = buildRawShadingFallbackMap(file.data(), file.size());
     EXPECT_EQ(map.size(), 2u);
@@ -198,7 +200,7 @@ TEST(RawShadingMapOnRealFiles, NamesTheShadersOfRealModifierChains)
         GTEST_SKIP() << "no corpus";
     size_t withEntries = 0;
     for (const auto& file : files) {
-        const Bytes bytes = readFileBytes(file);
+        const U3dBytes bytes = readFileBytes(file);
         const RawShadingFallbackMap map = buildRawShadingFallbackMap(bytes.data(), bytes.size());
         withEntries += !map.empty();
         for (const auto& [name, shaders] : map)

@@ -1,5 +1,5 @@
 #include "tests/support/files.h"
-#include "tests/support/u3d_encoder.h"
+#include "tests/support/u3d_reference_blocks.h"
 #include "u3d/external_references.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +17,9 @@ protected:
     {
         document = root.path() / "doc";
         fs::create_directories(document / "x.u3d");
-        root.write("doc/parts/wheel.U3D", u3dFileHeader(0, 36, 0));
-        root.write("doc/plain.u3d", u3dFileHeader(0, 36, 0));
-        root.write("outside/secret.u3d", u3dFileHeader(0, 36, 0));
+        root.write("doc/parts/wheel.U3D", u3dFileHeaderBlock(0, 36, 0));
+        root.write("doc/plain.u3d", u3dFileHeaderBlock(0, 36, 0));
+        root.write("outside/secret.u3d", u3dFileHeaderBlock(0, 36, 0));
         root.write("doc/file.txt", {});
         const fs::path big = root.write("doc/big.u3d", {1});
         fs::resize_file(big, kMaxReferencedFileBytes + 1);
@@ -36,7 +36,7 @@ protected:
         uint32_t outcome = kReferenceNotFound;
         std::string name;
     };
-    Diagnosis diagnose(const Bytes& data)
+    Diagnosis diagnose(const U3dBytes& data)
     {
         Diagnosis d;
         uint32_t filesRead = 0;
@@ -116,15 +116,15 @@ TEST_F(ExternalReferences, LinkLeavingTheFolderIsNotAllowed)
 
 TEST_F(ExternalReferences, FirstUrlDecidesTheBlock)
 {
-    EXPECT_FALSE(diagnose(u3dFileReference({"missing.u3d", "plain.u3d"})).found);
-    const Diagnosis bad = diagnose(concat({u3dFileHeader(0, 36, 0), u3dFileReference({"plain.u3d"}),
-                                           u3dFileReference({"../x.u3d", "missing.u3d"}, 3)}));
+    EXPECT_FALSE(diagnose(u3dFileReferenceBlock({"missing.u3d", "plain.u3d"})).found);
+    const Diagnosis bad = diagnose(concat({u3dFileHeaderBlock(0, 36, 0), u3dFileReferenceBlock({"plain.u3d"}),
+                                           u3dFileReferenceBlock({"../x.u3d", "missing.u3d"}, {std::array<float, 4>{}, std::array<float, 6>{}})}));
     EXPECT_TRUE(bad.found);
     EXPECT_EQ(bad.outcome, kReferenceBadName);
     EXPECT_EQ(bad.name, "../x.u3d");
-    const Bytes truncated = u3dFileReference({"../x.u3d"});
-    EXPECT_FALSE(diagnose(Bytes(truncated.begin(), truncated.end() - 8)).found);
-    EXPECT_FALSE(diagnose(u3dFileReference(std::vector<std::string>(65, "../x.u3d"))).found); // too many URLs
+    const U3dBytes truncated = u3dFileReferenceBlock({"../x.u3d"});
+    EXPECT_FALSE(diagnose(U3dBytes(truncated.begin(), truncated.end() - 8)).found);
+    EXPECT_FALSE(diagnose(u3dFileReferenceBlock(std::vector<std::string>(65, "../x.u3d"))).found); // too many URLs
 }
 
 TEST_F(ExternalReferences, ReferencedFilesAreFollowedFourLevelsDeep)
@@ -133,8 +133,8 @@ TEST_F(ExternalReferences, ReferencedFilesAreFollowedFourLevelsDeep)
     for (int badLevel : {3, 4}) {
         for (int level = 1; level <= 4; ++level)
             root.write("doc/d" + std::to_string(level) + ".u3d",
-                       u3dFileReference({level == badLevel ? "gone.u3d" : "d" + std::to_string(level + 1) + ".u3d"}));
-        const Diagnosis d = diagnose(u3dFileReference({"d1.u3d"}));
+                       u3dFileReferenceBlock({level == badLevel ? "gone.u3d" : "d" + std::to_string(level + 1) + ".u3d"}));
+        const Diagnosis d = diagnose(u3dFileReferenceBlock({"d1.u3d"}));
         EXPECT_EQ(d.found, badLevel == 3) << badLevel;
         EXPECT_EQ(d.name, d.found ? "gone.u3d" : "");
     }
@@ -143,11 +143,11 @@ TEST_F(ExternalReferences, ReferencedFilesAreFollowedFourLevelsDeep)
 TEST_F(ExternalReferences, AtMost32ReferencedFilesAreRead)
 {
     for (int badFile : {32, 33}) {
-        Bytes top;
+        U3dBytes top;
         for (int i = 1; i <= 33; ++i) {
             const std::string name = "r" + std::to_string(i) + ".u3d";
-            root.write("doc/" + name, i == badFile ? u3dFileReference({"x.u3d"}) : u3dFileHeader(0, 36, 0));
-            top = concat({top, u3dFileReference({name})});
+            root.write("doc/" + name, i == badFile ? u3dFileReferenceBlock({"x.u3d"}) : u3dFileHeaderBlock(0, 36, 0));
+            top = concat({top, u3dFileReferenceBlock({name})});
         }
         const Diagnosis d = diagnose(top);
         EXPECT_EQ(d.found, badFile == 32) << badFile;

@@ -3,7 +3,7 @@
 #include "runtime/result_stream.h"
 #include "tests/support/files.h"
 #include "tests/support/process_runner.h"
-#include "tests/support/u3d_encoder.h"
+#include "tests/support/u3d_reference_blocks.h"
 #include "tools/result_stream_reader.h"
 
 #include <gtest/gtest.h>
@@ -15,18 +15,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Bytes errorRecord(const std::string& message)
+U3dBytes errorRecord(const std::string& message)
 {
     U3dResultHeader header{};
     header.messageLength = uint32_t(message.size());
-    Bytes bytes(sizeof header);
+    U3dBytes bytes(sizeof header);
     std::memcpy(bytes.data(), &header, sizeof header);
-    return concat({bytes, Bytes(message.begin(), message.end())});
+    return concat({bytes, U3dBytes(message.begin(), message.end())});
 }
 
-Bytes bytesOf(const std::string& text)
+U3dBytes bytesOf(const std::string& text)
 {
-    return Bytes(text.begin(), text.end());
+    return U3dBytes(text.begin(), text.end());
 }
 
 const std::string kUsage = "uso interno: heron_scan <file> [cartella_base]";
@@ -73,7 +73,7 @@ protected:
     }
 
     ScratchFolder folder;
-    const Bytes u3dFile = concat({u3dFileHeader(0x8, 36, 1234), u3dBlock(0xFFFFFF15, {0, 0, 0, 0})});
+    const U3dBytes u3dFile = concat({u3dFileHeaderBlock(0x8, 36, 1234), u3dBlock(0xFFFFFF15, U3dBytes{0, 0, 0, 0})});
 };
 
 TEST_F(HeronScanProcess, RefusalsAreErrorRecords)

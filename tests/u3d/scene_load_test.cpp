@@ -1,6 +1,6 @@
 #include "runtime/platform.h"
 #include "tests/support/files.h"
-#include "tests/support/u3d_encoder.h"
+#include "tests/support/u3d_reference_blocks.h"
 #include "tests/u3d/fake_library.h"
 #include "u3d/external_references.h"
 #include "u3d/scene_load.h"
@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const Bytes kData = concat({u3dFileHeader(0, 36, 0), u3dFileReference({"parts/x.u3d"})});
+const U3dBytes kData = concat({u3dFileHeaderBlock(0, 36, 0), u3dFileReferenceBlock({"parts/x.u3d"})});
 
 class SceneLoad : public FakeLibraryTest {
 protected:
@@ -29,7 +29,7 @@ protected:
         message = nullptr;
     }
 
-    bool load(const char* folder = "docs", const Bytes& data = kData)
+    bool load(const char* folder = "docs", const U3dBytes& data = kData)
     {
         forget();
         const bool loaded =
