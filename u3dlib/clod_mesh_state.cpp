@@ -1,0 +1,80 @@
+#include "u3dlib/clod_mesh_state.h"
+
+#include <algorithm>
+
+namespace u3dlib {
+
+void initMeshState(ClodMeshState& mesh, const GeneratorDeclaration& declaration)
+{
+    mesh = ClodMeshState{};
+    mesh.geometry.cornersPerPrimitive = 3;
+    for (const ShadingDescription& shading : declaration.shadings) {
+        mesh.keepsDiffuse = mesh.keepsDiffuse || shading.hasDiffuse();
+        mesh.keepsSpecular = mesh.keepsSpecular || shading.hasSpecular();
+        mesh.texLayers = std::max(mesh.texLayers, shading.textureLayerCount);
+    }
+}
+
+void appendFace(ClodMeshState& mesh, uint32_t shading, const std::array<uint32_t, 3>& positions,
+                const std::array<CornerAttributes, 3>& attributes)
+{
+    AuthorGeometry& g = mesh.geometry;
+    const uint32_t face = g.primitiveCount++;
+    g.primitiveMaterials.push_back(shading);
+    for (uint32_t k = 0; k < 3; ++k) {
+        g.positionIndices.push_back(positions[k]);
+        if (mesh.keepsDiffuse)
+            g.diffuseIndices.push_back(attributes[k].diffuse);
+        if (mesh.keepsSpecular)
+            g.specularIndices.push_back(attributes[k].specular);
+        for (uint32_t layer = 0; layer < mesh.texLayers; ++layer)
+            g.texCoordIndices[layer].push_back(attributes[k].texCoord[layer]);
+    }
+    for (uint32_t k = 0; k < 3; ++k)
+        linkFace(mesh, positions[k], face);
+}
+
+CornerAttributes cornerAttributes(const ClodMeshState& mesh, uint32_t face, uint32_t k)
+{
+    const AuthorGeometry& g = mesh.geometry;
+    const size_t at = size_t{3} * face + k;
+    CornerAttributes out;
+    if (mesh.keepsDiffuse)
+        out.diffuse = g.diffuseIndices[at];
+    if (mesh.keepsSpecular)
+        out.specular = g.specularIndices[at];
+    for (uint32_t layer = 0; layer < mesh.texLayers; ++layer)
+        out.texCoord[layer] = g.texCoordIndices[layer][at];
+    return out;
+}
+
+uint32_t cornerAt(const ClodMeshState& mesh, uint32_t face, uint32_t position)
+{
+    for (uint32_t k = 0; k < 3; ++k)
+        if (mesh.corner(face, k) == position)
+            return k;
+    return 3;
+}
+
+void unlinkFace(ClodMeshState& mesh, uint32_t position, uint32_t face)
+{
+    std::vector<uint32_t>& faces = mesh.facesAtPosition[position];
+    const auto it = std::lower_bound(faces.begin(), faces.end(), face);
+    if (it != faces.end() && *it == face)
+        faces.erase(it);
+}
+
+void linkFace(ClodMeshState& mesh, uint32_t position, uint32_t face)
+{
+    std::vector<uint32_t>& faces = mesh.facesAtPosition[position];
+    // Faces mostly arrive in ascending order.
+    if (faces.empty() || faces.back() < face) {
+        faces.push_back(face);
+        return;
+    }
+    const auto it = std::lower_bound(faces.begin(), faces.end(), face);
+    if (it == faces.end() || *it != face)
+        faces.insert(it, face);
+}
+
+} // namespace u3dlib

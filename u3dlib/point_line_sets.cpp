@@ -1,0 +1,259 @@
+#include "u3dlib/point_line_sets.h"
+
+#include "u3dlib/clod_mesh_state.h"
+#include "u3dlib/geometry_contexts.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace u3dlib {
+
+namespace {
+
+namespace ctx = geometry_contexts;
+
+constexpr uint8_t kNewValue = 0; // any other duplicate flag reuses the last value added
+
+double inverseQuant(double prediction, bool negative, uint32_t q, float inverse)
+{
+    const double step = static_cast<double>(q) * inverse;
+    return prediction + (negative ? -step : step);
+}
+
+class PointLineReader {
+public:
+    PointLineReader(BitDecoder& in, const GeneratorDeclaration& declaration, PointLineState& state)
+        : in_(in), d_(declaration), s_(state), g_(state.geometry)
+    {
+    }
+
+    StreamFault read(uint32_t r)
+    {
+        r_ = r;
+        s_.endsAtPosition.emplace_back();
+        readSplitAndPosition() && readNormals() && readItems();
+        if (fault_ == StreamFault::None && !in_.ok())
+            fault_ = StreamFault::Decode;
+        return fault_;
+    }
+
+private:
+    bool fail(StreamFault fault)
+    {
+        if (fault_ == StreamFault::None)
+            fault_ = fault;
+        return false;
+    }
+    bool decoded() { return in_.ok() || fail(StreamFault::Decode); }
+
+    // Positions before the first have no split position: the range of one value is
+    // coded in no bits.
+    uint32_t readEarlierPosition()
+    {
+        return in_.readCompressedU32(staticContext(std::max(r_, uint32_t{1})));
+    }
+
+    bool readSplitAndPosition()
+    {
+        split_ = readEarlierPosition();
+        const uint8_t signs = in_.readCompressedU8(ctx::kPositionSign);
+        uint32_t q[3];
+        for (int k = 0; k < 3; ++k)
+            q[k] = in_.readCompressedU32(ctx::kPositionDiff[k]);
+        if (!decoded())
+            return false;
+        hasSplit_ = r_ > 0;
+        if (hasSplit_ && split_ >= r_)
+            return fail(StreamFault::IndexOutOfRange);
+        const IFXVector3 base = hasSplit_ ? g_.positions[split_] : IFXVector3{0, 0, 0};
+        const float iq = d_.positionInverseQuant;
+        const IFXVector3 p{static_cast<float>(inverseQuant(base.x, signs & 1, q[0], iq)),
+                           static_cast<float>(inverseQuant(base.y, signs & 2, q[1], iq)),
+                           static_cast<float>(inverseQuant(base.z, signs & 4, q[2], iq))};
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            return fail(StreamFault::BadValue);
+        g_.positions.push_back(p);
+        return true;
+    }
+
+    bool readNormals()
+    {
+        normalCount_ = in_.readCompressedU32(ctx::kNormalCount);
+        for (uint32_t i = 0; i < normalCount_ && in_.ok(); ++i) {
+            in_.readCompressedU8(ctx::kNormalSign);
+            for (const Context c : ctx::kNormalDiff)
+                in_.readCompressedU32(c);
+        }
+        return decoded();
+    }
+
+    // Average of the pool values used by the item ends at the split position.
+    void predictionAtSplit(const std::vector<uint32_t>& endIndices, const std::vector<IFXVector4>& pool,
+                           double (&out)[4])
+    {
+        std::fill(std::begin(out), std::end(out), 0.0);
+        if (!hasSplit_ || endIndices.empty())
+            return;
+        used_.clear();
+        for (uint32_t end : s_.endsAtPosition[split_])
+            if (end < endIndices.size() && endIndices[end] < pool.size())
+                used_.push_back(endIndices[end]);
+        std::sort(used_.begin(), used_.end());
+        used_.erase(std::unique(used_.begin(), used_.end()), used_.end());
+        if (used_.empty())
+            return;
+        for (uint32_t index : used_) {
+            const IFXVector4& v = pool[index];
+            out[0] += v.r;
+            out[1] += v.g;
+            out[2] += v.b;
+            out[3] += v.a;
+        }
+        for (double& v : out)
+            v /= static_cast<double>(used_.size());
+    }
+
+    // One attribute of one item end: a duplicate flag, then unless it is set a new
+    // value (sign byte, four quantised differences). Returns the pool index.
+    bool readEndValue(Context duplicateContext, Context signContext, const Context (&diff)[4],
+                      std::vector<IFXVector4>& pool, const std::vector<uint32_t>& endIndices, float inverse,
+                      uint32_t declared, uint32_t& index)
+    {
+        const uint8_t duplicate = in_.readCompressedU8(duplicateContext);
+        if (!decoded())
+            return false;
+        if (duplicate != kNewValue) {
+            if (pool.empty())
+                return fail(StreamFault::IndexOutOfRange);
+            index = static_cast<uint32_t>(pool.size() - 1);
+            return true;
+        }
+        if (pool.size() >= declared)
+            return fail(StreamFault::BeyondDeclared);
+        if (pool.size() >= kMaxGeneratorAttributes)
+            return fail(StreamFault::TooLarge);
+        double prediction[4];
+        predictionAtSplit(endIndices, pool, prediction);
+        const uint8_t signs = in_.readCompressedU8(signContext);
+        double c[4];
+        for (int k = 0; k < 4; ++k)
+            c[k] = inverseQuant(prediction[k], (signs >> k) & 1, in_.readCompressedU32(diff[k]), inverse);
+        if (!decoded())
+            return false;
+        index = static_cast<uint32_t>(pool.size());
+        pool.push_back(IFXVector4{static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2]),
+                                  static_cast<float>(c[3])});
+        return true;
+    }
+
+    bool readEnd(const ShadingDescription& sd, uint32_t position)
+    {
+        const uint32_t local = in_.readCompressedU32(ctx::kNormalLocalIndex);
+        if (!decoded())
+            return false;
+        if (normalCount_ > 0 && local >= normalCount_)
+            return fail(StreamFault::IndexOutOfRange);
+        uint32_t diffuse = 0;
+        uint32_t specular = 0;
+        std::array<uint32_t, kIfxMaxTextureLayers> texCoord{};
+        if (sd.hasDiffuse() && !readEndValue(ctx::kColorDuplicate, ctx::kItemColorSign, ctx::kColorDiff,
+                                             g_.diffuseColors, g_.diffuseIndices, d_.diffuseInverseQuant,
+                                             d_.diffuseColorCount, diffuse))
+            return false;
+        if (sd.hasSpecular() && !readEndValue(ctx::kSpecularDuplicate, ctx::kItemColorSign, ctx::kColorDiff,
+                                              g_.specularColors, g_.specularIndices, d_.specularInverseQuant,
+                                              d_.specularColorCount, specular))
+            return false;
+        for (uint32_t layer = 0; layer < sd.textureLayerCount; ++layer)
+            if (!readEndValue(ctx::kTexCoordDuplicate, ctx::kTexCoordSign, ctx::kTexCoordDiff, g_.texCoords,
+                              g_.texCoordIndices[layer], d_.texCoordInverseQuant, d_.texCoordCount, texCoord[layer]))
+                return false;
+
+        const auto end = static_cast<uint32_t>(g_.positionIndices.size());
+        g_.positionIndices.push_back(position);
+        if (s_.keepsDiffuse)
+            g_.diffuseIndices.push_back(diffuse);
+        if (s_.keepsSpecular)
+            g_.specularIndices.push_back(specular);
+        for (uint32_t layer = 0; layer < s_.texLayers; ++layer)
+            g_.texCoordIndices[layer].push_back(texCoord[layer]);
+        s_.endsAtPosition[position].push_back(end);
+        return true;
+    }
+
+    bool readItems()
+    {
+        const uint32_t count = in_.readCompressedU32(ctx::kItemCountAndShading);
+        if (!decoded())
+            return false;
+        if (count > d_.primitiveCount - std::min(d_.primitiveCount, g_.primitiveCount))
+            return fail(StreamFault::BeyondDeclared);
+        if (count > kMaxGeneratorPrimitives - g_.primitiveCount)
+            return fail(StreamFault::TooLarge);
+        const bool lines = d_.kind == GeneratorKind::LineSet;
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t shading = in_.readCompressedU32(ctx::kItemCountAndShading);
+            const uint32_t first = lines ? readEarlierPosition() : r_;
+            if (!decoded())
+                return false;
+            if (shading >= d_.shadings.size() || first > r_ || (lines && r_ > 0 && first == r_))
+                return fail(StreamFault::IndexOutOfRange);
+            const ShadingDescription& sd = d_.shadings[shading];
+            if (!readEnd(sd, first) || (lines && !readEnd(sd, r_)))
+                return false;
+            g_.primitiveMaterials.push_back(shading);
+            ++g_.primitiveCount;
+        }
+        return true;
+    }
+
+    BitDecoder& in_;
+    const GeneratorDeclaration& d_;
+    PointLineState& s_;
+    AuthorGeometry& g_;
+    StreamFault fault_ = StreamFault::None;
+    uint32_t r_ = 0;
+    uint32_t split_ = 0;
+    bool hasSplit_ = false;
+    uint32_t normalCount_ = 0;
+    std::vector<uint32_t> used_;
+};
+
+} // namespace
+
+void initPointLineState(PointLineState& state, const GeneratorDeclaration& declaration)
+{
+    state = PointLineState{};
+    state.geometry.cornersPerPrimitive = declaration.cornersPerPrimitive();
+    for (const ShadingDescription& shading : declaration.shadings) {
+        state.keepsDiffuse = state.keepsDiffuse || shading.hasDiffuse();
+        state.keepsSpecular = state.keepsSpecular || shading.hasSpecular();
+        state.texLayers = std::max(state.texLayers, shading.textureLayerCount);
+    }
+}
+
+StreamFault readPointLineContinuation(BitDecoder& in, const GeneratorDeclaration& declaration, PointLineState& state)
+{
+    const uint32_t start = in.readU32();
+    const uint32_t end = in.readU32();
+    if (!in.ok())
+        return StreamFault::Decode;
+    const auto positions = static_cast<uint32_t>(state.geometry.positions.size());
+    if (start != positions || end < start)
+        return StreamFault::OutOfOrder;
+    if (end > declaration.maxResolution)
+        return StreamFault::BeyondDeclared;
+    if (end > kMaxGeneratorPositions)
+        return StreamFault::TooLarge;
+    const uint64_t reserve = std::min<uint64_t>(end, positions + in.bitsLeft());
+    state.geometry.positions.reserve(reserve);
+    state.endsAtPosition.reserve(reserve);
+
+    PointLineReader reader(in, declaration, state);
+    for (uint32_t r = start; r < end; ++r)
+        if (const StreamFault fault = reader.read(r); fault != StreamFault::None)
+            return fault;
+    return StreamFault::None;
+}
+
+} // namespace u3dlib
