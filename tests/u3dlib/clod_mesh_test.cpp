@@ -1,0 +1,385 @@
+// CLOD meshes built by the test writer: declarations, base meshes, progressive
+// updates (splits with faces moving and staying, colours, texture coordinates).
+#include "tests/support/u3d_geometry_writer.h"
+#include "tests/u3dlib/geometry_test_support.h"
+#include "u3dlib/block_types.h"
+#include "u3dlib/generator_declaration.h"
+#include "u3dlib/stream_fault.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace u3dlib;
+
+namespace {
+
+using Faces = std::vector<std::array<uint32_t, 3>>;
+
+Faces facesOf(const AuthorGeometry& g)
+{
+    Faces faces;
+    for (uint32_t f = 0; f < g.primitiveCount; ++f)
+        faces.push_back({g.positionIndices[3 * f], g.positionIndices[3 * f + 1], g.positionIndices[3 * f + 2]});
+    return faces;
+}
+
+void expectNear(const IFXVector3& a, const IFXVector3& b, float tolerance)
+{
+    EXPECT_NEAR(a.x, b.x, tolerance);
+    EXPECT_NEAR(a.y, b.y, tolerance);
+    EXPECT_NEAR(a.z, b.z, tolerance);
+}
+
+// The decoder's geometry against the writer's model.
+void expectMatchesModel(const AuthorGeometry& g, const U3dClodMeshWriter& w, bool diffuse, uint32_t layers)
+{
+    ASSERT_EQ(g.positions.size(), w.positions().size());
+    for (size_t i = 0; i < g.positions.size(); ++i)
+        expectNear(g.positions[i], w.positions()[i], 0);
+    ASSERT_EQ(g.primitiveCount, w.faces().size());
+    for (uint32_t f = 0; f < g.primitiveCount; ++f) {
+        SCOPED_TRACE("face " + std::to_string(f));
+        const U3dClodMeshWriter::Face& m = w.faces()[f];
+        EXPECT_EQ(g.primitiveMaterials[f], m.shading);
+        for (uint32_t k = 0; k < 3; ++k) {
+            EXPECT_EQ(g.positionIndices[3 * f + k], m.positions[k]);
+            if (diffuse) {
+                EXPECT_EQ(g.diffuseIndices[3 * f + k], m.diffuse[k]);
+            }
+            for (uint32_t layer = 0; layer < layers; ++layer)
+                EXPECT_EQ(g.texCoordIndices[layer][3 * f + k], m.texCoords[layer][k]);
+        }
+    }
+    ASSERT_EQ(g.diffuseColors.size(), w.diffuse().size());
+    for (size_t i = 0; i < g.diffuseColors.size(); ++i)
+        EXPECT_EQ(g.diffuseColors[i].g, w.diffuse()[i].g);
+    ASSERT_EQ(g.texCoords.size(), w.texCoords().size());
+    for (size_t i = 0; i < g.texCoords.size(); ++i)
+        EXPECT_EQ(g.texCoords[i].r, w.texCoords()[i].r);
+}
+
+U3dGeneratorSpec meshSpec(uint32_t faces, uint32_t positions, uint32_t minResolution)
+{
+    U3dGeneratorSpec spec;
+    spec.name = "Fan";
+    spec.primitiveCount = faces;
+    spec.positionCount = positions;
+    spec.normalCount = positions;
+    spec.minResolution = minResolution;
+    spec.maxResolution = positions;
+    return spec;
+}
+
+// Centre 0 and a hexagon 1..6 around it, faces (0, i, i+1) wound counter-clockwise.
+U3dBaseMeshSpec hexagonFan()
+{
+    U3dBaseMeshSpec base;
+    base.positions.push_back({0, 0, 0});
+    for (int i = 0; i < 6; ++i) {
+        const float a = float(i) * 3.14159265f / 3;
+        base.positions.push_back({std::cos(a), std::sin(a), 0});
+    }
+    base.normals.push_back({0, 0, 1});
+    for (uint32_t i = 0; i < 6; ++i) {
+        U3dBaseFace f;
+        f.positions = {0, 1 + i, 1 + (i + 1) % 6};
+        base.faces.push_back(f);
+    }
+    return base;
+}
+
+// Splits the centre: faces 0..2 move to the new position 7, faces 3..5 stay; new faces
+// close the gap along the edges to positions 1 and 4. The walk around the centre
+// meets every kind of prediction (from a new face, from a neighbour).
+U3dUpdateSpec splitCentre()
+{
+    U3dUpdateSpec u;
+    u.split = 0;
+    u.newFaces.resize(2);
+    u.newFaces[0].rightOrientation = true;
+    u.newFaces[0].third = 1;
+    u.newFaces[0].thirdLocal = true;
+    u.newFaces[1].third = 4;
+    u.moves = {u3dMove(0), u3dMove(1), u3dMove(2)};
+    u.position = {0.25f, 0.125f, 0.5f};
+    return u;
+}
+
+TEST(ClodDeclaration, FieldsOfEachKindAreRead)
+{
+    struct Case {
+        U3dGeneratorKind kind;
+        bool boneCount;
+        uint32_t minResolution, maxResolution, corners;
+    };
+    for (const Case& c : {Case{U3dGeneratorKind::Mesh, true, 3, 9, 3}, Case{U3dGeneratorKind::Mesh, false, 0, 9, 3},
+                          Case{U3dGeneratorKind::PointSet, true, 0, 9, 1},
+                          Case{U3dGeneratorKind::LineSet, false, 0, 9, 2}}) {
+        U3dGeneratorSpec spec;
+        spec.kind = c.kind;
+        spec.name = "Thing";
+        spec.primitiveCount = 12;
+        spec.positionCount = 9;
+        spec.diffuseCount = 4;
+        spec.minResolution = c.minResolution;
+        spec.maxResolution = c.maxResolution;
+        spec.shadings = {{1, {}, 0}, {0, {2, 3}, 5}};
+        spec.positionIq = 0.5f;
+        spec.normalCrease = 0.25f;
+        spec.writeBoneCount = c.boneCount;
+        const OwnedBlock owned = ownBlock(u3dBlock(u3dGeneratorDeclarationType(spec), u3dGeneratorDeclarationData(spec)));
+        GeneratorDeclaration d;
+        ASSERT_EQ(readGeneratorDeclarationBlock(owned.block, {}, d), DeclarationStatus::Ok);
+        EXPECT_EQ(d.name, "Thing");
+        EXPECT_EQ(d.primitiveCount, 12u);
+        EXPECT_EQ(d.minResolution, c.minResolution);
+        EXPECT_EQ(d.maxResolution, c.maxResolution);
+        EXPECT_EQ(d.cornersPerPrimitive(), c.corners);
+        ASSERT_EQ(d.shadings.size(), 2u);
+        EXPECT_TRUE(d.shadings[0].hasDiffuse());
+        EXPECT_EQ(d.shadings[1].textureLayerCount, 2u);
+        EXPECT_EQ(d.shadings[1].texCoordDimensions[1], 3u);
+        EXPECT_EQ(d.shadings[1].originalShadingId, 5u);
+        EXPECT_EQ(d.positionInverseQuant, 0.5f);
+        EXPECT_EQ(d.boneCountMissing, !c.boneCount);
+        if (c.kind == U3dGeneratorKind::Mesh) {
+            EXPECT_EQ(d.normalCrease(), 0.25f);
+        }
+        const auto decoder = readGeneratorDeclaration(owned.block, {});
+        ASSERT_TRUE(decoder);
+        EXPECT_EQ(decoder->geometry().cornersPerPrimitive, c.corners);
+        EXPECT_EQ(decoder->geometry().materials.size(), 2u);
+    }
+}
+
+TEST(ClodDeclaration, MalformedDeclarationsAreRefused)
+{
+    U3dGeneratorSpec good = meshSpec(4, 5, 0);
+    const U3dBytes data = u3dGeneratorDeclarationData(good);
+    U3dGeneratorSpec nineLayers = good;
+    nineLayers.shadings = {{0, std::vector<uint32_t>(9, 2), 0}};
+    U3dGeneratorSpec inverted = good;
+    inverted.minResolution = 6;
+    U3dBytes cut(data.begin(), data.end() - 10);
+    U3dBytes trailing = data;
+    trailing.push_back(7);
+    struct Case {
+        const char* what;
+        uint32_t type;
+        U3dBytes data;
+        DeclarationStatus status;
+    };
+    for (const Case& c : {Case{"cut", kBlockClodMeshDeclaration, cut, DeclarationStatus::FieldsCut},
+                          Case{"trailing", kBlockClodMeshDeclaration, trailing, DeclarationStatus::UnreadData},
+                          Case{"layers", kBlockClodMeshDeclaration, u3dGeneratorDeclarationData(nineLayers),
+                               DeclarationStatus::TooManyLayers},
+                          Case{"resolution", kBlockClodMeshDeclaration, u3dGeneratorDeclarationData(inverted),
+                               DeclarationStatus::BadResolution},
+                          Case{"type", kBlockModelNode, data, DeclarationStatus::NotADeclaration}}) {
+        SCOPED_TRACE(c.what);
+        const OwnedBlock owned = ownBlock(u3dBlock(c.type, c.data));
+        GeneratorDeclaration d;
+        EXPECT_EQ(readGeneratorDeclarationBlock(owned.block, {}, d), c.status);
+        EXPECT_FALSE(readGeneratorDeclaration(owned.block, {}));
+    }
+}
+
+TEST(ClodBaseMesh, BaseOnlyMeshKeepsItsAuthorArrays)
+{
+    U3dGeneratorSpec spec = meshSpec(6, 7, 7);
+    spec.diffuseCount = 2;
+    spec.texCoordCount = 3;
+    spec.shadings = {{0, {}, 0}, {1, {2}, 3}};
+    U3dBaseMeshSpec base = hexagonFan();
+    base.normals.push_back({0, 0, -1});
+    base.diffuse = {{1, 0, 0, 1}, {0, 1, 0, 1}};
+    base.texCoords = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}};
+    base.faces[2].shading = 1;
+    base.faces[2].normals = {1, 1, 0};
+    base.faces[2].diffuse = {1, 0, 1};
+    base.faces[2].texCoords = {{2, 1, 0}};
+    U3dClodMeshWriter writer(spec);
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(decoder);
+    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
+    const AuthorGeometry& g = decoder->geometry();
+    expectMatchesModel(g, writer, true, 1);
+    EXPECT_EQ(facesOf(g)[5], (std::array<uint32_t, 3>{0, 6, 1}));
+    // Sent normals are kept as they are.
+    ASSERT_EQ(g.normals.size(), 2u);
+    EXPECT_EQ(g.normalIndices[6], 1u);
+    EXPECT_EQ(g.normalIndices[8], 0u);
+    EXPECT_EQ(g.primitiveMaterials[2], 1u);
+    EXPECT_EQ(g.diffuseColors[1].g, 1.0f);
+    EXPECT_EQ(g.materials[1].diffuseColors, 1u);
+    EXPECT_EQ(g.materials[1].numTextureLayers, 1u);
+    EXPECT_TRUE(consistentlyWound(g));
+}
+
+TEST(ClodProgressive, ProgressiveOnlyMeshGrowsFromNothing)
+{
+    U3dClodMeshWriter writer(meshSpec(2, 4, 0));
+    std::vector<U3dUpdateSpec> updates(4);
+    updates[0].position = {0, 0, 0};
+    updates[1].position = {1, 0, 0};
+    updates[2].split = 1;
+    updates[2].newFaces = {U3dNewFaceSpec{}};
+    updates[2].newFaces[0].third = 0;
+    updates[2].position = {1, 1, 0};
+    updates[3].split = 2;
+    updates[3].newFaces = {U3dNewFaceSpec{}};
+    updates[3].newFaces[0].third = 0;
+    updates[3].newFaces[0].thirdLocal = true;
+    updates[3].position = {0, 1, 0};
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(decoder);
+    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock(updates)));
+    const AuthorGeometry& g = decoder->geometry();
+    EXPECT_EQ(facesOf(g), (Faces{{1, 2, 0}, {2, 3, 0}}));
+    expectNear(g.positions[2], {1, 1, 0}, 0.001f);
+    expectNear(g.positions[3], {0, 1, 0}, 0.001f);
+    EXPECT_TRUE(consistentlyWound(g));
+}
+
+TEST(ClodProgressive, SplitMovesFacesOnOneSideAndKeepsTheOthers)
+{
+    U3dClodMeshWriter writer(meshSpec(8, 8, 7));
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(decoder);
+    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
+    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({splitCentre()})));
+    // Walk from face 5 down: stay from a new face, stay from a neighbour, stay, move,
+    // move from a neighbour, move.
+    EXPECT_EQ(writer.lastPredictions(), (std::vector<uint32_t>{2, 4, 2, 1, 3, 1}));
+    const AuthorGeometry& g = decoder->geometry();
+    EXPECT_EQ(facesOf(g), (Faces{{7, 1, 2}, {7, 2, 3}, {7, 3, 4}, {0, 4, 5}, {0, 5, 6}, {0, 6, 1}, {7, 0, 1}, {0, 7, 4}}));
+    expectMatchesModel(g, writer, false, 0);
+    EXPECT_TRUE(consistentlyWound(g));
+    // Progressive meshes get normals from their geometry: the flat fan faces up.
+    ASSERT_EQ(g.normalIndices.size(), g.positionIndices.size());
+    const IFXVector3& n = g.normals[g.normalIndices[0]];
+    EXPECT_NEAR(n.z, 1.0f, 0.3f);
+}
+
+TEST(ClodProgressive, PredictionsWithoutNeighboursAndUnexpectedMoves)
+{
+    // Mispredicted flags are legal: every combination of moves around the centre must
+    // come back as written, whatever contexts the predictions pick.
+    for (uint32_t mask = 0; mask < 64; ++mask) {
+        SCOPED_TRACE("moves " + std::to_string(mask));
+        U3dClodMeshWriter writer(meshSpec(8, 8, 7));
+        const auto decoder = declare(writer.declarationBlock());
+        ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
+        U3dUpdateSpec u = splitCentre();
+        u.moves.clear();
+        for (uint32_t f = 0; f < 6; ++f)
+            if (mask & (1u << f))
+                u.moves.push_back(u3dMove(f));
+        if (mask & 1)
+            u.newFaces.pop_back();
+        ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u})));
+        expectMatchesModel(decoder->geometry(), writer, false, 0);
+    }
+}
+
+TEST(ClodProgressive, UpdatesContinueAcrossBlocks)
+{
+    U3dClodMeshWriter writer(meshSpec(10, 10, 7));
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
+    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({splitCentre()})));
+    // Split the new position again: faces 0 and 1 move on, two faces close the gap.
+    U3dUpdateSpec second;
+    second.split = 7;
+    second.newFaces.resize(2);
+    second.newFaces[0].third = 1;
+    second.newFaces[0].rightOrientation = true;
+    second.newFaces[1].third = 3;
+    second.newFaces[1].thirdLocal = true;
+    second.moves = {u3dMove(0), u3dMove(1)};
+    second.position = {0.5f, 0.5f, 0.25f};
+    U3dUpdateSpec third;
+    third.split = 4;
+    third.position = {2, 2, 2};
+    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({second, third}))) << describeStreamFault(generatorFault(*decoder));
+    const AuthorGeometry& g = decoder->geometry();
+    expectMatchesModel(g, writer, false, 0);
+    EXPECT_EQ(g.positions.size(), 10u);
+    EXPECT_EQ(g.primitiveCount, 10u);
+    EXPECT_TRUE(consistentlyWound(g));
+}
+
+TEST(ClodProgressive, ColoursOfNewAndMovedFaces)
+{
+    U3dGeneratorSpec spec = meshSpec(10, 9, 7);
+    spec.diffuseCount = 6;
+    spec.shadings = {{1, {}, 0}};
+    spec.diffuseIq = 1.0f / 256;
+    U3dBaseMeshSpec base = hexagonFan();
+    base.diffuse = {{1, 0, 0, 1}, {0, 0, 1, 1}};
+    for (U3dBaseFace& f : base.faces)
+        f.diffuse = {0, 1, 1};
+    U3dUpdateSpec u = splitCentre();
+    u.newDiffuse = {{0.5f, 0.5f, 0, 1}, {0, 1, 0, 1}};
+    using C = U3dCornerIndex;
+    using I = U3dIndexCoding;
+    u.newFaces[0].diffuse = {C{I::Local, 0}, C{I::Global, 2}, C{I::Local, 1}};
+    u.newFaces[1].diffuse = {C{I::Duplicate}, C{I::Duplicate}, C{I::Global, 3}};
+    u.moves[0].diffuse = {U3dChangeCoding::New, 1};
+    u.moves[1].diffuse = {U3dChangeCoding::Global, 2};
+    u.moves[2].diffuse = {U3dChangeCoding::Keep};
+    U3dUpdateSpec next;
+    next.split = 7;
+    next.newDiffuse = {{0.25f, 0.75f, 0.5f, 1}};
+    next.newFaces.resize(1);
+    next.newFaces[0].third = 3;
+    next.newFaces[0].rightOrientation = true;
+    next.newFaces[0].diffuse = {C{I::Duplicate}, C{I::Local, 3}, C{I::Local, 1}};
+    next.moves = {u3dMove(0, {U3dChangeCoding::Local, 2}), u3dMove(1, {U3dChangeCoding::New, 0})};
+    next.position = {0.5f, 0.5f, 0};
+
+    U3dClodMeshWriter writer(spec);
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
+    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u, next})));
+    const AuthorGeometry& g = decoder->geometry();
+    expectMatchesModel(g, writer, true, 0);
+    // The moved corner of face 0 took the second new colour, green.
+    ASSERT_EQ(g.diffuseColors.size(), 5u);
+    EXPECT_EQ(g.diffuseIndices[0], 2u); // face 0 moved again in the second update (local index of colour 2)
+    EXPECT_NEAR(g.diffuseColors[3].g, 1.0f, 1.0f / 256);
+    EXPECT_NEAR(g.diffuseColors[2].r, 0.5f, 1.0f / 256);
+    // New colours are differences from the average of the colours at the split position.
+    EXPECT_NEAR(g.diffuseColors[4].b, 0.5f, 1.0f / 256);
+}
+
+TEST(ClodProgressive, TextureCoordinatesOfTwoLayers)
+{
+    U3dGeneratorSpec spec = meshSpec(8, 8, 7);
+    spec.texCoordCount = 5;
+    spec.shadings = {{0, {2, 2}, 0}};
+    U3dBaseMeshSpec base = hexagonFan();
+    base.texCoords = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}};
+    for (U3dBaseFace& f : base.faces)
+        f.texCoords = {{0, 1, 2}, {2, 2, 1}};
+    U3dUpdateSpec u = splitCentre();
+    u.newTexCoords = {{0.5f, 0.5f, 0, 0}, {0.25f, 0.75f, 0, 0}};
+    using C = U3dCornerIndex;
+    using I = U3dIndexCoding;
+    for (U3dNewFaceSpec& nf : u.newFaces)
+        nf.texCoords = {{C{I::Global, 3}, C{I::Local, 0}, C{I::Global, 4}}, {C{I::Duplicate}, C{I::Local, 2}, C{I::Local, 1}}};
+    for (U3dMoveSpec& m : u.moves)
+        m.texCoords = {{U3dChangeCoding::New, 1}, {U3dChangeCoding::Keep}};
+    U3dClodMeshWriter writer(spec);
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
+    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u})));
+    const AuthorGeometry& g = decoder->geometry();
+    expectMatchesModel(g, writer, false, 2);
+    EXPECT_EQ(g.texCoordIndices[0][0], 4u); // face 0's moved corner: second new coordinate
+    EXPECT_EQ(g.texCoordIndices[1][0], 2u); // kept in layer 1
+    EXPECT_NEAR(g.texCoords[4].g, 0.75f, 0.001f);
+}
+
+} // namespace
