@@ -1,5 +1,6 @@
 #include "u3dlib/mesh_normals.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace u3dlib {
@@ -44,17 +45,21 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
         crease = kDefaultNormalCrease;
     const size_t faceCount = positionIndices.size() / 3;
 
-    // Area-weighted (twice the area) and unit face normals.
-    std::vector<Vec> weighted(faceCount);
+    // Unit face normals, and per corner the face normal weighted by the corner's angle
+    // (so that how a flat side is cut into triangles does not tilt the mean).
     std::vector<Vec> units(faceCount);
+    std::vector<Vec> weighted(positionIndices.size());
     for (size_t f = 0; f < faceCount; ++f) {
         const uint32_t* c = &positionIndices[3 * f];
         if (c[0] >= positions.size() || c[1] >= positions.size() || c[2] >= positions.size())
             continue;
-        weighted[f] = cross(sub(positions[c[1]], positions[c[0]]), sub(positions[c[2]], positions[c[0]]));
-        if (!std::isfinite(weighted[f].x) || !std::isfinite(weighted[f].y) || !std::isfinite(weighted[f].z))
-            weighted[f] = {};
-        units[f] = unit(weighted[f]);
+        units[f] = unit(cross(sub(positions[c[1]], positions[c[0]]), sub(positions[c[2]], positions[c[0]])));
+        for (uint32_t k = 0; k < 3; ++k) {
+            const Vec a = unit(sub(positions[c[(k + 1) % 3]], positions[c[k]]));
+            const Vec b = unit(sub(positions[c[(k + 2) % 3]], positions[c[k]]));
+            const double angle = std::acos(std::clamp(dot(a, b), -1.0, 1.0));
+            weighted[3 * f + k] = {units[f].x * angle, units[f].y * angle, units[f].z * angle};
+        }
     }
 
     // Corners by position (counting sort).
@@ -104,7 +109,7 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
             } else if (groups.empty()) {
                 groups.push_back(Group{n, {}, 0}); // a degenerate face alone at its position
             }
-            const Vec& w = weighted[corners[i] / 3];
+            const Vec& w = weighted[corners[i]];
             groups[chosen].sum = {groups[chosen].sum.x + w.x, groups[chosen].sum.y + w.y, groups[chosen].sum.z + w.z};
             groupOf.push_back(chosen);
         }

@@ -5,7 +5,7 @@
 // first group whose first face's normal has a dot product above the crease value with
 // its own (the mesh declaration's normal crease parameter; -1 smooths everything, 1
 // keeps every face flat), so sharp edges stay sharp and curved surfaces are smooth.
-// A corner's normal is the area-weighted mean of its group. Groups per position are
+// A corner's normal is the angle-weighted mean of its group. Groups per position are
 // capped; beyond the cap a face joins the closest group, so the work stays linear.
 #pragma once
 

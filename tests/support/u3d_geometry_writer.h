@@ -179,6 +179,13 @@ struct U3dItemEndSpec {
     uint32_t normalLocalIndex = 0;
 };
 
+inline U3dItemEndSpec u3dEnd(std::optional<IFXVector4> diffuse)
+{
+    U3dItemEndSpec end;
+    end.diffuse = diffuse;
+    return end;
+}
+
 struct U3dItemSpec {
     uint32_t shading = 0;
     uint32_t first = 0;               // lines: the other end's position

@@ -1,6 +1,7 @@
 // Real files: every model resource decodes to the counts its declaration announces,
-// with every index in range and nothing non-finite, or is given up as lost (only the
-// streams listed below, whose prediction rule is not fully known).
+// with every index in range and nothing non-finite, progressive meshes consistently
+// wound, or is given up as lost: only the streams listed below, whose stay/move
+// prediction is not fully known, may be.
 #include "tests/support/files.h"
 #include "u3dlib/bit_decoder.h"
 #include "u3dlib/block_framing.h"
@@ -26,6 +27,12 @@ namespace {
 
 constexpr int kMaxChainDepth = 4;
 
+// Streams known to lose synchronisation: a stay/move flag coded in a context that the
+// prediction rule as we know it does not give.
+const std::map<std::string, std::set<std::string>> kKnownLost = {
+    {"fig2u3d_manual__obj60.u3d", {"MyMesh1"}},
+};
+
 struct Resource {
     GeneratorDeclaration declaration;
     std::unique_ptr<GeneratorDecoder> decoder;
@@ -38,6 +45,7 @@ struct FileWalk {
     std::map<std::string, size_t> byName;
     int orphanContinuations = 0;
     int badDeclarations = 0;
+    int recoveredBlocks = 0;
 };
 
 bool isGeometryContinuation(uint32_t type)
@@ -79,6 +87,25 @@ void walk(std::span<const uint8_t> bytes, uint64_t offset, int depth, FileWalk& 
             ModifierChainHeader chain;
             if (readModifierChainHeader(*block, chain) == ChainStatus::Ok)
                 walk(chain.nestedBlocks, chain.nestedOffset, depth + 1, w);
+        }
+    }
+    // A hand-made file declares a nested block larger than its chain; trusting the
+    // chain's end recovers it, as a loader may choose to.
+    if (cursor.status() == FramingStatus::DataOverrun && depth > 0) {
+        const size_t at = static_cast<size_t>(cursor.offset() - offset);
+        Block cut;
+        cut.type = loadU32LittleEndian(bytes, at);
+        cut.data = bytes.subspan(at + kBlockHeaderSize);
+        cut.dataSize = static_cast<uint32_t>(cut.data.size());
+        cut.offset = cursor.offset();
+        ++w.recoveredBlocks;
+        if (isGeometryDeclaration(cut.type)) {
+            Resource r;
+            r.decoder = readGeneratorDeclaration(cut, w.options);
+            if (r.decoder && readGeneratorDeclarationBlock(cut, w.options, r.declaration) == DeclarationStatus::Ok) {
+                w.byName[r.declaration.name] = w.resources.size();
+                w.resources.push_back(std::move(r));
+            }
         }
     }
 }
@@ -123,6 +150,16 @@ std::vector<std::string> checkGeometry(const Resource& r)
             problems.push_back("material index out of range");
             break;
         }
+    if (d.kind == GeneratorKind::Mesh && d.minResolution < d.maxResolution) {
+        std::set<std::pair<uint32_t, uint32_t>> edges;
+        for (size_t f = 0; f < g.positionIndices.size() / 3; ++f)
+            for (size_t k = 0; k < 3; ++k)
+                if (!edges.insert({g.positionIndices[3 * f + k], g.positionIndices[3 * f + (k + 1) % 3]}).second) {
+                    problems.push_back("edge used twice in one direction");
+                    f = g.positionIndices.size();
+                    break;
+                }
+    }
     for (const IFXVector3& p : g.positions)
         if (!finite(p)) {
             problems.push_back("non-finite position");
@@ -153,11 +190,13 @@ TEST(U3dGeometryCorpus, EveryResourceDecodesToItsDeclaredCountsOrIsLost)
         walk(bytes, 0, 0, w);
 
         std::map<std::string, int> lostBy;
+        std::set<std::string> lostNames;
         int meshes = 0, lost = 0;
         uint64_t positions = 0, faces = 0, points = 0, lines = 0;
         for (const Resource& r : w.resources) {
             if (r.decoder->lost()) {
                 ++lost;
+                lostNames.insert(r.declaration.name);
                 ++lostBy[describeStreamFault(generatorFault(*r.decoder))];
                 if (std::getenv("QV_GEOMETRY_DEBUG"))
                     std::printf("  lost %s %s: decl faces %u positions %u min %u max %u normals %u diffuse %u tex %u "
@@ -190,6 +229,8 @@ TEST(U3dGeometryCorpus, EveryResourceDecodesToItsDeclaredCountsOrIsLost)
             std::printf(" [%d %s]", count, why.c_str());
         std::printf("\n");
         EXPECT_EQ(w.orphanContinuations, 0);
+        const auto known = kKnownLost.find(file);
+        EXPECT_EQ(lostNames, known == kKnownLost.end() ? std::set<std::string>{} : known->second);
     }
 }
 

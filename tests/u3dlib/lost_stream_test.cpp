@@ -1,0 +1,211 @@
+// Streams that cannot be right are given up: the generator is lost, yields nothing,
+// and stays lost. Nothing is ever read or allocated beyond what the bytes hold.
+#include "tests/support/u3d_geometry_writer.h"
+#include "tests/u3dlib/geometry_test_support.h"
+#include "u3dlib/stream_fault.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+using namespace u3dlib;
+
+namespace {
+
+U3dGeneratorSpec fanSpec(uint32_t faces, uint32_t positions)
+{
+    U3dGeneratorSpec spec;
+    spec.name = "Fan";
+    spec.primitiveCount = faces;
+    spec.positionCount = positions;
+    spec.minResolution = 7;
+    spec.maxResolution = positions;
+    return spec;
+}
+
+U3dBaseMeshSpec fan()
+{
+    U3dBaseMeshSpec base;
+    base.positions.push_back({0, 0, 0});
+    for (int i = 0; i < 6; ++i)
+        base.positions.push_back({std::cos(float(i)), std::sin(float(i)), 0});
+    base.normals.push_back({0, 0, 1});
+    for (uint32_t i = 0; i < 6; ++i) {
+        U3dBaseFace f;
+        f.positions = {0, 1 + i, 1 + (i + 1) % 6};
+        base.faces.push_back(f);
+    }
+    return base;
+}
+
+U3dUpdateSpec split()
+{
+    U3dUpdateSpec u;
+    u.newFaces.resize(2);
+    u.newFaces[0].rightOrientation = true;
+    u.newFaces[0].third = 1;
+    u.newFaces[1].third = 4;
+    u.moves = {u3dMove(0), u3dMove(1), u3dMove(2)};
+    u.position = {0.5f, 0, 0};
+    return u;
+}
+
+struct LostCase {
+    const char* what;
+    U3dGeneratorSpec spec;
+    // Returns the continuation blocks after the declaration, the last one the bad one.
+    std::function<std::vector<U3dBytes>(U3dClodMeshWriter&)> blocks;
+    StreamFault fault;
+};
+
+TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
+{
+    const std::vector<LostCase> cases = {
+        {"cut short", fanSpec(8, 8),
+         [](U3dClodMeshWriter& w) {
+             U3dBytes base = w.baseMeshBlock(fan());
+             U3dBytes p = w.progressiveBlock({split()});
+             const uint32_t size = p[4] | p[5] << 8;
+             p[4] = static_cast<uint8_t>(size - 12); // Data ends 12 bytes early
+             p.resize(p.size() - 12);
+             return std::vector<U3dBytes>{base, p};
+         },
+         StreamFault::Decode},
+        {"trailing data", fanSpec(8, 8),
+         [](U3dClodMeshWriter& w) {
+             U3dBytes base = w.baseMeshBlock(fan());
+             U3dBytes p = w.progressiveBlock({split()});
+             const uint32_t size = p[4] | p[5] << 8;
+             p[4] = static_cast<uint8_t>(size + 4);
+             p.insert(p.begin() + 12 + size, {0, 0, 0, 0x55});
+             p.resize(12 + ((size + 4 + 3) & ~3u));
+             return std::vector<U3dBytes>{base, p};
+         },
+         StreamFault::BadEnd},
+        {"range not at the current resolution", fanSpec(8, 9),
+         [](U3dClodMeshWriter& w) {
+             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 8, 9)};
+         },
+         StreamFault::OutOfOrder},
+        {"base mesh twice", fanSpec(8, 8),
+         [](U3dClodMeshWriter& w) {
+             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.baseMeshBlock(fan())};
+         },
+         StreamFault::OutOfOrder},
+        {"more positions than declared", fanSpec(8, 7),
+         [](U3dClodMeshWriter& w) {
+             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 7, 8)};
+         },
+         StreamFault::BeyondDeclared},
+        {"more faces than declared", fanSpec(7, 8),
+         [](U3dClodMeshWriter& w) {
+             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlock({split()})};
+         },
+         StreamFault::BeyondDeclared},
+        {"range far beyond the data", fanSpec(0xFFFFFFFF, 0xFFFFFFFF),
+         [](U3dClodMeshWriter& w) {
+             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 7, 0x800000)};
+         },
+         StreamFault::Decode},
+        {"range beyond the size limit", fanSpec(0xFFFFFFFF, 0xFFFFFFFF),
+         [](U3dClodMeshWriter& w) {
+             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 7, 0xFFFFFFFF)};
+         },
+         StreamFault::TooLarge},
+    };
+    for (const LostCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        U3dClodMeshWriter writer(c.spec);
+        const auto decoder = declare(writer.declarationBlock());
+        ASSERT_TRUE(decoder);
+        const std::vector<U3dBytes> blocks = c.blocks(writer);
+        for (size_t i = 0; i + 1 < blocks.size(); ++i)
+            ASSERT_TRUE(feed(*decoder, blocks[i]));
+        EXPECT_FALSE(feed(*decoder, blocks.back()));
+        EXPECT_TRUE(decoder->lost());
+        EXPECT_EQ(generatorFault(*decoder), c.fault) << describeStreamFault(generatorFault(*decoder));
+        EXPECT_TRUE(decoder->geometry().positions.empty());
+        EXPECT_EQ(decoder->geometry().primitiveCount, 0u);
+        // Lost for good: even the first block again is refused.
+        EXPECT_FALSE(feed(*decoder, blocks.front()));
+    }
+}
+
+TEST(LostStream, BlocksOfOtherResourcesAreNotTaken)
+{
+    U3dClodMeshWriter writer(fanSpec(8, 8));
+    const auto decoder = declare(writer.declarationBlock());
+    U3dGeneratorSpec other = fanSpec(8, 8);
+    other.name = "Other";
+    U3dClodMeshWriter otherWriter(other);
+    EXPECT_FALSE(feed(*decoder, otherWriter.baseMeshBlock(fan())));
+    U3dPointLineWriter points(U3dGeneratorSpec{U3dGeneratorKind::PointSet, "Fan"});
+    EXPECT_FALSE(feed(*decoder, points.continuationBlock({})));
+    EXPECT_FALSE(decoder->lost());
+    EXPECT_TRUE(feed(*decoder, writer.baseMeshBlock(fan())));
+    EXPECT_EQ(decoder->geometry().primitiveCount, 6u);
+}
+
+TEST(LostStream, RepeatedColourBeforeAnyIsLost)
+{
+    U3dGeneratorSpec spec{U3dGeneratorKind::PointSet, "Points"};
+    spec.primitiveCount = 1;
+    spec.positionCount = 1;
+    spec.diffuseCount = 1;
+    spec.shadings = {{1, {}, 0}};
+    U3dPointLineWriter writer(spec);
+    U3dPointLineUpdateSpec u;
+    u.items = {{0, 0, {u3dEnd(std::nullopt)}}};
+    const auto decoder = declare(writer.declarationBlock());
+    EXPECT_FALSE(feed(*decoder, writer.continuationBlock({u})));
+    EXPECT_EQ(generatorFault(*decoder), StreamFault::IndexOutOfRange);
+}
+
+// Every single corrupted byte of a progressive block either decodes to a mesh whose
+// indices are all in range, or loses the mesh.
+TEST(LostStream, CorruptedBytesNeverYieldBrokenMeshes)
+{
+    U3dGeneratorSpec spec = fanSpec(10, 9);
+    spec.diffuseCount = 4;
+    spec.shadings = {{1, {}, 0}};
+    U3dClodMeshWriter writer(spec);
+    U3dBaseMeshSpec base = fan();
+    base.diffuse = {{1, 0, 0, 1}, {0, 1, 0, 1}};
+    for (U3dBaseFace& f : base.faces)
+        f.diffuse = {0, 1, 0};
+    U3dUpdateSpec first = split();
+    first.newDiffuse = {{0, 0, 1, 1}};
+    first.moves[0].diffuse = {U3dChangeCoding::New, 0};
+    U3dUpdateSpec second;
+    second.split = 7;
+    second.position = {1, 1, 1};
+    const U3dBytes declaration = writer.declarationBlock();
+    const U3dBytes baseBlock = writer.baseMeshBlock(base);
+    const U3dBytes progressive = writer.progressiveBlock({first, second});
+    int lost = 0;
+    const size_t afterName = 12 + 2 + spec.name.size(); // a changed name is another resource's block
+    for (size_t at = afterName; at < progressive.size(); ++at) {
+        for (const uint8_t flip : {uint8_t{0x01}, uint8_t{0x80}, uint8_t{0xFF}}) {
+            U3dBytes bad = progressive;
+            bad[at] ^= flip;
+            const auto decoder = declare(declaration);
+            ASSERT_TRUE(feed(*decoder, baseBlock));
+            if (!feed(*decoder, bad)) {
+                ++lost;
+                EXPECT_TRUE(decoder->lost());
+                continue;
+            }
+            const AuthorGeometry& g = decoder->geometry();
+            for (uint32_t p : g.positionIndices)
+                ASSERT_LT(p, g.positions.size()) << "byte " << at;
+            for (uint32_t d : g.diffuseIndices)
+                ASSERT_LT(d, g.diffuseColors.size()) << "byte " << at;
+            for (uint32_t n : g.normalIndices)
+                ASSERT_LT(n, g.normals.size()) << "byte " << at;
+        }
+    }
+    EXPECT_GT(lost, 0);
+}
+
+} // namespace

@@ -1,0 +1,88 @@
+// Normals computed from geometry: sharp edges stay sharp, curved surfaces are smooth.
+#include "u3dlib/mesh_normals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+using namespace u3dlib;
+
+namespace {
+
+// Unit cube, 8 positions, 12 faces wound outwards.
+void cube(std::vector<IFXVector3>& positions, std::vector<uint32_t>& faces)
+{
+    positions.clear();
+    for (int i = 0; i < 8; ++i)
+        positions.push_back({float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1)});
+    faces = {0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0, 1, 4, 1, 5, 4,
+             2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5};
+}
+
+IFXVector3 faceNormal(const std::vector<IFXVector3>& p, const uint32_t* c)
+{
+    const IFXVector3 a = p[c[0]], b = p[c[1]], d = p[c[2]];
+    const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
+    const float vx = d.x - a.x, vy = d.y - a.y, vz = d.z - a.z;
+    IFXVector3 n{uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx};
+    const float l = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    return {n.x / l, n.y / l, n.z / l};
+}
+
+TEST(MeshNormals, CreaseDecidesBetweenFlatAndSmooth)
+{
+    struct Case {
+        float crease;
+        size_t normals;   // distinct normals of the cube
+        bool cornersFlat; // each corner's normal is its face's normal
+    };
+    for (const Case& c : {Case{0.9f, 24, true}, Case{0.5f, 24, true}, Case{-1.0f, 8, false},
+                          Case{std::nanf(""), 24, true}, Case{7.0f, 24, true}}) {
+        SCOPED_TRACE(c.crease);
+        std::vector<IFXVector3> positions, normals;
+        std::vector<uint32_t> faces, indices;
+        cube(positions, faces);
+        computeCreaseNormals(positions, faces, c.crease, normals, indices);
+        ASSERT_EQ(indices.size(), faces.size());
+        EXPECT_EQ(normals.size(), c.normals);
+        for (size_t i = 0; i < faces.size(); ++i) {
+            ASSERT_LT(indices[i], normals.size());
+            const IFXVector3 n = normals[indices[i]];
+            const IFXVector3 f = faceNormal(positions, &faces[i / 3 * 3]);
+            const float dot = n.x * f.x + n.y * f.y + n.z * f.z;
+            if (c.cornersFlat)
+                EXPECT_NEAR(dot, 1.0f, 1e-5f);
+            else
+                EXPECT_NEAR(dot, 1.0f / std::sqrt(3.0f), 1e-5f); // corner of a smoothed cube
+        }
+    }
+}
+
+TEST(MeshNormals, DegenerateFacesAndWideFansStayBounded)
+{
+    // A fan of 40 faces around position 0, each folded a little further: no more than
+    // the group cap of normals at the centre, and a degenerate face gets a valid index.
+    std::vector<IFXVector3> positions{{0, 0, 0}};
+    std::vector<uint32_t> faces;
+    for (uint32_t i = 0; i < 40; ++i) {
+        const float a = float(i) * 0.15f;
+        positions.push_back({std::cos(a), std::sin(a), float(i) * 0.5f});
+        if (i > 0)
+            faces.insert(faces.end(), {0, i, i + 1});
+    }
+    faces.insert(faces.end(), {0, 0, 1}); // degenerate
+    std::vector<IFXVector3> normals;
+    std::vector<uint32_t> indices;
+    computeCreaseNormals(positions, faces, 0.99f, normals, indices);
+    std::set<uint32_t> atCentre;
+    for (size_t i = 0; i < faces.size(); ++i) {
+        ASSERT_LT(indices[i], normals.size());
+        if (faces[i] == 0)
+            atCentre.insert(indices[i]);
+    }
+    EXPECT_LE(atCentre.size(), kMaxNormalGroupsPerPosition);
+    EXPECT_GT(atCentre.size(), 1u);
+}
+
+} // namespace
