@@ -47,11 +47,6 @@ enum class Prediction : uint8_t {
     StayFromNeighbour = 4,
 };
 
-bool predictsMove(Prediction p)
-{
-    return p == Prediction::MoveFromThird || p == Prediction::MoveFromNeighbour;
-}
-
 double inverseQuant(double prediction, bool negative, uint32_t q, float inverse)
 {
     const double step = static_cast<double>(q) * inverse;
@@ -81,18 +76,23 @@ struct SplitFace {
     uint8_t value = kStay;
 };
 
-// First entries of (position, walk order) pairs, sorted, for the neighbour lookups.
+// For each position, the faces around the split position that use it beside the
+// split position, in walk order: a face's neighbours across its two edges at the
+// split position are found by their other end.
 struct PositionIndex {
-    std::vector<std::pair<uint32_t, uint32_t>> entries;
+    std::vector<std::pair<uint32_t, uint32_t>> entries; // (position, walk order), sorted
 
-    void build(const std::vector<SplitFace>& faces, bool byPrevious)
+    void build(const std::vector<SplitFace>& faces)
     {
         entries.clear();
-        for (uint32_t i = 0; i < faces.size(); ++i)
-            entries.emplace_back(byPrevious ? faces[i].previous : faces[i].next, i);
+        for (uint32_t i = 0; i < faces.size(); ++i) {
+            entries.emplace_back(faces[i].next, i);
+            if (faces[i].previous != faces[i].next)
+                entries.emplace_back(faces[i].previous, i);
+        }
         std::sort(entries.begin(), entries.end());
     }
-    // Walk order of the first face other than self keyed by position, or none.
+    // Walk order of the first face other than self that uses position, or none.
     std::optional<uint32_t> first(uint32_t position, uint32_t self) const
     {
         auto it = std::lower_bound(entries.begin(), entries.end(), std::make_pair(position, uint32_t{0}));
@@ -341,55 +341,40 @@ private:
 
     // The prediction from the new faces: a new face whose third position is the one
     // after (before) the split position in f's winding shares that edge with f; its
-    // orientation tells on which side of the edge the new position lies. The first new
-    // face that shares an edge decides.
+    // orientation tells on which side of the edge the new position lies. When several
+    // new faces share an edge with f, the last one read decides.
     std::optional<uint8_t> directPrediction(const SplitFace& sf) const
     {
+        std::optional<uint8_t> vote;
         for (const NewFace& nf : newFaces_) {
             if (nf.third == split_)
                 continue;
             if (nf.third == sf.next)
-                return nf.orientation == kOrientationLeft ? kStay : kMove;
-            if (nf.third == sf.previous)
-                return nf.orientation == kOrientationRight ? kStay : kMove;
+                vote = nf.orientation == kOrientationLeft ? kStay : kMove;
+            else if (nf.third == sf.previous)
+                vote = nf.orientation == kOrientationRight ? kStay : kMove;
         }
-        return std::nullopt;
+        return vote;
     }
 
-    // Faces without a direct prediction follow their neighbours across the two edges at
-    // the split position, among the faces already decoded in this walk: their
-    // predictions when those agree, else their decoded values when those agree.
+    // Faces without a direct prediction follow the decoded flag of a neighbour already
+    // walked: the first face of the walk (other than f) that uses f's previous
+    // position, else the first that uses its next one. Found by position rather than by
+    // winding, which matters where the early, coarse mesh folds onto itself.
     Prediction neighbourPrediction(uint32_t i) const
     {
         const SplitFace& sf = splitFaces_[i];
-        std::array<std::optional<uint32_t>, 2> neighbours = {byPrevious_.first(sf.next, i),
-                                                             byNext_.first(sf.previous, i)};
-        bool predictedMove = false;
-        bool predictedStay = false;
-        bool decodedMove = false;
-        bool decodedStay = false;
-        for (const std::optional<uint32_t>& n : neighbours) {
+        for (const std::optional<uint32_t> n : {around_.first(sf.previous, i), around_.first(sf.next, i)}) {
             if (!n || *n >= i)
                 continue;
-            const SplitFace& g = splitFaces_[*n];
-            if (g.prediction != Prediction::None)
-                (predictsMove(g.prediction) ? predictedMove : predictedStay) = true;
-            (g.value == kMove ? decodedMove : decodedStay) = true;
+            return splitFaces_[*n].value == kMove ? Prediction::MoveFromNeighbour : Prediction::StayFromNeighbour;
         }
-        bool move = false;
-        if (predictedMove != predictedStay)
-            move = predictedMove;
-        else if (decodedMove != decodedStay)
-            move = decodedMove;
-        else
-            return Prediction::None;
-        return move ? Prediction::MoveFromNeighbour : Prediction::StayFromNeighbour;
+        return Prediction::None;
     }
 
     bool readStayOrMove()
     {
-        byPrevious_.build(splitFaces_, true);
-        byNext_.build(splitFaces_, false);
+        around_.build(splitFaces_);
         for (uint32_t i = 0; i < splitFaces_.size(); ++i) {
             SplitFace& sf = splitFaces_[i];
             if (const std::optional<uint8_t> direct = directPrediction(sf))
@@ -634,8 +619,7 @@ private:
     uint32_t newPosition_ = 0;
     bool hasSplit_ = false;
     std::vector<SplitFace> splitFaces_;
-    PositionIndex byPrevious_;
-    PositionIndex byNext_;
+    PositionIndex around_;
     std::vector<uint32_t> localPositions_;
     std::vector<NewFace> newFaces_;
     std::vector<uint32_t> diffuseAtSplit_;

@@ -334,45 +334,30 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
     }
     for (size_t i = 0; i < walk.size(); ++i) {
         Around& a = walk[i];
-        int direct = -1; // 0 stay, 1 move
+        int direct = -1; // 0 stay, 1 move; the last new face sharing an edge decides
         for (const U3dNewFaceSpec& nf : u.newFaces) {
             if (nf.third == S)
                 continue;
-            if (nf.third == a.next) {
+            if (nf.third == a.next)
                 direct = nf.rightOrientation ? 1 : 0;
-                break;
-            }
-            if (nf.third == a.previous) {
+            else if (nf.third == a.previous)
                 direct = nf.rightOrientation ? 0 : 1;
-                break;
-            }
         }
         if (direct >= 0) {
             a.prediction = direct == 1 ? 1 : 2;
         } else {
-            std::vector<size_t> neighbours;
-            for (size_t j = 0; j < walk.size(); ++j)
-                if (j != i && walk[j].previous == a.next) {
-                    if (j < i)
-                        neighbours.push_back(j);
+            // The first other face of the walk using f's previous position, else its
+            // next one, if already walked, passes on its flag.
+            a.prediction = 0;
+            for (const uint32_t position : {a.previous, a.next}) {
+                size_t j = 0;
+                while (j < walk.size() && (j == i || (walk[j].next != position && walk[j].previous != position)))
+                    ++j;
+                if (j < i) {
+                    a.prediction = walk[j].move ? 3 : 4;
                     break;
                 }
-            for (size_t j = 0; j < walk.size(); ++j)
-                if (j != i && walk[j].next == a.previous) {
-                    if (j < i)
-                        neighbours.push_back(j);
-                    break;
-                }
-            std::set<bool> kinds;
-            for (size_t j : neighbours)
-                if (walk[j].prediction != 0)
-                    kinds.insert(walk[j].prediction == 1 || walk[j].prediction == 3);
-            if (kinds.size() != 1) {
-                kinds.clear();
-                for (size_t j : neighbours)
-                    kinds.insert(walk[j].move);
             }
-            a.prediction = kinds.size() == 1 ? (*kinds.begin() ? 3 : 4) : 0;
         }
         predictions_.push_back(a.prediction);
         out.writeCompressedU8(adaptiveContext(kCtxStayMove + a.prediction), a.move ? 1 : 0);
