@@ -25,6 +25,11 @@ constexpr uint8_t kIndexLocal = 2;
 constexpr uint8_t kIndexGlobal = 3;
 constexpr uint8_t kAllDuplicateFlags = 0x7;
 
+// Faces looked at while walking neighbourhoods, per block: a hostile stream must not
+// make a few bits cost a scan of a huge fan, update after update.
+constexpr uint64_t kWorkBase = uint64_t{1} << 22;
+constexpr uint64_t kWorkPerDataBit = 64;
+
 // Corner roles of a new face: the split position, the new position, the third one.
 constexpr uint32_t kRoleSplit = 0;
 constexpr uint32_t kRoleNew = 1;
@@ -113,7 +118,8 @@ void sortDescendingUnique(std::vector<uint32_t>& values)
 class UpdateReader {
 public:
     UpdateReader(BitDecoder& in, const GeneratorDeclaration& declaration, ClodMeshState& mesh)
-        : in_(in), declaration_(declaration), mesh_(mesh), g_(mesh.geometry)
+        : in_(in), declaration_(declaration), mesh_(mesh), g_(mesh.geometry),
+          workLeft_(kWorkBase + kWorkPerDataBit * in.sectionBits())
     {
     }
 
@@ -137,6 +143,13 @@ private:
         return false;
     }
     bool decoded() { return in_.ok() || fail(StreamFault::Decode); }
+    bool spend(uint64_t work)
+    {
+        if (work > workLeft_)
+            return fail(StreamFault::TooLarge);
+        workLeft_ -= work;
+        return true;
+    }
 
     const ShadingDescription& shadingOf(uint32_t face) const
     {
@@ -175,9 +188,11 @@ private:
 
     // Distinct indices of an attribute used at a position by the faces whose shading
     // has it, largest first: the local lists of the colour and texture indices.
-    void attributeIndicesAt(uint32_t position, Attribute a, std::vector<uint32_t>& out)
+    bool attributeIndicesAt(uint32_t position, Attribute a, std::vector<uint32_t>& out)
     {
         out.clear();
+        if (!spend(mesh_.facesAtPosition[position].size()))
+            return false;
         const std::vector<uint32_t>& array = indices(a);
         for (uint32_t face : mesh_.facesAtPosition[position]) {
             if (!uses(shadingOf(face), a))
@@ -187,6 +202,7 @@ private:
                 out.push_back(array[size_t{3} * face + k]);
         }
         sortDescendingUnique(out);
+        return true;
     }
 
     bool readSplitPosition()
@@ -201,6 +217,8 @@ private:
         if (!hasSplit_)
             return true;
         const std::vector<uint32_t>& faces = mesh_.facesAtPosition[split_];
+        if (!spend(faces.size()))
+            return false;
         for (auto it = faces.rbegin(); it != faces.rend(); ++it) {
             SplitFace sf;
             sf.face = *it;
@@ -209,12 +227,13 @@ private:
             sf.previous = mesh_.corner(sf.face, (sf.corner + 2) % 3);
             splitFaces_.push_back(sf);
         }
-        if (mesh_.keepsDiffuse)
-            attributeIndicesAt(split_, {Attribute::Diffuse, 0}, diffuseAtSplit_);
-        if (mesh_.keepsSpecular)
-            attributeIndicesAt(split_, {Attribute::Specular, 0}, specularAtSplit_);
+        if (mesh_.keepsDiffuse && !attributeIndicesAt(split_, {Attribute::Diffuse, 0}, diffuseAtSplit_))
+            return false;
+        if (mesh_.keepsSpecular && !attributeIndicesAt(split_, {Attribute::Specular, 0}, specularAtSplit_))
+            return false;
         for (uint32_t layer = 0; layer < mesh_.texLayers; ++layer)
-            attributeIndicesAt(split_, {Attribute::TexCoord, layer}, texCoordAtSplit_[layer]);
+            if (!attributeIndicesAt(split_, {Attribute::TexCoord, layer}, texCoordAtSplit_[layer]))
+                return false;
         return true;
     }
 
@@ -284,13 +303,16 @@ private:
         std::erase(localPositions_, split_);
     }
 
-    void addLocalPosition(uint32_t position)
+    bool addLocalPosition(uint32_t position)
     {
         if (position == split_ || position == newPosition_)
-            return;
+            return true;
+        if (!spend(localPositions_.size()))
+            return false;
         const auto it = std::lower_bound(localPositions_.begin(), localPositions_.end(), position, std::greater<>());
         if (it == localPositions_.end() || *it != position)
             localPositions_.insert(it, position);
+        return true;
     }
 
     bool readNewFacePositions()
@@ -332,9 +354,9 @@ private:
             } else {
                 return fail(StreamFault::BadValue);
             }
-            addLocalPosition(nf.third);
+            if (!addLocalPosition(nf.third))
+                return false;
             newFaces_.push_back(nf);
-            // Bounded by the symbols each face costs; the decoder's budget stops a runaway count.
         }
         return true;
     }
@@ -390,6 +412,8 @@ private:
         for (const SplitFace& sf : splitFaces_) {
             if (sf.value != kMove)
                 continue;
+            if (!spend(mesh_.facesAtPosition[split_].size() + mesh_.facesAtPosition[newPosition_].size()))
+                return false;
             g_.positionIndices[size_t{3} * sf.face + sf.corner] = newPosition_;
             if (cornerAt(mesh_, sf.face, split_) == 3)
                 unlinkFace(mesh_, split_, sf.face);
@@ -483,7 +507,8 @@ private:
             if (type == kIndexLocal) {
                 const std::vector<uint32_t>* list = &attributeList(a);
                 if (role == kRoleThird) {
-                    attributeIndicesAt(nf.third, a, thirdList_);
+                    if (!attributeIndicesAt(nf.third, a, thirdList_))
+                        return false;
                     list = &thirdList_;
                 }
                 const uint32_t i = in_.readCompressedU32(localContext);
@@ -585,6 +610,8 @@ private:
         if (declaration_.excludesNormals())
             return true;
         neighbourhood_.clear();
+        if (!spend(mesh_.facesAtPosition[newPosition_].size()))
+            return false;
         for (uint32_t face : mesh_.facesAtPosition[newPosition_])
             for (uint32_t k = 0; k < 3; ++k)
                 neighbourhood_.push_back(mesh_.corner(face, k));
@@ -613,6 +640,7 @@ private:
     ClodMeshState& mesh_;
     AuthorGeometry& g_;
     StreamFault fault_ = StreamFault::None;
+    uint64_t workLeft_ = 0;
 
     uint32_t r_ = 0;
     uint32_t split_ = 0;
@@ -649,7 +677,7 @@ StreamFault readClodProgressive(BitDecoder& in, const GeneratorDeclaration& decl
         return StreamFault::BeyondDeclared;
     if (end > kMaxGeneratorPositions)
         return StreamFault::TooLarge;
-    const uint64_t reserve = std::min<uint64_t>(end, mesh.positionCount() + in.bitsLeft());
+    const uint64_t reserve = std::min<uint64_t>(end, mesh.positionCount() + in.bytesLeft());
     mesh.geometry.positions.reserve(reserve);
     mesh.facesAtPosition.reserve(reserve);
 

@@ -14,6 +14,10 @@ namespace ctx = geometry_contexts;
 
 constexpr uint8_t kNewValue = 0; // any other duplicate flag reuses the last value added
 
+// Item ends looked at for colour predictions, per block.
+constexpr uint64_t kWorkBase = uint64_t{1} << 22;
+constexpr uint64_t kWorkPerDataBit = 64;
+
 double inverseQuant(double prediction, bool negative, uint32_t q, float inverse)
 {
     const double step = static_cast<double>(q) * inverse;
@@ -23,7 +27,8 @@ double inverseQuant(double prediction, bool negative, uint32_t q, float inverse)
 class PointLineReader {
 public:
     PointLineReader(BitDecoder& in, const GeneratorDeclaration& declaration, PointLineState& state)
-        : in_(in), d_(declaration), s_(state), g_(state.geometry)
+        : in_(in), d_(declaration), s_(state), g_(state.geometry),
+          workLeft_(kWorkBase + kWorkPerDataBit * in.sectionBits())
     {
     }
 
@@ -88,12 +93,16 @@ private:
     }
 
     // Average of the pool values used by the item ends at the split position.
-    void predictionAtSplit(const std::vector<uint32_t>& endIndices, const std::vector<IFXVector4>& pool,
+    bool predictionAtSplit(const std::vector<uint32_t>& endIndices, const std::vector<IFXVector4>& pool,
                            double (&out)[4])
     {
         std::fill(std::begin(out), std::end(out), 0.0);
         if (!hasSplit_ || endIndices.empty())
-            return;
+            return true;
+        const uint64_t work = s_.endsAtPosition[split_].size();
+        if (work > workLeft_)
+            return fail(StreamFault::TooLarge);
+        workLeft_ -= work;
         used_.clear();
         for (uint32_t end : s_.endsAtPosition[split_])
             if (end < endIndices.size() && endIndices[end] < pool.size())
@@ -101,7 +110,7 @@ private:
         std::sort(used_.begin(), used_.end());
         used_.erase(std::unique(used_.begin(), used_.end()), used_.end());
         if (used_.empty())
-            return;
+            return true;
         for (uint32_t index : used_) {
             const IFXVector4& v = pool[index];
             out[0] += v.r;
@@ -111,6 +120,7 @@ private:
         }
         for (double& v : out)
             v /= static_cast<double>(used_.size());
+        return true;
     }
 
     // One attribute of one item end: a duplicate flag, then unless it is set a new
@@ -133,7 +143,8 @@ private:
         if (pool.size() >= kMaxGeneratorAttributes)
             return fail(StreamFault::TooLarge);
         double prediction[4];
-        predictionAtSplit(endIndices, pool, prediction);
+        if (!predictionAtSplit(endIndices, pool, prediction))
+            return false;
         const uint8_t signs = in_.readCompressedU8(signContext);
         double c[4];
         for (int k = 0; k < 4; ++k)
@@ -212,6 +223,7 @@ private:
     PointLineState& s_;
     AuthorGeometry& g_;
     StreamFault fault_ = StreamFault::None;
+    uint64_t workLeft_ = 0;
     uint32_t r_ = 0;
     uint32_t split_ = 0;
     bool hasSplit_ = false;
@@ -245,7 +257,7 @@ StreamFault readPointLineContinuation(BitDecoder& in, const GeneratorDeclaration
         return StreamFault::BeyondDeclared;
     if (end > kMaxGeneratorPositions)
         return StreamFault::TooLarge;
-    const uint64_t reserve = std::min<uint64_t>(end, positions + in.bitsLeft());
+    const uint64_t reserve = std::min<uint64_t>(end, positions + in.bytesLeft());
     state.geometry.positions.reserve(reserve);
     state.endsAtPosition.reserve(reserve);
 

@@ -209,3 +209,44 @@ TEST(LostStream, CorruptedBytesNeverYieldBrokenMeshes)
 }
 
 } // namespace
+
+namespace {
+
+// Every update looks up the colours used at the centre of a huge fan: the work it
+// would take grows far faster than the stream, so the mesh is given up.
+TEST(LostStream, NeighbourhoodWorkIsBounded)
+{
+    constexpr uint32_t kFan = 20000;
+    constexpr uint32_t kUpdates = 500;
+    U3dGeneratorSpec spec = fanSpec(kFan + kUpdates, kFan + 1 + kUpdates);
+    spec.minResolution = kFan + 1;
+    spec.diffuseCount = 1;
+    spec.shadings = {{1, {}, 0}};
+    spec.attributes = 1; // no normals
+    U3dBaseMeshSpec base;
+    base.diffuse = {{1, 1, 1, 1}};
+    base.positions.push_back({0, 0, 0});
+    for (uint32_t i = 0; i < kFan; ++i) {
+        base.positions.push_back({std::cos(float(i)), std::sin(float(i)), 0});
+        U3dBaseFace f;
+        f.positions = {0, 1 + i, 1 + (i + 1) % kFan};
+        base.faces.push_back(f);
+    }
+    std::vector<U3dUpdateSpec> updates(kUpdates);
+    for (uint32_t i = 0; i < kUpdates; ++i) {
+        updates[i].split = 1 + i;
+        updates[i].newFaces.resize(1);
+        updates[i].newFaces[0].third = 0;
+        updates[i].newFaces[0].diffuse = {U3dCornerIndex{U3dIndexCoding::Global, 0},
+                                          U3dCornerIndex{U3dIndexCoding::Global, 0},
+                                          U3dCornerIndex{U3dIndexCoding::Local, 0}};
+        updates[i].position = {1, 1, 1};
+    }
+    U3dClodMeshWriter writer(spec);
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
+    EXPECT_FALSE(feed(*decoder, writer.progressiveBlock(updates)));
+    EXPECT_EQ(generatorFault(*decoder), StreamFault::TooLarge);
+}
+
+} // namespace
