@@ -104,9 +104,9 @@ uint32_t descendingPosition(const std::set<uint32_t>& values, uint32_t value)
 
 } // namespace
 
-uint32_t u3dGeneratorDeclarationType(const U3dGeneratorSpec& spec)
+uint32_t u3dGeneratorDeclarationType(const U3dGeneratorDesc& desc)
 {
-    switch (spec.kind) {
+    switch (desc.kind) {
     case U3dGeneratorKind::Mesh: return u3dlib::kBlockClodMeshDeclaration;
     case U3dGeneratorKind::PointSet: return u3dlib::kBlockPointSetDeclaration;
     case U3dGeneratorKind::LineSet: break;
@@ -114,21 +114,21 @@ uint32_t u3dGeneratorDeclarationType(const U3dGeneratorSpec& spec)
     return u3dlib::kBlockLineSetDeclaration;
 }
 
-U3dBytes u3dGeneratorDeclarationData(const U3dGeneratorSpec& spec)
+U3dBytes u3dGeneratorDeclarationData(const U3dGeneratorDesc& desc)
 {
-    const bool mesh = spec.kind == U3dGeneratorKind::Mesh;
+    const bool mesh = desc.kind == U3dGeneratorKind::Mesh;
     U3dBitEncoder out;
-    out.writeString(spec.name);
-    out.writeU32(spec.chainIndex);
-    out.writeU32(spec.attributes);
-    out.writeU32(spec.primitiveCount);
-    out.writeU32(spec.positionCount);
-    out.writeU32(spec.normalCount);
-    out.writeU32(spec.diffuseCount);
-    out.writeU32(spec.specularCount);
-    out.writeU32(spec.texCoordCount);
-    out.writeU32(static_cast<uint32_t>(spec.shadings.size()));
-    for (const U3dShadingSpec& s : spec.shadings) {
+    out.writeString(desc.name);
+    out.writeU32(desc.chainIndex);
+    out.writeU32(desc.attributes);
+    out.writeU32(desc.primitiveCount);
+    out.writeU32(desc.positionCount);
+    out.writeU32(desc.normalCount);
+    out.writeU32(desc.diffuseCount);
+    out.writeU32(desc.specularCount);
+    out.writeU32(desc.texCoordCount);
+    out.writeU32(static_cast<uint32_t>(desc.shadings.size()));
+    for (const U3dShadingDesc& s : desc.shadings) {
         out.writeU32(s.attributes);
         out.writeU32(static_cast<uint32_t>(s.texCoordDimensions.size()));
         for (uint32_t d : s.texCoordDimensions)
@@ -136,37 +136,37 @@ U3dBytes u3dGeneratorDeclarationData(const U3dGeneratorSpec& spec)
         out.writeU32(s.originalId);
     }
     if (mesh) {
-        out.writeU32(spec.minResolution);
-        out.writeU32(spec.maxResolution);
+        out.writeU32(desc.minResolution);
+        out.writeU32(desc.maxResolution);
     }
     for (int i = 0; i < 3; ++i)
         out.writeU32(1000); // quality factors
-    for (float iq : {spec.positionIq, spec.normalIq, spec.texCoordIq, spec.diffuseIq, spec.specularIq})
+    for (float iq : {desc.positionIq, desc.normalIq, desc.texCoordIq, desc.diffuseIq, desc.specularIq})
         out.writeF32(iq);
     if (mesh) {
-        out.writeF32(spec.normalCrease);
+        out.writeF32(desc.normalCrease);
         out.writeF32(0.985f);
         out.writeF32(0.985f);
     } else {
         for (int i = 0; i < 3; ++i)
             out.writeU32(0);
     }
-    if (spec.writeBoneCount)
+    if (desc.writeBoneCount)
         out.writeU32(0);
     return out.finish();
 }
 
-U3dClodMeshWriter::U3dClodMeshWriter(U3dGeneratorSpec spec) : spec_(std::move(spec)) {}
+U3dClodMeshWriter::U3dClodMeshWriter(U3dGeneratorDesc desc) : desc_(std::move(desc)) {}
 
 U3dBytes U3dClodMeshWriter::declarationBlock() const
 {
-    return u3dBlock(u3dlib::kBlockClodMeshDeclaration, u3dGeneratorDeclarationData(spec_));
+    return u3dBlock(u3dlib::kBlockClodMeshDeclaration, u3dGeneratorDeclarationData(desc_));
 }
 
-U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshSpec& base)
+U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshDesc& base)
 {
     U3dBitEncoder out;
-    out.writeString(spec_.name);
+    out.writeString(desc_.name);
     out.writeU32(0);
     const auto count = [](const auto& v) { return static_cast<uint32_t>(v.size()); };
     for (uint32_t c : {count(base.faces), count(base.positions), count(base.normals), count(base.diffuse),
@@ -182,10 +182,10 @@ U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshSpec& base)
         for (const IFXVector4& c : *pool)
             for (float v : {c.r, c.g, c.b, c.a})
                 out.writeF32(v);
-    const bool normals = (spec_.attributes & 1) == 0;
+    const bool normals = (desc_.attributes & 1) == 0;
     for (const U3dBaseFace& f : base.faces) {
         out.writeCompressedU32(adaptiveContext(1), f.shading);
-        const U3dShadingSpec& sd = spec_.shadings.at(f.shading);
+        const U3dShadingDesc& sd = desc_.shadings.at(f.shading);
         Face model;
         model.shading = f.shading;
         for (int k = 0; k < 3; ++k) {
@@ -213,27 +213,27 @@ U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshSpec& base)
     return u3dBlock(u3dlib::kBlockClodBaseMesh, out.finish());
 }
 
-U3dBytes U3dClodMeshWriter::progressiveBlock(const std::vector<U3dUpdateSpec>& updates)
+U3dBytes U3dClodMeshWriter::progressiveBlock(const std::vector<U3dUpdateDesc>& updates)
 {
     const auto start = static_cast<uint32_t>(positions_.size());
     return progressiveBlockWithRange(updates, start, start + static_cast<uint32_t>(updates.size()));
 }
 
-U3dBytes U3dClodMeshWriter::progressiveBlockWithRange(const std::vector<U3dUpdateSpec>& updates, uint32_t start,
+U3dBytes U3dClodMeshWriter::progressiveBlockWithRange(const std::vector<U3dUpdateDesc>& updates, uint32_t start,
                                                       uint32_t end)
 {
     U3dBitEncoder out;
-    out.writeString(spec_.name);
+    out.writeString(desc_.name);
     out.writeU32(0);
     out.writeU32(start);
     out.writeU32(end);
     predictions_.clear();
-    for (const U3dUpdateSpec& update : updates)
+    for (const U3dUpdateDesc& update : updates)
         writeUpdate(out, update);
     return u3dBlock(u3dlib::kBlockClodProgressiveMesh, out.finish());
 }
 
-void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
+void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateDesc& u)
 {
     const auto r = static_cast<uint32_t>(positions_.size());
     const uint32_t S = u.split;
@@ -250,7 +250,7 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
         return 3u;
     };
     auto usesAttr = [&](const Face& f, int kind, size_t layer) {
-        const U3dShadingSpec& sd = spec_.shadings[f.shading];
+        const U3dShadingDesc& sd = desc_.shadings[f.shading];
         return kind == 0 ? (sd.attributes & 1) != 0 : kind == 1 ? (sd.attributes & 2) != 0
                                                                 : layer < sd.texCoordDimensions.size();
     };
@@ -285,15 +285,15 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
     average(diffuse_, diffuseAtS, prediction);
     out.writeCompressedU16(adaptiveContext(kCtxDiffuseCount), static_cast<uint16_t>(u.newDiffuse.size()));
     for (const IFXVector4& c : u.newDiffuse)
-        diffuse_.push_back(writeValue4(out, kCtxDiffuseSign, kCtxColorDiff, prediction, c, spec_.diffuseIq));
+        diffuse_.push_back(writeValue4(out, kCtxDiffuseSign, kCtxColorDiff, prediction, c, desc_.diffuseIq));
     average(specular_, specularAtS, prediction);
     out.writeCompressedU16(adaptiveContext(kCtxSpecularCount), static_cast<uint16_t>(u.newSpecular.size()));
     for (const IFXVector4& c : u.newSpecular)
-        specular_.push_back(writeValue4(out, kCtxSpecularSign, kCtxColorDiff, prediction, c, spec_.specularIq));
+        specular_.push_back(writeValue4(out, kCtxSpecularSign, kCtxColorDiff, prediction, c, desc_.specularIq));
     average(texCoords_, texAtS[0], prediction);
     out.writeCompressedU16(adaptiveContext(kCtxTexCount), static_cast<uint16_t>(u.newTexCoords.size()));
     for (const IFXVector4& c : u.newTexCoords)
-        texCoords_.push_back(writeValue4(out, kCtxTexSign, kCtxTexDiff, prediction, c, spec_.texCoordIq));
+        texCoords_.push_back(writeValue4(out, kCtxTexSign, kCtxTexDiff, prediction, c, desc_.texCoordIq));
 
     // New faces, position part.
     std::vector<uint32_t> around; // faces using S, largest index first
@@ -307,7 +307,7 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
     local.erase(S);
     local.erase(N);
     out.writeCompressedU32(adaptiveContext(kCtxFaceCount), static_cast<uint32_t>(u.newFaces.size()));
-    for (const U3dNewFaceSpec& nf : u.newFaces) {
+    for (const U3dNewFaceDesc& nf : u.newFaces) {
         out.writeCompressedU32(adaptiveContext(kCtxShading), nf.shading);
         out.writeCompressedU8(adaptiveContext(kCtxOrientation), nf.rightOrientation ? 2 : 1);
         out.writeCompressedU8(adaptiveContext(kCtxThirdType), nf.thirdLocal ? 1 : 2);
@@ -329,13 +329,13 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
     for (uint32_t f : around) {
         const uint32_t k = cornerOf(faces_[f], S);
         Around a{f, faces_[f].positions[(k + 1) % 3], faces_[f].positions[(k + 2) % 3]};
-        a.move = std::any_of(u.moves.begin(), u.moves.end(), [&](const U3dMoveSpec& m) { return m.face == f; });
+        a.move = std::any_of(u.moves.begin(), u.moves.end(), [&](const U3dMoveDesc& m) { return m.face == f; });
         walk.push_back(a);
     }
     for (size_t i = 0; i < walk.size(); ++i) {
         Around& a = walk[i];
         int direct = -1; // 0 stay, 1 move; the last new face sharing an edge decides
-        for (const U3dNewFaceSpec& nf : u.newFaces) {
+        for (const U3dNewFaceDesc& nf : u.newFaces) {
             if (nf.third == S)
                 continue;
             if (nf.third == a.next)
@@ -399,10 +399,10 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
     for (const Around& a : walk) {
         if (!a.move)
             continue;
-        const auto m = std::find_if(u.moves.begin(), u.moves.end(), [&](const U3dMoveSpec& s) { return s.face == a.face; });
+        const auto m = std::find_if(u.moves.begin(), u.moves.end(), [&](const U3dMoveDesc& s) { return s.face == a.face; });
         Face& f = faces_[a.face];
         const uint32_t k = movedCorner[a.face];
-        const U3dShadingSpec& sd = spec_.shadings[f.shading];
+        const U3dShadingDesc& sd = desc_.shadings[f.shading];
         if (sd.attributes & 1)
             writeChange(kCtxDiffuseUpdate, m->diffuse, diffuseAtS, firstDiffuse, f.diffuse[k]);
         if (sd.attributes & 2)
@@ -413,19 +413,19 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
 
     // New face info.
     std::vector<Face> added;
-    for (const U3dNewFaceSpec& nf : u.newFaces) {
-        const U3dShadingSpec& sd = spec_.shadings.at(nf.shading);
+    for (const U3dNewFaceDesc& nf : u.newFaces) {
+        const U3dShadingDesc& sd = desc_.shadings.at(nf.shading);
         std::array<std::array<uint32_t, 3>, 10> roles{}; // 0 diffuse, 1 specular, 2.. layers
-        auto writeRoles = [&](const U3dRoleIndices& spec, int kind, size_t layer, std::array<uint32_t, 3>& last,
+        auto writeRoles = [&](const U3dRoleIndices& desc, int kind, size_t layer, std::array<uint32_t, 3>& last,
                               uint32_t dupCtx, uint32_t typeCtx, uint32_t localCtx, uint32_t globalCtx,
                               const std::set<uint32_t>& atS, std::array<uint32_t, 3>& chosen) {
             uint8_t flags = 0;
             for (int role = 0; role < 3; ++role)
-                if (spec[role].coding == U3dIndexCoding::Duplicate)
+                if (desc[role].coding == U3dIndexCoding::Duplicate)
                     flags |= uint8_t(1u << role);
             out.writeCompressedU8(adaptiveContext(dupCtx), flags);
             for (int role = 0; role < 3; ++role) {
-                const U3dCornerIndex& c = spec[role];
+                const U3dCornerIndex& c = desc[role];
                 if (c.coding == U3dIndexCoding::Duplicate) {
                     chosen[role] = last[role];
                     continue;
@@ -466,9 +466,9 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
     }
     faces_.insert(faces_.end(), added.begin(), added.end());
 
-    positions_.push_back(writePosition(out, hasSplit ? positions_[S] : IFXVector3{0, 0, 0}, u.position, spec_.positionIq));
+    positions_.push_back(writePosition(out, hasSplit ? positions_[S] : IFXVector3{0, 0, 0}, u.position, desc_.positionIq));
 
-    if ((spec_.attributes & 1) == 0) {
+    if ((desc_.attributes & 1) == 0) {
         std::set<uint32_t> neighbourhood;
         for (const Face& f : faces_)
             if (cornerOf(f, N) < 3)
@@ -487,27 +487,27 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateSpec& u)
     }
 }
 
-U3dPointLineWriter::U3dPointLineWriter(U3dGeneratorSpec spec) : spec_(std::move(spec)) {}
+U3dPointLineWriter::U3dPointLineWriter(U3dGeneratorDesc desc) : desc_(std::move(desc)) {}
 
 U3dBytes U3dPointLineWriter::declarationBlock() const
 {
-    return u3dBlock(u3dGeneratorDeclarationType(spec_), u3dGeneratorDeclarationData(spec_));
+    return u3dBlock(u3dGeneratorDeclarationType(desc_), u3dGeneratorDeclarationData(desc_));
 }
 
-U3dBytes U3dPointLineWriter::continuationBlock(const std::vector<U3dPointLineUpdateSpec>& updates)
+U3dBytes U3dPointLineWriter::continuationBlock(const std::vector<U3dPointLineUpdateDesc>& updates)
 {
-    const bool lines = spec_.kind == U3dGeneratorKind::LineSet;
+    const bool lines = desc_.kind == U3dGeneratorKind::LineSet;
     U3dBitEncoder out;
-    out.writeString(spec_.name);
+    out.writeString(desc_.name);
     out.writeU32(0);
     const auto start = static_cast<uint32_t>(positions_.size());
     out.writeU32(start);
     out.writeU32(start + static_cast<uint32_t>(updates.size()));
-    for (const U3dPointLineUpdateSpec& u : updates) {
+    for (const U3dPointLineUpdateDesc& u : updates) {
         const auto r = static_cast<uint32_t>(positions_.size());
         writeRange(out, std::max(r, 1u), u.split);
         positions_.push_back(writePosition(out, r > 0 ? positions_[u.split] : IFXVector3{0, 0, 0}, u.position,
-                                           spec_.positionIq));
+                                           desc_.positionIq));
         out.writeCompressedU32(adaptiveContext(kCtxNormalCount), u.normalCount);
         for (uint32_t i = 0; i < u.normalCount; ++i) {
             out.writeCompressedU8(adaptiveContext(kCtxNormalSign), 0);
@@ -515,13 +515,13 @@ U3dBytes U3dPointLineWriter::continuationBlock(const std::vector<U3dPointLineUpd
                 out.writeCompressedU32(adaptiveContext(kCtxNormalDiff + k), 0);
         }
         out.writeCompressedU32(adaptiveContext(kCtxItem), static_cast<uint32_t>(u.items.size()));
-        for (const U3dItemSpec& item : u.items) {
+        for (const U3dItemDesc& item : u.items) {
             out.writeCompressedU32(adaptiveContext(kCtxItem), item.shading);
             if (lines)
                 writeRange(out, std::max(r, 1u), item.first);
-            const U3dShadingSpec& sd = spec_.shadings.at(item.shading);
+            const U3dShadingDesc& sd = desc_.shadings.at(item.shading);
             for (size_t e = 0; e < item.ends.size(); ++e) {
-                const U3dItemEndSpec& end = item.ends[e];
+                const U3dItemEndDesc& end = item.ends[e];
                 const uint32_t position = lines && e == 0 ? item.first : r;
                 out.writeCompressedU32(adaptiveContext(kCtxNormalIndex), end.normalLocalIndex);
                 auto writeColour = [&](const std::optional<IFXVector4>& value, std::vector<IFXVector4>& pool,
@@ -541,11 +541,11 @@ U3dBytes U3dPointLineWriter::continuationBlock(const std::vector<U3dPointLineUpd
                     pool.push_back(writeValue4(out, kCtxNormalSign, kCtxColorDiff, prediction, *value, iq));
                 };
                 if (sd.attributes & 1)
-                    writeColour(end.diffuse, diffuse_, endDiffuse_, kCtxColorDup, spec_.diffuseIq);
+                    writeColour(end.diffuse, diffuse_, endDiffuse_, kCtxColorDup, desc_.diffuseIq);
                 else
                     endDiffuse_.push_back(0);
                 if (sd.attributes & 2)
-                    writeColour(end.specular, specular_, endSpecular_, kCtxSpecularDup, spec_.specularIq);
+                    writeColour(end.specular, specular_, endSpecular_, kCtxSpecularDup, desc_.specularIq);
                 else
                     endSpecular_.push_back(0);
                 endPositions_.push_back(position);

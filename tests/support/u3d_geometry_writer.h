@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-struct U3dShadingSpec {
+struct U3dShadingDesc {
     uint32_t attributes = 0; // 1 diffuse, 2 specular
     std::vector<uint32_t> texCoordDimensions; // one per layer
     uint32_t originalId = 0;
@@ -28,7 +28,7 @@ struct U3dShadingSpec {
 
 enum class U3dGeneratorKind { Mesh, PointSet, LineSet };
 
-struct U3dGeneratorSpec {
+struct U3dGeneratorDesc {
     U3dGeneratorKind kind = U3dGeneratorKind::Mesh;
     std::string name = "Mesh";
     uint32_t attributes = 0; // meshes: 1 = no normals
@@ -38,7 +38,7 @@ struct U3dGeneratorSpec {
     uint32_t diffuseCount = 0;
     uint32_t specularCount = 0;
     uint32_t texCoordCount = 0;
-    std::vector<U3dShadingSpec> shadings = {U3dShadingSpec{}};
+    std::vector<U3dShadingDesc> shadings = {U3dShadingDesc{}};
     uint32_t minResolution = 0; // meshes
     uint32_t maxResolution = 0; // meshes
     float positionIq = 0.001f;
@@ -51,9 +51,9 @@ struct U3dGeneratorSpec {
     uint32_t chainIndex = 0;
 };
 
-// The Data of a declaration block (CLOD mesh, point set or line set by spec.kind).
-U3dBytes u3dGeneratorDeclarationData(const U3dGeneratorSpec& spec);
-uint32_t u3dGeneratorDeclarationType(const U3dGeneratorSpec& spec);
+// The Data of a declaration block (CLOD mesh, point set or line set by desc.kind).
+U3dBytes u3dGeneratorDeclarationData(const U3dGeneratorDesc& desc);
+uint32_t u3dGeneratorDeclarationType(const U3dGeneratorDesc& desc);
 
 struct U3dBaseFace {
     uint32_t shading = 0;
@@ -64,7 +64,7 @@ struct U3dBaseFace {
     std::vector<std::array<uint32_t, 3>> texCoords; // per layer of the shading
 };
 
-struct U3dBaseMeshSpec {
+struct U3dBaseMeshDesc {
     std::vector<IFXVector3> positions;
     std::vector<IFXVector3> normals;
     std::vector<IFXVector4> diffuse;
@@ -85,7 +85,7 @@ struct U3dCornerIndex {
 
 using U3dRoleIndices = std::array<U3dCornerIndex, 3>; // split, new, third position
 
-struct U3dNewFaceSpec {
+struct U3dNewFaceDesc {
     uint32_t shading = 0;
     bool rightOrientation = false; // left: split, new, third; right: new, split, third
     uint32_t third = 0;
@@ -104,29 +104,29 @@ struct U3dCornerChange {
     uint32_t index = 0; // New: among the update's new values; Local, Global: pool index
 };
 
-struct U3dMoveSpec {
+struct U3dMoveDesc {
     uint32_t face = 0;
     U3dCornerChange diffuse{};
     U3dCornerChange specular{};
     std::vector<U3dCornerChange> texCoords; // per layer
 };
 
-inline U3dMoveSpec u3dMove(uint32_t face, U3dCornerChange diffuse = {}, std::vector<U3dCornerChange> texCoords = {})
+inline U3dMoveDesc u3dMove(uint32_t face, U3dCornerChange diffuse = {}, std::vector<U3dCornerChange> texCoords = {})
 {
-    U3dMoveSpec m;
+    U3dMoveDesc m;
     m.face = face;
     m.diffuse = diffuse;
     m.texCoords = std::move(texCoords);
     return m;
 }
 
-struct U3dUpdateSpec {
+struct U3dUpdateDesc {
     uint32_t split = 0;
     std::vector<IFXVector4> newDiffuse; // target values, quantised against the prediction
     std::vector<IFXVector4> newSpecular;
     std::vector<IFXVector4> newTexCoords;
-    std::vector<U3dNewFaceSpec> newFaces;
-    std::vector<U3dMoveSpec> moves; // faces around the split position that move; the rest stay
+    std::vector<U3dNewFaceDesc> newFaces;
+    std::vector<U3dMoveDesc> moves; // faces around the split position that move; the rest stay
     IFXVector3 position{};          // target value
     uint32_t normalsPerPosition = 1;
 };
@@ -134,14 +134,14 @@ struct U3dUpdateSpec {
 // Codes a CLOD mesh block by block, keeping the model the decoder will build.
 class U3dClodMeshWriter {
 public:
-    explicit U3dClodMeshWriter(U3dGeneratorSpec spec);
+    explicit U3dClodMeshWriter(U3dGeneratorDesc desc);
 
     U3dBytes declarationBlock() const;
-    U3dBytes baseMeshBlock(const U3dBaseMeshSpec& base);
+    U3dBytes baseMeshBlock(const U3dBaseMeshDesc& base);
     // Updates from the current resolution on; the range written is [start, start + n).
-    U3dBytes progressiveBlock(const std::vector<U3dUpdateSpec>& updates);
+    U3dBytes progressiveBlock(const std::vector<U3dUpdateDesc>& updates);
     // The same, but the header claims another range (for order tests).
-    U3dBytes progressiveBlockWithRange(const std::vector<U3dUpdateSpec>& updates, uint32_t start, uint32_t end);
+    U3dBytes progressiveBlockWithRange(const std::vector<U3dUpdateDesc>& updates, uint32_t start, uint32_t end);
 
     // The model: what a correct decoder yields.
     struct Face {
@@ -159,9 +159,9 @@ public:
     const std::vector<uint32_t>& lastPredictions() const { return predictions_; }
 
 private:
-    void writeUpdate(class U3dBitEncoder& out, const U3dUpdateSpec& update);
+    void writeUpdate(class U3dBitEncoder& out, const U3dUpdateDesc& update);
 
-    U3dGeneratorSpec spec_;
+    U3dGeneratorDesc desc_;
     std::vector<IFXVector3> positions_;
     std::vector<Face> faces_;
     std::vector<IFXVector4> diffuse_;
@@ -173,39 +173,39 @@ private:
     std::vector<uint32_t> predictions_;
 };
 
-struct U3dItemEndSpec {
+struct U3dItemEndDesc {
     std::optional<IFXVector4> diffuse;  // a new colour; none = reuse the last one added
     std::optional<IFXVector4> specular;
     uint32_t normalLocalIndex = 0;
 };
 
-inline U3dItemEndSpec u3dEnd(std::optional<IFXVector4> diffuse)
+inline U3dItemEndDesc u3dEnd(std::optional<IFXVector4> diffuse)
 {
-    U3dItemEndSpec end;
+    U3dItemEndDesc end;
     end.diffuse = diffuse;
     return end;
 }
 
-struct U3dItemSpec {
+struct U3dItemDesc {
     uint32_t shading = 0;
     uint32_t first = 0;               // lines: the other end's position
-    std::vector<U3dItemEndSpec> ends; // points 1, lines 2 (first, then the new position)
+    std::vector<U3dItemEndDesc> ends; // points 1, lines 2 (first, then the new position)
 };
 
-struct U3dPointLineUpdateSpec {
+struct U3dPointLineUpdateDesc {
     uint32_t split = 0;
     IFXVector3 position{};
     uint32_t normalCount = 1;
-    std::vector<U3dItemSpec> items;
+    std::vector<U3dItemDesc> items;
 };
 
 // Codes a point or line set continuation.
 class U3dPointLineWriter {
 public:
-    explicit U3dPointLineWriter(U3dGeneratorSpec spec);
+    explicit U3dPointLineWriter(U3dGeneratorDesc desc);
 
     U3dBytes declarationBlock() const;
-    U3dBytes continuationBlock(const std::vector<U3dPointLineUpdateSpec>& updates);
+    U3dBytes continuationBlock(const std::vector<U3dPointLineUpdateDesc>& updates);
 
     const std::vector<IFXVector3>& positions() const { return positions_; }
     const std::vector<IFXVector4>& diffuse() const { return diffuse_; }
@@ -214,7 +214,7 @@ public:
     const std::vector<uint32_t>& endDiffuse() const { return endDiffuse_; }
 
 private:
-    U3dGeneratorSpec spec_;
+    U3dGeneratorDesc desc_;
     std::vector<IFXVector3> positions_;
     std::vector<IFXVector4> diffuse_;
     std::vector<IFXVector4> specular_;

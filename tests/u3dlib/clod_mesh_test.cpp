@@ -59,22 +59,22 @@ void expectMatchesModel(const AuthorGeometry& g, const U3dClodMeshWriter& w, boo
         EXPECT_EQ(g.texCoords[i].r, w.texCoords()[i].r);
 }
 
-U3dGeneratorSpec meshSpec(uint32_t faces, uint32_t positions, uint32_t minResolution)
+U3dGeneratorDesc meshDesc(uint32_t faces, uint32_t positions, uint32_t minResolution)
 {
-    U3dGeneratorSpec spec;
-    spec.name = "Fan";
-    spec.primitiveCount = faces;
-    spec.positionCount = positions;
-    spec.normalCount = positions;
-    spec.minResolution = minResolution;
-    spec.maxResolution = positions;
-    return spec;
+    U3dGeneratorDesc desc;
+    desc.name = "Fan";
+    desc.primitiveCount = faces;
+    desc.positionCount = positions;
+    desc.normalCount = positions;
+    desc.minResolution = minResolution;
+    desc.maxResolution = positions;
+    return desc;
 }
 
 // Centre 0 and a hexagon 1..6 around it, faces (0, i, i+1) wound counter-clockwise.
-U3dBaseMeshSpec hexagonFan()
+U3dBaseMeshDesc hexagonFan()
 {
-    U3dBaseMeshSpec base;
+    U3dBaseMeshDesc base;
     base.positions.push_back({0, 0, 0});
     for (int i = 0; i < 6; ++i) {
         const float a = float(i) * 3.14159265f / 3;
@@ -92,9 +92,9 @@ U3dBaseMeshSpec hexagonFan()
 // Splits the centre: faces 0..2 move to the new position 7, faces 3..5 stay; new faces
 // close the gap along the edges to positions 1 and 4. The walk around the centre
 // meets every kind of prediction (from a new face, from a neighbour).
-U3dUpdateSpec splitCentre()
+U3dUpdateDesc splitCentre()
 {
-    U3dUpdateSpec u;
+    U3dUpdateDesc u;
     u.split = 0;
     u.newFaces.resize(2);
     u.newFaces[0].rightOrientation = true;
@@ -116,19 +116,19 @@ TEST(ClodDeclaration, FieldsOfEachKindAreRead)
     for (const Case& c : {Case{U3dGeneratorKind::Mesh, true, 3, 9, 3}, Case{U3dGeneratorKind::Mesh, false, 0, 9, 3},
                           Case{U3dGeneratorKind::PointSet, true, 0, 9, 1},
                           Case{U3dGeneratorKind::LineSet, false, 0, 9, 2}}) {
-        U3dGeneratorSpec spec;
-        spec.kind = c.kind;
-        spec.name = "Thing";
-        spec.primitiveCount = 12;
-        spec.positionCount = 9;
-        spec.diffuseCount = 4;
-        spec.minResolution = c.minResolution;
-        spec.maxResolution = c.maxResolution;
-        spec.shadings = {{1, {}, 0}, {0, {2, 3}, 5}};
-        spec.positionIq = 0.5f;
-        spec.normalCrease = 0.25f;
-        spec.writeBoneCount = c.boneCount;
-        const OwnedBlock owned = ownBlock(u3dBlock(u3dGeneratorDeclarationType(spec), u3dGeneratorDeclarationData(spec)));
+        U3dGeneratorDesc desc;
+        desc.kind = c.kind;
+        desc.name = "Thing";
+        desc.primitiveCount = 12;
+        desc.positionCount = 9;
+        desc.diffuseCount = 4;
+        desc.minResolution = c.minResolution;
+        desc.maxResolution = c.maxResolution;
+        desc.shadings = {{1, {}, 0}, {0, {2, 3}, 5}};
+        desc.positionIq = 0.5f;
+        desc.normalCrease = 0.25f;
+        desc.writeBoneCount = c.boneCount;
+        const OwnedBlock owned = ownBlock(u3dBlock(u3dGeneratorDeclarationType(desc), u3dGeneratorDeclarationData(desc)));
         GeneratorDeclaration d;
         ASSERT_EQ(readGeneratorDeclarationBlock(owned.block, {}, d), DeclarationStatus::Ok);
         EXPECT_EQ(d.name, "Thing");
@@ -155,11 +155,11 @@ TEST(ClodDeclaration, FieldsOfEachKindAreRead)
 
 TEST(ClodDeclaration, MalformedDeclarationsAreRefused)
 {
-    U3dGeneratorSpec good = meshSpec(4, 5, 0);
+    U3dGeneratorDesc good = meshDesc(4, 5, 0);
     const U3dBytes data = u3dGeneratorDeclarationData(good);
-    U3dGeneratorSpec nineLayers = good;
+    U3dGeneratorDesc nineLayers = good;
     nineLayers.shadings = {{0, std::vector<uint32_t>(9, 2), 0}};
-    U3dGeneratorSpec inverted = good;
+    U3dGeneratorDesc inverted = good;
     inverted.minResolution = 6;
     U3dBytes cut(data.begin(), data.end() - 10);
     U3dBytes trailing = data;
@@ -187,11 +187,11 @@ TEST(ClodDeclaration, MalformedDeclarationsAreRefused)
 
 TEST(ClodBaseMesh, BaseOnlyMeshKeepsItsAuthorArrays)
 {
-    U3dGeneratorSpec spec = meshSpec(6, 7, 7);
-    spec.diffuseCount = 2;
-    spec.texCoordCount = 3;
-    spec.shadings = {{0, {}, 0}, {1, {2}, 3}};
-    U3dBaseMeshSpec base = hexagonFan();
+    U3dGeneratorDesc desc = meshDesc(6, 7, 7);
+    desc.diffuseCount = 2;
+    desc.texCoordCount = 3;
+    desc.shadings = {{0, {}, 0}, {1, {2}, 3}};
+    U3dBaseMeshDesc base = hexagonFan();
     base.normals.push_back({0, 0, -1});
     base.diffuse = {{1, 0, 0, 1}, {0, 1, 0, 1}};
     base.texCoords = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}};
@@ -199,7 +199,7 @@ TEST(ClodBaseMesh, BaseOnlyMeshKeepsItsAuthorArrays)
     base.faces[2].normals = {1, 1, 0};
     base.faces[2].diffuse = {1, 0, 1};
     base.faces[2].texCoords = {{2, 1, 0}};
-    U3dClodMeshWriter writer(spec);
+    U3dClodMeshWriter writer(desc);
     const auto decoder = declare(writer.declarationBlock());
     ASSERT_TRUE(decoder);
     ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
@@ -219,16 +219,16 @@ TEST(ClodBaseMesh, BaseOnlyMeshKeepsItsAuthorArrays)
 
 TEST(ClodProgressive, ProgressiveOnlyMeshGrowsFromNothing)
 {
-    U3dClodMeshWriter writer(meshSpec(2, 4, 0));
-    std::vector<U3dUpdateSpec> updates(4);
+    U3dClodMeshWriter writer(meshDesc(2, 4, 0));
+    std::vector<U3dUpdateDesc> updates(4);
     updates[0].position = {0, 0, 0};
     updates[1].position = {1, 0, 0};
     updates[2].split = 1;
-    updates[2].newFaces = {U3dNewFaceSpec{}};
+    updates[2].newFaces = {U3dNewFaceDesc{}};
     updates[2].newFaces[0].third = 0;
     updates[2].position = {1, 1, 0};
     updates[3].split = 2;
-    updates[3].newFaces = {U3dNewFaceSpec{}};
+    updates[3].newFaces = {U3dNewFaceDesc{}};
     updates[3].newFaces[0].third = 0;
     updates[3].newFaces[0].thirdLocal = true;
     updates[3].position = {0, 1, 0};
@@ -244,7 +244,7 @@ TEST(ClodProgressive, ProgressiveOnlyMeshGrowsFromNothing)
 
 TEST(ClodProgressive, SplitMovesFacesOnOneSideAndKeepsTheOthers)
 {
-    U3dClodMeshWriter writer(meshSpec(8, 8, 7));
+    U3dClodMeshWriter writer(meshDesc(8, 8, 7));
     const auto decoder = declare(writer.declarationBlock());
     ASSERT_TRUE(decoder);
     ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
@@ -268,10 +268,10 @@ TEST(ClodProgressive, PredictionsWithoutNeighboursAndUnexpectedMoves)
     // come back as written, whatever contexts the predictions pick.
     for (uint32_t mask = 0; mask < 64; ++mask) {
         SCOPED_TRACE("moves " + std::to_string(mask));
-        U3dClodMeshWriter writer(meshSpec(8, 8, 7));
+        U3dClodMeshWriter writer(meshDesc(8, 8, 7));
         const auto decoder = declare(writer.declarationBlock());
         ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
-        U3dUpdateSpec u = splitCentre();
+        U3dUpdateDesc u = splitCentre();
         u.moves.clear();
         for (uint32_t f = 0; f < 6; ++f)
             if (mask & (1u << f))
@@ -285,12 +285,12 @@ TEST(ClodProgressive, PredictionsWithoutNeighboursAndUnexpectedMoves)
 
 TEST(ClodProgressive, UpdatesContinueAcrossBlocks)
 {
-    U3dClodMeshWriter writer(meshSpec(10, 10, 7));
+    U3dClodMeshWriter writer(meshDesc(10, 10, 7));
     const auto decoder = declare(writer.declarationBlock());
     ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
     ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({splitCentre()})));
     // Split the new position again: faces 0 and 1 move on, two faces close the gap.
-    U3dUpdateSpec second;
+    U3dUpdateDesc second;
     second.split = 7;
     second.newFaces.resize(2);
     second.newFaces[0].third = 1;
@@ -299,7 +299,7 @@ TEST(ClodProgressive, UpdatesContinueAcrossBlocks)
     second.newFaces[1].thirdLocal = true;
     second.moves = {u3dMove(0), u3dMove(1)};
     second.position = {0.5f, 0.5f, 0.25f};
-    U3dUpdateSpec third;
+    U3dUpdateDesc third;
     third.split = 4;
     third.position = {2, 2, 2};
     ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({second, third}))) << describeStreamFault(generatorFault(*decoder));
@@ -312,15 +312,15 @@ TEST(ClodProgressive, UpdatesContinueAcrossBlocks)
 
 TEST(ClodProgressive, ColoursOfNewAndMovedFaces)
 {
-    U3dGeneratorSpec spec = meshSpec(10, 9, 7);
-    spec.diffuseCount = 6;
-    spec.shadings = {{1, {}, 0}};
-    spec.diffuseIq = 1.0f / 256;
-    U3dBaseMeshSpec base = hexagonFan();
+    U3dGeneratorDesc desc = meshDesc(10, 9, 7);
+    desc.diffuseCount = 6;
+    desc.shadings = {{1, {}, 0}};
+    desc.diffuseIq = 1.0f / 256;
+    U3dBaseMeshDesc base = hexagonFan();
     base.diffuse = {{1, 0, 0, 1}, {0, 0, 1, 1}};
     for (U3dBaseFace& f : base.faces)
         f.diffuse = {0, 1, 1};
-    U3dUpdateSpec u = splitCentre();
+    U3dUpdateDesc u = splitCentre();
     u.newDiffuse = {{0.5f, 0.5f, 0, 1}, {0, 1, 0, 1}};
     using C = U3dCornerIndex;
     using I = U3dIndexCoding;
@@ -329,7 +329,7 @@ TEST(ClodProgressive, ColoursOfNewAndMovedFaces)
     u.moves[0].diffuse = {U3dChangeCoding::New, 1};
     u.moves[1].diffuse = {U3dChangeCoding::Global, 2};
     u.moves[2].diffuse = {U3dChangeCoding::Keep};
-    U3dUpdateSpec next;
+    U3dUpdateDesc next;
     next.split = 7;
     next.newDiffuse = {{0.25f, 0.75f, 0.5f, 1}};
     next.newFaces.resize(1);
@@ -339,7 +339,7 @@ TEST(ClodProgressive, ColoursOfNewAndMovedFaces)
     next.moves = {u3dMove(0, {U3dChangeCoding::Local, 2}), u3dMove(1, {U3dChangeCoding::New, 0})};
     next.position = {0.5f, 0.5f, 0};
 
-    U3dClodMeshWriter writer(spec);
+    U3dClodMeshWriter writer(desc);
     const auto decoder = declare(writer.declarationBlock());
     ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
     ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u, next})));
@@ -356,22 +356,22 @@ TEST(ClodProgressive, ColoursOfNewAndMovedFaces)
 
 TEST(ClodProgressive, TextureCoordinatesOfTwoLayers)
 {
-    U3dGeneratorSpec spec = meshSpec(8, 8, 7);
-    spec.texCoordCount = 5;
-    spec.shadings = {{0, {2, 2}, 0}};
-    U3dBaseMeshSpec base = hexagonFan();
+    U3dGeneratorDesc desc = meshDesc(8, 8, 7);
+    desc.texCoordCount = 5;
+    desc.shadings = {{0, {2, 2}, 0}};
+    U3dBaseMeshDesc base = hexagonFan();
     base.texCoords = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}};
     for (U3dBaseFace& f : base.faces)
         f.texCoords = {{0, 1, 2}, {2, 2, 1}};
-    U3dUpdateSpec u = splitCentre();
+    U3dUpdateDesc u = splitCentre();
     u.newTexCoords = {{0.5f, 0.5f, 0, 0}, {0.25f, 0.75f, 0, 0}};
     using C = U3dCornerIndex;
     using I = U3dIndexCoding;
-    for (U3dNewFaceSpec& nf : u.newFaces)
+    for (U3dNewFaceDesc& nf : u.newFaces)
         nf.texCoords = {{C{I::Global, 3}, C{I::Local, 0}, C{I::Global, 4}}, {C{I::Duplicate}, C{I::Local, 2}, C{I::Local, 1}}};
-    for (U3dMoveSpec& m : u.moves)
+    for (U3dMoveDesc& m : u.moves)
         m.texCoords = {{U3dChangeCoding::New, 1}, {U3dChangeCoding::Keep}};
-    U3dClodMeshWriter writer(spec);
+    U3dClodMeshWriter writer(desc);
     const auto decoder = declare(writer.declarationBlock());
     ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
     ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u})));

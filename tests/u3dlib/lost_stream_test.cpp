@@ -13,20 +13,20 @@ using namespace u3dlib;
 
 namespace {
 
-U3dGeneratorSpec fanSpec(uint32_t faces, uint32_t positions)
+U3dGeneratorDesc fanDesc(uint32_t faces, uint32_t positions)
 {
-    U3dGeneratorSpec spec;
-    spec.name = "Fan";
-    spec.primitiveCount = faces;
-    spec.positionCount = positions;
-    spec.minResolution = 7;
-    spec.maxResolution = positions;
-    return spec;
+    U3dGeneratorDesc desc;
+    desc.name = "Fan";
+    desc.primitiveCount = faces;
+    desc.positionCount = positions;
+    desc.minResolution = 7;
+    desc.maxResolution = positions;
+    return desc;
 }
 
-U3dBaseMeshSpec fan()
+U3dBaseMeshDesc fan()
 {
-    U3dBaseMeshSpec base;
+    U3dBaseMeshDesc base;
     base.positions.push_back({0, 0, 0});
     for (int i = 0; i < 6; ++i)
         base.positions.push_back({std::cos(float(i)), std::sin(float(i)), 0});
@@ -39,9 +39,9 @@ U3dBaseMeshSpec fan()
     return base;
 }
 
-U3dUpdateSpec split()
+U3dUpdateDesc split()
 {
-    U3dUpdateSpec u;
+    U3dUpdateDesc u;
     u.newFaces.resize(2);
     u.newFaces[0].rightOrientation = true;
     u.newFaces[0].third = 1;
@@ -53,7 +53,7 @@ U3dUpdateSpec split()
 
 struct LostCase {
     const char* what;
-    U3dGeneratorSpec spec;
+    U3dGeneratorDesc desc;
     // Returns the continuation blocks after the declaration, the last one the bad one.
     std::function<std::vector<U3dBytes>(U3dClodMeshWriter&)> blocks;
     StreamFault fault;
@@ -62,7 +62,7 @@ struct LostCase {
 TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
 {
     const std::vector<LostCase> cases = {
-        {"cut short", fanSpec(8, 8),
+        {"cut short", fanDesc(8, 8),
          [](U3dClodMeshWriter& w) {
              U3dBytes base = w.baseMeshBlock(fan());
              U3dBytes p = w.progressiveBlock({split()});
@@ -72,7 +72,7 @@ TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
              return std::vector<U3dBytes>{base, p};
          },
          StreamFault::Decode},
-        {"trailing data", fanSpec(8, 8),
+        {"trailing data", fanDesc(8, 8),
          [](U3dClodMeshWriter& w) {
              U3dBytes base = w.baseMeshBlock(fan());
              U3dBytes p = w.progressiveBlock({split()});
@@ -83,32 +83,32 @@ TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
              return std::vector<U3dBytes>{base, p};
          },
          StreamFault::BadEnd},
-        {"range not at the current resolution", fanSpec(8, 9),
+        {"range not at the current resolution", fanDesc(8, 9),
          [](U3dClodMeshWriter& w) {
              return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 8, 9)};
          },
          StreamFault::OutOfOrder},
-        {"base mesh twice", fanSpec(8, 8),
+        {"base mesh twice", fanDesc(8, 8),
          [](U3dClodMeshWriter& w) {
              return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.baseMeshBlock(fan())};
          },
          StreamFault::OutOfOrder},
-        {"more positions than declared", fanSpec(8, 7),
+        {"more positions than declared", fanDesc(8, 7),
          [](U3dClodMeshWriter& w) {
              return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 7, 8)};
          },
          StreamFault::BeyondDeclared},
-        {"more faces than declared", fanSpec(7, 8),
+        {"more faces than declared", fanDesc(7, 8),
          [](U3dClodMeshWriter& w) {
              return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlock({split()})};
          },
          StreamFault::BeyondDeclared},
-        {"range far beyond the data", fanSpec(0xFFFFFFFF, 0xFFFFFFFF),
+        {"range far beyond the data", fanDesc(0xFFFFFFFF, 0xFFFFFFFF),
          [](U3dClodMeshWriter& w) {
              return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 7, 0x800000)};
          },
          StreamFault::Decode},
-        {"range beyond the size limit", fanSpec(0xFFFFFFFF, 0xFFFFFFFF),
+        {"range beyond the size limit", fanDesc(0xFFFFFFFF, 0xFFFFFFFF),
          [](U3dClodMeshWriter& w) {
              return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 7, 0xFFFFFFFF)};
          },
@@ -116,7 +116,7 @@ TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
     };
     for (const LostCase& c : cases) {
         SCOPED_TRACE(c.what);
-        U3dClodMeshWriter writer(c.spec);
+        U3dClodMeshWriter writer(c.desc);
         const auto decoder = declare(writer.declarationBlock());
         ASSERT_TRUE(decoder);
         const std::vector<U3dBytes> blocks = c.blocks(writer);
@@ -134,13 +134,13 @@ TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
 
 TEST(LostStream, BlocksOfOtherResourcesAreNotTaken)
 {
-    U3dClodMeshWriter writer(fanSpec(8, 8));
+    U3dClodMeshWriter writer(fanDesc(8, 8));
     const auto decoder = declare(writer.declarationBlock());
-    U3dGeneratorSpec other = fanSpec(8, 8);
+    U3dGeneratorDesc other = fanDesc(8, 8);
     other.name = "Other";
     U3dClodMeshWriter otherWriter(other);
     EXPECT_FALSE(feed(*decoder, otherWriter.baseMeshBlock(fan())));
-    U3dPointLineWriter points(U3dGeneratorSpec{U3dGeneratorKind::PointSet, "Fan"});
+    U3dPointLineWriter points(U3dGeneratorDesc{U3dGeneratorKind::PointSet, "Fan"});
     EXPECT_FALSE(feed(*decoder, points.continuationBlock({})));
     EXPECT_FALSE(decoder->lost());
     EXPECT_TRUE(feed(*decoder, writer.baseMeshBlock(fan())));
@@ -149,13 +149,13 @@ TEST(LostStream, BlocksOfOtherResourcesAreNotTaken)
 
 TEST(LostStream, RepeatedColourBeforeAnyIsLost)
 {
-    U3dGeneratorSpec spec{U3dGeneratorKind::PointSet, "Points"};
-    spec.primitiveCount = 1;
-    spec.positionCount = 1;
-    spec.diffuseCount = 1;
-    spec.shadings = {{1, {}, 0}};
-    U3dPointLineWriter writer(spec);
-    U3dPointLineUpdateSpec u;
+    U3dGeneratorDesc desc{U3dGeneratorKind::PointSet, "Points"};
+    desc.primitiveCount = 1;
+    desc.positionCount = 1;
+    desc.diffuseCount = 1;
+    desc.shadings = {{1, {}, 0}};
+    U3dPointLineWriter writer(desc);
+    U3dPointLineUpdateDesc u;
     u.items = {{0, 0, {u3dEnd(std::nullopt)}}};
     const auto decoder = declare(writer.declarationBlock());
     EXPECT_FALSE(feed(*decoder, writer.continuationBlock({u})));
@@ -166,25 +166,25 @@ TEST(LostStream, RepeatedColourBeforeAnyIsLost)
 // indices are all in range, or loses the mesh.
 TEST(LostStream, CorruptedBytesNeverYieldBrokenMeshes)
 {
-    U3dGeneratorSpec spec = fanSpec(10, 9);
-    spec.diffuseCount = 4;
-    spec.shadings = {{1, {}, 0}};
-    U3dClodMeshWriter writer(spec);
-    U3dBaseMeshSpec base = fan();
+    U3dGeneratorDesc desc = fanDesc(10, 9);
+    desc.diffuseCount = 4;
+    desc.shadings = {{1, {}, 0}};
+    U3dClodMeshWriter writer(desc);
+    U3dBaseMeshDesc base = fan();
     base.diffuse = {{1, 0, 0, 1}, {0, 1, 0, 1}};
     for (U3dBaseFace& f : base.faces)
         f.diffuse = {0, 1, 0};
-    U3dUpdateSpec first = split();
+    U3dUpdateDesc first = split();
     first.newDiffuse = {{0, 0, 1, 1}};
     first.moves[0].diffuse = {U3dChangeCoding::New, 0};
-    U3dUpdateSpec second;
+    U3dUpdateDesc second;
     second.split = 7;
     second.position = {1, 1, 1};
     const U3dBytes declaration = writer.declarationBlock();
     const U3dBytes baseBlock = writer.baseMeshBlock(base);
     const U3dBytes progressive = writer.progressiveBlock({first, second});
     int lost = 0;
-    const size_t afterName = 12 + 2 + spec.name.size(); // a changed name is another resource's block
+    const size_t afterName = 12 + 2 + desc.name.size(); // a changed name is another resource's block
     for (size_t at = afterName; at < progressive.size(); ++at) {
         for (const uint8_t flip : {uint8_t{0x01}, uint8_t{0x80}, uint8_t{0xFF}}) {
             U3dBytes bad = progressive;
@@ -218,12 +218,12 @@ TEST(LostStream, NeighbourhoodWorkIsBounded)
 {
     constexpr uint32_t kFan = 20000;
     constexpr uint32_t kUpdates = 500;
-    U3dGeneratorSpec spec = fanSpec(kFan + kUpdates, kFan + 1 + kUpdates);
-    spec.minResolution = kFan + 1;
-    spec.diffuseCount = 1;
-    spec.shadings = {{1, {}, 0}};
-    spec.attributes = 1; // no normals
-    U3dBaseMeshSpec base;
+    U3dGeneratorDesc desc = fanDesc(kFan + kUpdates, kFan + 1 + kUpdates);
+    desc.minResolution = kFan + 1;
+    desc.diffuseCount = 1;
+    desc.shadings = {{1, {}, 0}};
+    desc.attributes = 1; // no normals
+    U3dBaseMeshDesc base;
     base.diffuse = {{1, 1, 1, 1}};
     base.positions.push_back({0, 0, 0});
     for (uint32_t i = 0; i < kFan; ++i) {
@@ -232,7 +232,7 @@ TEST(LostStream, NeighbourhoodWorkIsBounded)
         f.positions = {0, 1 + i, 1 + (i + 1) % kFan};
         base.faces.push_back(f);
     }
-    std::vector<U3dUpdateSpec> updates(kUpdates);
+    std::vector<U3dUpdateDesc> updates(kUpdates);
     for (uint32_t i = 0; i < kUpdates; ++i) {
         updates[i].split = 1 + i;
         updates[i].newFaces.resize(1);
@@ -242,7 +242,7 @@ TEST(LostStream, NeighbourhoodWorkIsBounded)
                                           U3dCornerIndex{U3dIndexCoding::Local, 0}};
         updates[i].position = {1, 1, 1};
     }
-    U3dClodMeshWriter writer(spec);
+    U3dClodMeshWriter writer(desc);
     const auto decoder = declare(writer.declarationBlock());
     ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
     EXPECT_FALSE(feed(*decoder, writer.progressiveBlock(updates)));

@@ -8,18 +8,18 @@ using namespace u3dlib;
 
 namespace {
 
-U3dGeneratorSpec setSpec(U3dGeneratorKind kind, uint32_t items, uint32_t positions)
+U3dGeneratorDesc setDesc(U3dGeneratorKind kind, uint32_t items, uint32_t positions)
 {
-    U3dGeneratorSpec spec;
-    spec.kind = kind;
-    spec.name = "Set";
-    spec.primitiveCount = items;
-    spec.positionCount = positions;
-    spec.diffuseCount = 8;
-    spec.shadings = {{0, {}, 0}, {1, {}, 0}};
-    spec.positionIq = 1.0f / 64;
-    spec.diffuseIq = 1.0f / 128;
-    return spec;
+    U3dGeneratorDesc desc;
+    desc.kind = kind;
+    desc.name = "Set";
+    desc.primitiveCount = items;
+    desc.positionCount = positions;
+    desc.diffuseCount = 8;
+    desc.shadings = {{0, {}, 0}, {1, {}, 0}};
+    desc.positionIq = 1.0f / 64;
+    desc.diffuseIq = 1.0f / 128;
+    return desc;
 }
 
 void expectPositions(const AuthorGeometry& g, const std::vector<IFXVector3>& expected)
@@ -34,8 +34,8 @@ void expectPositions(const AuthorGeometry& g, const std::vector<IFXVector3>& exp
 
 TEST(PointSet, PointsWithNewAndRepeatedColours)
 {
-    U3dPointLineWriter writer(setSpec(U3dGeneratorKind::PointSet, 4, 3));
-    std::vector<U3dPointLineUpdateSpec> updates(3);
+    U3dPointLineWriter writer(setDesc(U3dGeneratorKind::PointSet, 4, 3));
+    std::vector<U3dPointLineUpdateDesc> updates(3);
     updates[0].position = {1, 2, 3};
     updates[0].items = {{1, 0, {u3dEnd(IFXVector4{1, 0, 0, 1})}}};
     updates[1].split = 0;
@@ -62,8 +62,8 @@ TEST(PointSet, PointsWithNewAndRepeatedColours)
 
 TEST(LineSet, LinesFromEarlierPositionsToTheNewOne)
 {
-    U3dPointLineWriter writer(setSpec(U3dGeneratorKind::LineSet, 3, 4));
-    std::vector<U3dPointLineUpdateSpec> updates(4);
+    U3dPointLineWriter writer(setDesc(U3dGeneratorKind::LineSet, 3, 4));
+    std::vector<U3dPointLineUpdateDesc> updates(4);
     updates[0].position = {0, 0, 0};
     updates[1].position = {1, 0, 0};
     updates[1].items = {{1, 0, {u3dEnd(IFXVector4{0, 0, 1, 1}), u3dEnd(std::nullopt)}}};
