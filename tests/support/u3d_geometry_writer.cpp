@@ -165,7 +165,7 @@ U3dBytes U3dClodMeshWriter::declarationBlock() const
 
 U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshDesc& base)
 {
-    U3dBitEncoder out;
+    U3dBitEncoder out(desc_.noCompression);
     out.writeString(desc_.name);
     out.writeU32(0);
     const auto count = [](const auto& v) { return static_cast<uint32_t>(v.size()); };
@@ -222,7 +222,7 @@ U3dBytes U3dClodMeshWriter::progressiveBlock(const std::vector<U3dUpdateDesc>& u
 U3dBytes U3dClodMeshWriter::progressiveBlockWithRange(const std::vector<U3dUpdateDesc>& updates, uint32_t start,
                                                       uint32_t end)
 {
-    U3dBitEncoder out;
+    U3dBitEncoder out(desc_.noCompression);
     out.writeString(desc_.name);
     out.writeU32(0);
     out.writeU32(start);
@@ -497,7 +497,7 @@ U3dBytes U3dPointLineWriter::declarationBlock() const
 U3dBytes U3dPointLineWriter::continuationBlock(const std::vector<U3dPointLineUpdateDesc>& updates)
 {
     const bool lines = desc_.kind == U3dGeneratorKind::LineSet;
-    U3dBitEncoder out;
+    U3dBitEncoder out(desc_.noCompression);
     out.writeString(desc_.name);
     out.writeU32(0);
     const auto start = static_cast<uint32_t>(positions_.size());

@@ -49,6 +49,7 @@ struct U3dGeneratorDesc {
     float normalCrease = 0.9f;
     bool writeBoneCount = true; // one writer leaves it out
     uint32_t chainIndex = 0;
+    bool noCompression = false; // continuations written as the no-compression profile says
 };
 
 // The Data of a declaration block (CLOD mesh, point set or line set by desc.kind).

@@ -262,6 +262,19 @@ TEST(ClodProgressive, SplitMovesFacesOnOneSideAndKeepsTheOthers)
     EXPECT_NEAR(n.z, 1.0f, 0.3f);
 }
 
+TEST(ClodProgressive, NoCompressionProfileReadsPlainValues)
+{
+    U3dGeneratorDesc desc = meshDesc(8, 8, 7);
+    desc.noCompression = true;
+    U3dClodMeshWriter writer(desc);
+    const auto decoder = declare(writer.declarationBlock());
+    const DecoderOptions plain{true};
+    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan()), plain));
+    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({splitCentre()}), plain));
+    expectMatchesModel(decoder->geometry(), writer, false, 0);
+    EXPECT_EQ(decoder->geometry().primitiveCount, 8u);
+}
+
 TEST(ClodProgressive, PredictionsWithoutNeighboursAndUnexpectedMoves)
 {
     // Mispredicted flags are legal: every combination of moves around the centre must

@@ -32,10 +32,10 @@ inline std::unique_ptr<u3dlib::GeneratorDecoder> declare(const U3dBytes& declara
     return u3dlib::readGeneratorDeclaration(owned.block, {});
 }
 
-inline bool feed(u3dlib::GeneratorDecoder& decoder, const U3dBytes& continuation)
+inline bool feed(u3dlib::GeneratorDecoder& decoder, const U3dBytes& continuation, u3dlib::DecoderOptions options = {})
 {
     const OwnedBlock owned = ownBlock(continuation);
-    return decoder.readContinuation(owned.block, {});
+    return decoder.readContinuation(owned.block, options);
 }
 
 // Each directed edge at most once: the faces are consistently wound.
