@@ -214,6 +214,10 @@ private:
         if (hasSplit_ && split_ >= r_)
             return fail(StreamFault::IndexOutOfRange);
         splitFaces_.clear();
+        diffuseAtSplit_.clear();
+        specularAtSplit_.clear();
+        for (std::vector<uint32_t>& layer : texCoordAtSplit_)
+            layer.clear();
         if (!hasSplit_)
             return true;
         const std::vector<uint32_t>& faces = mesh_.facesAtPosition[split_];
