@@ -135,6 +135,11 @@ void readReferenceOnPRCBase(PRCBitReader& reader, const char* name)
 
 void readReferenceData(PRCBitReader& reader)
 {
+    readReferenceData(reader, "ReferenceData: unknown type");
+}
+
+void readReferenceData(PRCBitReader& reader, const char* unknownTypeMessage)
+{
     const uint32_t type = reader.readUnsignedInteger();
     if (type == kTypeReferenceOnPRCBase) {
         reader.readUnsignedInteger();
@@ -153,7 +158,7 @@ void readReferenceData(PRCBitReader& reader)
         for (uint32_t i = 0; i < count; ++i)
             reader.readUnsignedInteger();
     } else {
-        throw std::runtime_error("ReferenceData: unknown type");
+        throw std::runtime_error(unknownTypeMessage);
     }
 }
 

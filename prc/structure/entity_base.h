@@ -31,6 +31,8 @@ void readUserData(PRCBitReader& reader);
 Vector3d readVector3d(PRCBitReader& reader);
 void readReferenceOnPRCBase(PRCBitReader& reader, const char* name);
 void readReferenceData(PRCBitReader& reader);
+// The same grammar, failing with the caller's message on an unknown type.
+void readReferenceData(PRCBitReader& reader, const char* unknownTypeMessage);
 RepresentationItemContent readRepresentationItemContent(PRCBitReader& reader, uint32_t type);
 
 // "Index plus 1" as stored in the file, turned into an index with all ones for none.

@@ -17,6 +17,10 @@ struct TreeSectionData {
 // Reads a whole tree section (FileStructureTree); throws std::runtime_error on malformed data.
 TreeSectionData readFileStructureTree(PRCBitReader& reader);
 
+// Sets nest; deeper nesting than this is taken as corrupt data.
+inline constexpr int kMaxRepresentationSetDepth = 32;
+
+// One item of any type from 232 to 240 (sets with their children), or an empty slot (0).
 RepresentationItemData readRepresentationItem(PRCBitReader& reader);
 
 // General (207) or cartesian (202) transformation as a row-major matrix.

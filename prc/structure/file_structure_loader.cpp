@@ -1,0 +1,89 @@
+#include "prc/structure/file_structure_loader.h"
+
+#include "prc/container/inflate_section.h"
+#include "prc/container/prc_file_header.h"
+#include "prc/geometry/tessellation_reader.h"
+#include "prc/structure/globals_reader.h"
+#include "prc/structure/product_tree.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+// "PRC" and the two versions.
+constexpr uint64_t kFileStructureHeaderBytes = 11;
+// Header, globals, tree, tessellations, and the offset that ends the tessellations.
+constexpr size_t kOffsetsNeeded = 5;
+
+uint32_t readLittleEndian32(const uint8_t* bytes)
+{
+    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+}
+
+// The inflated section between two offsets of the file structure.
+std::vector<uint8_t> inflateBetween(const uint8_t* data, uint64_t size, uint32_t start, uint32_t end)
+{
+    if (!(start < end && end <= size))
+        throw std::runtime_error("sezione vuota o fuori dal file");
+    return inflateSection(data + start, end - start);
+}
+
+} // namespace
+
+uint64_t readFileStructureHeader(const uint8_t* data, uint64_t size, uint64_t offset)
+{
+    if (data == nullptr || offset > size || size - offset < kFileStructureHeaderBytes)
+        return UINT64_MAX;
+    const uint8_t* header = data + offset;
+    if (header[0] != 'P' || header[1] != 'R' || header[2] != 'C')
+        return UINT64_MAX;
+    return uint64_t{readLittleEndian32(header + 7)} << 32 | readLittleEndian32(header + 3);
+}
+
+void loadFileStructure(PrcDocument& document, const uint8_t* data, uint64_t size, size_t index)
+{
+    if (document.header == nullptr || index >= document.header->fileStructures.size() ||
+        index >= document.fileStructures.size())
+        return;
+    const std::vector<uint32_t>& offsets = document.header->fileStructures[index].sectionOffsets;
+    FileStructureData& record = document.fileStructures[index];
+    record = FileStructureData{};
+    if (offsets.size() < kOffsetsNeeded)
+        return;
+
+    const uint64_t versions = readFileStructureHeader(data, size, offsets[0]);
+    record.minimalVersionForRead = static_cast<uint32_t>(versions);
+    record.authoringVersion = static_cast<uint32_t>(versions >> 32);
+    const uint32_t version = record.authoringVersion;
+
+    try {
+        const std::vector<uint8_t> section = inflateBetween(data, size, offsets[1], offsets[2]);
+        PRCBitReader reader(section, version);
+        record.globals = readFileStructureGlobals(reader);
+    } catch (const std::runtime_error&) {
+        record.globals = GlobalsData{};
+    }
+
+    try {
+        const std::vector<uint8_t> section = inflateBetween(data, size, offsets[2], offsets[3]);
+        PRCBitReader reader(section, version);
+        TreeSectionData tree = readFileStructureTree(reader);
+        record.partDefinitions = std::move(tree.partDefinitions);
+        record.productOccurrences = std::move(tree.productOccurrences);
+        record.index_product_occurrence = tree.index_product_occurrence;
+        record.tree_loaded = true;
+    } catch (const std::runtime_error&) {
+        // The tree is kept whole or not at all.
+    }
+
+    try {
+        const std::vector<uint8_t> section = inflateBetween(data, size, offsets[3], offsets[4]);
+        record.plainTessellations = readFileStructureTessellation(section.data(), section.size(), version,
+                                                                  record.compressedTessellations, &record.tessEntries);
+    } catch (const std::runtime_error&) {
+        record.plainTessellations.clear();
+        record.compressedTessellations.clear();
+        record.tessEntries.clear();
+    }
+}

@@ -1,0 +1,17 @@
+// Room for the elements of a list whose length comes from the file.
+#pragma once
+
+#include "prc/bits/prc_bit_reader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+// A corrupt count must not size an allocation: reserve no more elements than the rest of
+// the section could encode, each taking at least minBitsPerElement bits.
+template <typename T>
+void reserveForList(std::vector<T>& list, uint64_t count, const PRCBitReader& reader, uint64_t minBitsPerElement = 1)
+{
+    const uint64_t fits = reader.bitsLeft() / std::max<uint64_t>(minBitsPerElement, 1);
+    list.reserve(static_cast<size_t>(std::min(count, fits)));
+}
