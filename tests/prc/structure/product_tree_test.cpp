@@ -1,0 +1,290 @@
+#include "prc/structure/product_tree.h"
+
+#include "tests/support/error_message.h"
+#include "tests/support/prc_entity_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+PrcRepresentationItem item(uint32_t type)
+{
+    PrcRepresentationItem i;
+    i.type = type;
+    i.base = namedBase("item");
+    i.graphics.lineStyle = 3;
+    i.localCoordinateSystemPlusOne = 2;
+    i.tessellationPlusOne = 5;
+    i.userDataBits = 4;
+    return i;
+}
+
+PrcRepresentationItem nestedSets(int depth)
+{
+    PrcRepresentationItem set = item(239);
+    if (depth > 1)
+        set.children = {item(0), nestedSets(depth - 1), item(237)};
+    return set;
+}
+
+RepresentationItemData readItem(const PrcRepresentationItem& written, uint32_t version = 8137)
+{
+    PrcBitWriter w;
+    writeRepresentationItem(w, written, version);
+    PrcBitInput in = inputWithSentinel(w, version);
+    RepresentationItemData read = readRepresentationItem(in.reader);
+    EXPECT_TRUE(atSentinel(in.reader)) << "type " << written.type;
+    return read;
+}
+
+TEST(RepresentationItem, EveryTypeWithItsOptionalFields)
+{
+    PrcRepresentationItem brep = item(232);
+    brep.hasBrepData = true, brep.contextId = 7, brep.bodyId = 300, brep.isClosed = true;
+    PrcRepresentationItem curve = item(233);
+    curve.hasIndices = true, curve.indices = {1, 2};
+    PrcRepresentationItem direction = item(234);
+    direction.origin = Vector3d{1, 2, 3};
+    direction.direction = {0, 0, 1};
+    PrcRepresentationItem directionOnly = item(234);
+    PrcRepresentationItem points = item(236);
+    points.points = {{1, 2, 3}, {4, 5, 6}};
+    PrcRepresentationItem closedPoly = item(237);
+    closedPoly.isClosed = true;
+    PrcTransformation shifted;
+    shifted.flags = 0x01;
+    shifted.translation = {1, 2, 3};
+    PrcRepresentationItem frame = item(240);
+    frame.transformation = shifted;
+
+    for (const uint32_t version : {8137u, 8138u}) {
+        for (const PrcRepresentationItem& written :
+             {item(232), brep, item(233), curve, direction, directionOnly, item(235), points, item(237), closedPoly,
+              item(238), frame}) {
+            const RepresentationItemData read = readItem(written, version);
+            EXPECT_EQ(read.type, written.type);
+            EXPECT_EQ(read.styleIndex, 3u);
+            EXPECT_EQ(read.index_local_coordinate_system, 1u);
+            EXPECT_EQ(read.index_tessellation, 4u);
+            EXPECT_EQ(read.is_closed, written.isClosed);
+            EXPECT_EQ(read.hasBrepData, written.hasBrepData);
+            EXPECT_EQ(read.contextId, written.hasBrepData ? 7u : 0u);
+            EXPECT_EQ(read.bodyId, written.hasBrepData ? 300u : 0u);
+            EXPECT_EQ(read.hasTransform, written.type == 240);
+            EXPECT_EQ(read.transform[3], written.type == 240 ? 1.0 : 0.0);
+        }
+    }
+    PrcRepresentationItem empty;
+    empty.type = 0;
+    const RepresentationItemData none = readItem(empty);
+    EXPECT_EQ(none.type, 0u);
+    EXPECT_EQ(none.index_tessellation, UINT64_MAX);
+    EXPECT_EQ(none.styleIndex, kPrcNoIndex);
+}
+
+TEST(RepresentationItem, SetsKeepTheirChildrenAndNestingIsBounded)
+{
+    const RepresentationItemData set = readItem(nestedSets(3));
+    ASSERT_EQ(set.children.size(), 3u);
+    EXPECT_EQ(set.children[0].type, 0u); // empty slots stay in place
+    EXPECT_EQ(set.children[1].type, 239u);
+    ASSERT_EQ(set.children[1].children.size(), 3u);
+    EXPECT_EQ(set.children[1].children[1].type, 239u);
+    EXPECT_TRUE(set.children[1].children[1].children.empty());
+    EXPECT_EQ(set.children[2].index_tessellation, 4u);
+
+    readItem(nestedSets(kMaxRepresentationSetDepth));
+    PrcBitWriter w;
+    writeRepresentationItem(w, nestedSets(kMaxRepresentationSetDepth + 1), 8137);
+    PrcBitInput in(w.bytes(), 8137);
+    EXPECT_EQ(runtimeErrorOf([&] { readRepresentationItem(in.reader); }),
+              "readRepresentationItem: sets nested too deeply");
+}
+
+TEST(RepresentationItem, UnknownTypesAreRefused)
+{
+    for (const uint32_t type : {1u, 231u, 241u, 0xFFFFFFFFu}) {
+        PrcBitWriter w;
+        w.writeUnsignedInteger(type);
+        PrcBitInput in(w.bytes());
+        EXPECT_EQ(runtimeErrorOf([&] { readRepresentationItem(in.reader); }),
+                  "readRepresentationItem: unhandled type (" + std::to_string(type) + ")");
+    }
+}
+
+PrcProductOccurrence occurrenceWithEverything()
+{
+    PrcProductOccurrence o;
+    o.base = namedBase("assembly");
+    o.graphics.lineStyle = 2;
+    o.partPlusOne = 1;
+    o.prototypePlusOne = 3;
+    o.prototypeInSameFileStructure = false;
+    o.prototypeUid = {11, 12, 13, 14};
+    o.externalDataPlusOne = 2;
+    o.sons = {2, 0, 300};
+    o.productBehaviour = 0x81;
+    o.unit = 25.4;
+    o.productInformationFlags = 0x12;
+    o.loadStatus = -2;
+    PrcTransformation placed;
+    placed.flags = 0x01;
+    placed.translation = {0, 0, 100};
+    o.location = placed;
+    o.entityReferences.emplace_back().reference = PrcReference{};
+    o.markups.linkedItems.emplace_back();
+    o.markups.leaders.emplace_back();
+    o.markups.markups.emplace_back();
+    o.markups.annotations.emplace_back();
+    o.views.emplace_back().sceneParameters.emplace().lights.emplace_back().type = 733;
+    o.entityFilter.emplace().layers = {1};
+    o.displayFilters.emplace_back();
+    o.sceneParameters.emplace_back().camera.emplace();
+    o.userDataBits = 6;
+    return o;
+}
+
+PrcTree fullTree()
+{
+    PrcTree tree;
+    PrcPartDefinition& part = tree.parts.emplace_back();
+    part.base = namedBase("part");
+    part.graphics.lineStyle = 4;
+    part.boundingBoxMin = {-1, -2, -3};
+    part.boundingBoxMax = {1, 2, 3};
+    part.items = {polyBrepItem(0, 1), nestedSets(2)};
+    part.markups.annotations = {PrcAnnotationEntity{}};
+    part.markups.annotations[0].type = 505;
+    part.views.emplace_back();
+    part.userDataBits = 3;
+    tree.parts.emplace_back(); // a second, empty part; its graphics keep the current style
+    tree.parts.back().graphics.sameAsCurrent = true;
+    tree.occurrences = {occurrenceWithEverything(), PrcProductOccurrence{}};
+    tree.occurrences[1].base.reuseName = true;      // the name of the entity before it
+    tree.occurrences[1].graphics.sameAsCurrent = true;
+    tree.productOccurrenceIndex = 1;
+    tree.nextAvailableIndex = 99;
+    tree.internalUserDataBits = 2;
+    tree.userDataBits = 5;
+    return tree;
+}
+
+TEST(ProductTree, WholeSectionWithEveryOptionalEntity)
+{
+    for (const uint32_t version : {7094u, 8016u, 8137u, 8138u}) {
+        PrcBitWriter w;
+        writeTreeSection(w, fullTree(), version);
+        PrcBitInput in = inputWithSentinel(w, version);
+        const TreeSectionData tree = readFileStructureTree(in.reader);
+        EXPECT_TRUE(atSentinel(in.reader)) << version;
+
+        ASSERT_EQ(tree.partDefinitions.size(), 2u);
+        const PartDefinitionData& part = tree.partDefinitions[0];
+        EXPECT_EQ(part.styleIndex, 4u);
+        EXPECT_EQ(part.boundingBoxMin[2], -3.0);
+        EXPECT_EQ(part.boundingBoxMax[1], 2.0);
+        ASSERT_EQ(part.items.size(), 2u);
+        EXPECT_EQ(part.items[0].index_tessellation, 0u);
+        EXPECT_EQ(part.items[0].styleIndex, 1u);
+        EXPECT_EQ(part.items[1].children.size(), 3u);
+
+        ASSERT_EQ(tree.productOccurrences.size(), 2u);
+        const ProductOccurrenceData& o = tree.productOccurrences[0];
+        EXPECT_EQ(o.name, "assembly");
+        EXPECT_EQ(o.styleIndex, 2u);
+        EXPECT_EQ(o.index_part, 0u);
+        EXPECT_EQ(o.index_prototype, 2u);
+        EXPECT_EQ(o.prototype_in_same_file_structure, 0u);
+        EXPECT_EQ(o.prototypeFileStructureUid, (std::array<uint32_t, 4>{11, 12, 13, 14}));
+        EXPECT_EQ(o.index_external_data, 1u);
+        EXPECT_EQ(o.external_data_in_same_file_structure, 1u);
+        EXPECT_EQ(o.sonOccurrences, (std::vector<uint32_t>{2, 0, 300})); // as stored
+        EXPECT_EQ(o.product_behaviour, 0x81);
+        EXPECT_EQ(o.product_information_flags, 0x12);
+        EXPECT_TRUE(o.hasLocation);
+        EXPECT_EQ(o.location[11], 100.0);
+
+        const ProductOccurrenceData& bare = tree.productOccurrences[1];
+        EXPECT_EQ(bare.index_part, UINT64_MAX);
+        EXPECT_EQ(bare.index_prototype, UINT64_MAX);
+        EXPECT_EQ(bare.prototype_in_same_file_structure, 1u);
+        EXPECT_EQ(bare.index_external_data, UINT64_MAX);
+        EXPECT_FALSE(bare.hasLocation);
+        EXPECT_EQ(bare.location, kIdentity4d);
+        EXPECT_EQ(tree.index_product_occurrence, 1u);
+    }
+}
+
+TEST(ProductTree, ReusedNameAndGraphicsComeFromTheEntityBefore)
+{
+    // The entity before the second part is the first part's item, of another kind.
+    PrcTree tree;
+    tree.parts.resize(2);
+    tree.parts[0].base = namedBase("a");
+    tree.parts[0].items = {polyBrepItem(0, 7)};
+    tree.parts[0].items[0].base = namedBase("item");
+    tree.parts[1].base.reuseName = true;
+    tree.parts[1].graphics.sameAsCurrent = true;
+    tree.occurrences.resize(2);
+    tree.occurrences[0].base.reuseName = true;
+    tree.occurrences[0].graphics.sameAsCurrent = true;
+    tree.occurrences[1].base = namedBase("x");
+    tree.occurrences[1].graphics.lineStyle = 2;
+    tree.occurrences.push_back(tree.occurrences[0]);
+    PrcBitWriter w;
+    writeTreeSection(w, tree, 8137);
+    PrcBitInput in = inputWithSentinel(w, 8137);
+    const TreeSectionData read = readFileStructureTree(in.reader);
+    EXPECT_TRUE(atSentinel(in.reader));
+    EXPECT_EQ(read.partDefinitions[1].styleIndex, 7u);
+    EXPECT_EQ(read.productOccurrences[0].name, "item");
+    EXPECT_EQ(read.productOccurrences[0].styleIndex, 7u);
+    EXPECT_EQ(read.productOccurrences[2].name, "x");
+    EXPECT_EQ(read.productOccurrences[2].styleIndex, 2u);
+}
+
+TEST(ProductTree, FailuresInsideTheSectionReachTheCaller)
+{
+    struct Case {
+        const char* name;
+        void (*change)(PrcTree&);
+        std::string message;
+    };
+    const Case cases[] = {
+        {"unknown item", [](PrcTree& t) { t.parts[0].items.emplace_back().type = 250; },
+         "readRepresentationItem: unhandled type (250)"},
+        {"bad location in the last occurrence",
+         [](PrcTree& t) { t.occurrences.back().location.emplace().type = 201; },
+         "readTransformation3d: unknown transformation type"},
+        {"bad annotation", [](PrcTree& t) { t.parts[0].markups.annotations[0].type = 510; },
+         "readAnnotationEntity: unknown type 510"},
+        {"bad light", [](PrcTree& t) { t.occurrences[0].sceneParameters[0].lights.emplace_back().type = 740; },
+         "readLight: tipo inatteso 740"},
+    };
+    for (const Case& c : cases) {
+        PrcTree tree = fullTree();
+        c.change(tree);
+        PrcBitWriter w;
+        writeTreeSection(w, tree, 8137);
+        PrcBitInput in(w.bytes(), 8137);
+        EXPECT_EQ(runtimeErrorOf([&] { readFileStructureTree(in.reader); }), c.message) << c.name;
+    }
+    // The section's own structure: its type, an empty base, the internal data type.
+    PrcBitWriter named;
+    named.writeUnsignedInteger(304);
+    writeContentPRCBase(named, namedBase("tree"), 304);
+    PrcBitWriter internal;
+    internal.writeUnsignedInteger(304);
+    writeContentPRCBase(internal, PrcBase{}, 304);
+    internal.writeBitString("0 0 1 00101111 1 00000001 0"); // no parts, no occurrences, type 303
+    const std::pair<const PrcBitWriter*, std::string> structural[] = {
+        {&named, "readEmptyContentPRCBase: unexpected name (non-empty section?)"},
+        {&internal, "unexpected type for FileStructure (internal data): expected 302, got 303"},
+    };
+    for (const auto& [writer, message] : structural) {
+        PrcBitInput in(writer->bytes());
+        EXPECT_EQ(runtimeErrorOf([&] { readFileStructureTree(in.reader); }), message);
+    }
+}
+
+} // namespace
