@@ -149,9 +149,9 @@ void writeBits(PrcBitWriter& writer, const std::vector<bool>& bits)
         writer.writeBoolean(bit);
 }
 
-void requireSize(const std::vector<bool>& bits, uint64_t size, const char* name)
+void requireSize(const std::vector<bool>& bits, uint64_t size, const char* name, bool check)
 {
-    if (bits.size() != size)
+    if (check && bits.size() != size)
         throw std::invalid_argument(std::string("writePRC3DTessCompressed: wrong size of ") + name);
 }
 
@@ -877,7 +877,7 @@ void writePRC3DTessCompressed(PrcBitWriter& writer, const PRC3DTessCompressed& t
 
     writer.writeBoolean(tess.normals_as_reversal_bits);
     if (tess.normals_as_reversal_bits) {
-        requireSize(tess.normal_is_reversed, tess.triangle_face_array.size(), "normal_is_reversed");
+        requireSize(tess.normal_is_reversed, tess.triangle_face_array.size(), "normal_is_reversed", encoding.checkSizes);
         writeBits(writer, tess.normal_is_reversed);
         writer.writeDouble(tess.reversalDouble);
         writer.writeBits(0, 8);
@@ -886,19 +886,19 @@ void writePRC3DTessCompressed(PrcBitWriter& writer, const PRC3DTessCompressed& t
         writer.writeUnsignedInteger(static_cast<uint32_t>(tess.normal_binary_data.size()));
         writeBits(writer, tess.normal_binary_data);
         writeShortArray(writer, tess.normal_angle_array, arrayEncoding(tess.normal_angle_number_of_bits));
-        requireSize(tess.face_has_one_normal, faceCount, "face_has_one_normal");
+        requireSize(tess.face_has_one_normal, faceCount, "face_has_one_normal", encoding.checkSizes);
         writeBits(writer, tess.face_has_one_normal);
     }
 
     writer.writeBoolean(tess.hasExtraFaceData);
     if (tess.hasExtraFaceData) {
-        requireSize(tess.extraFaceBits, faceCount, "extraFaceBits");
+        requireSize(tess.extraFaceBits, faceCount, "extraFaceBits", encoding.checkSizes);
         writeBits(writer, tess.extraFaceBits);
         writeCharacterArray(writer, tess.extraFaceBytes, arrayEncoding(8));
     }
     writer.writeBoolean(tess.perTriangleStyles);
     if (tess.perTriangleStyles) {
-        requireSize(tess.perTriangleStyleBits, faceCount, "perTriangleStyleBits");
+        requireSize(tess.perTriangleStyleBits, faceCount, "perTriangleStyleBits", encoding.checkSizes);
         writeBits(writer, tess.perTriangleStyleBits);
     }
     writeShortArray(writer, tess.face_style_array, arrayEncoding(16));

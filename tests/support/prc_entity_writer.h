@@ -479,6 +479,9 @@ struct PrcCompressedTessEncoding {
     bool compressArrays = true;
     bool compressPointCounts = true;
     bool writeSkippedBlock = false;
+    // Refuse bit arrays whose size does not match the face or triangle count; off for
+    // tests of corrupt records.
+    bool checkSizes = true;
 };
 
 struct PrcCompressedTess {

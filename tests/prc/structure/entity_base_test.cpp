@@ -5,25 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace {
-
-PrcAttribute attributeWithKeys(std::vector<PrcAttributeKey> keys)
-{
-    PrcAttribute attribute;
-    attribute.title.text = "title";
-    attribute.keys = std::move(keys);
-    return attribute;
-}
 
 PrcAttributeKey key(uint32_t type, bool numberedTitle = false)
 {
     PrcAttributeKey k;
     k.type = type;
-    k.title.numbered = numberedTitle;
-    k.title.number = 300;
-    k.title.text = "key";
+    k.title = {numberedTitle, 300, "key"};
     k.integer = -70000;
     k.unsignedInteger = 0x12345678;
     k.real = 2.5;
@@ -34,10 +22,10 @@ PrcAttributeKey key(uint32_t type, bool numberedTitle = false)
 TEST(EntityBase, BaseContentReadsIdentifiersByType)
 {
     // Section headers and pictures have no identifiers; every other type, 0 included, has three.
-    const std::pair<uint32_t, bool> cases[] = {{0, true},    {204, true},  {300, true},  {301, false}, {303, false},
-                                               {305, false}, {306, true},  {702, true},  {703, false}, {704, true}};
+    const std::pair<uint32_t, bool> cases[] = {{0, true},   {204, true},  {300, true}, {301, false}, {305, false},
+                                               {306, true}, {702, true}, {703, false}, {704, true}};
     PrcBase base = namedBase("part");
-    base.attributes = {attributeWithKeys({key(1), key(2, true)})};
+    base.attributes = {{{false, 0, "title"}, {key(1), key(2, true)}}};
     base.cadId = 5, base.cadPersistentId = 300, base.uniqueId = 70000; // 10 + 19 + 28 bits
     PrcBitWriter bare;
     writeContentPRCBase(bare, base, 301);
@@ -47,26 +35,24 @@ TEST(EntityBase, BaseContentReadsIdentifiersByType)
         EXPECT_EQ(w.bitCount(), bare.bitCount() + (identifiers ? 57 : 0)) << type;
         PrcBitInput in = inputWithSentinel(w);
         EXPECT_EQ(readContentPRCBase(in.reader, type), "part") << type;
-        EXPECT_TRUE(atSentinel(in.reader)) << type << (identifiers ? " with" : " without") << " identifiers";
+        EXPECT_TRUE(atSentinel(in.reader)) << type;
     }
 }
 
 TEST(EntityBase, NameReuseCarriesAcrossEntitiesOfAnyKind)
 {
-    PrcBitWriter w;
     PrcBase reuse;
     reuse.reuseName = true;
-    writeContentPRCBase(w, reuse, 310);             // first entity: the initial name
-    writeContentPRCBase(w, namedBase("bolt"), 311); // a new name
-    writeContentPRCBase(w, reuse, 702);             // another kind reuses it
-    writeContentPRCBase(w, namedBase(""), 310);     // an explicit empty name replaces it
-    writeContentPRCBase(w, reuse, 310);
+    const std::pair<PrcBase, std::string> sequence[] = {
+        {reuse, ""}, {namedBase("bolt"), "bolt"}, {reuse, "bolt"}, {namedBase(""), ""}, {reuse, ""}};
+    PrcBitWriter w;
+    uint32_t type = 310;
+    for (const auto& [base, name] : sequence)
+        writeContentPRCBase(w, base, type++);
     PrcBitInput in = inputWithSentinel(w);
-    EXPECT_EQ(readContentPRCBase(in.reader, 310), "");
-    EXPECT_EQ(readContentPRCBase(in.reader, 311), "bolt");
-    EXPECT_EQ(readContentPRCBase(in.reader, 702), "bolt");
-    EXPECT_EQ(readContentPRCBase(in.reader, 310), "");
-    EXPECT_EQ(readContentPRCBase(in.reader, 310), "");
+    type = 310;
+    for (const auto& [base, name] : sequence)
+        EXPECT_EQ(readContentPRCBase(in.reader, type++), name);
     EXPECT_TRUE(atSentinel(in.reader));
 }
 
@@ -74,19 +60,17 @@ TEST(EntityBase, AttributeValuesByType)
 {
     for (uint32_t type = 0; type <= 5; ++type) {
         PrcBitWriter w;
-        writeAttributes(w, {attributeWithKeys({key(type), key(type, true)}), attributeWithKeys({})});
+        writeAttributes(w, {{{true, 7, ""}, {key(type), key(type, true)}}, {}});
         PrcBitInput in = inputWithSentinel(w);
         readAttributes(in.reader);
         EXPECT_TRUE(atSentinel(in.reader)) << "value type " << type;
     }
-    const std::pair<uint32_t, std::string> refused[] = {
-        {6, "readSingleAttribute: unhandled attribute type 6"},
-        {0xFFFFFFFF, "readSingleAttribute: unhandled attribute type 4294967295"}};
-    for (const auto& [type, message] : refused) {
+    for (const uint32_t type : {6u, 0xFFFFFFFFu}) {
         PrcBitWriter w;
-        writeAttributes(w, {attributeWithKeys({key(type)})});
+        writeAttributes(w, {{{}, {key(type)}}});
         PrcBitInput in(w.bytes());
-        EXPECT_EQ(runtimeErrorOf([&] { readAttributes(in.reader); }), message);
+        EXPECT_EQ(runtimeErrorOf([&] { readAttributes(in.reader); }),
+                  "readSingleAttribute: unhandled attribute type " + std::to_string(type));
     }
     PrcBitInput wrongType("1 00000001 0 1 00000111 0"); // one attribute of type 7
     EXPECT_EQ(runtimeErrorOf([&] { readAttributes(wrongType.reader); }),
@@ -95,31 +79,20 @@ TEST(EntityBase, AttributeValuesByType)
 
 TEST(EntityBase, EmptyBaseContentRefusesAnythingButEmpty)
 {
-    struct Case {
-        std::string previousName;
-        std::function<void(PrcBitWriter&)> write;
-        std::string message;
+    const std::string name = "readEmptyContentPRCBase: unexpected name (non-empty section?)";
+    // (current name, bits: attribute count, name flag, string flag, ...)
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"", "0 1", ""},          // reuses the empty name
+        {"old", "0 0 0", ""},     // a new empty name replaces the old one
+        {"old", "0 1", name},     // reusing a non-empty name is no empty base either
+        {"", "0 0 1 1 00000001 0 01100001", name}, // a new name "a"
+        {"", "1 00000001 0", "readEmptyContentPRCBase: unexpected attributes (non-empty section?)"},
     };
-    const Case cases[] = {
-        {"", [](PrcBitWriter& w) { w.writeBitString("0 1"); }, ""},    // no attribute, reuse the empty name
-        {"", [](PrcBitWriter& w) { w.writeBitString("0 0 0"); }, ""},  // a new empty name
-        {"old", [](PrcBitWriter& w) { w.writeBitString("0 0 0"); }, ""},
-        {"old", [](PrcBitWriter& w) { w.writeBitString("0 1"); },
-         "readEmptyContentPRCBase: unexpected name (non-empty section?)"},
-        {"", [](PrcBitWriter& w) { writeContentPRCBase(w, namedBase("x"), 304); },
-         "readEmptyContentPRCBase: unexpected name (non-empty section?)"},
-        {"", [](PrcBitWriter& w) { writeAttributes(w, {attributeWithKeys({})}); },
-         "readEmptyContentPRCBase: unexpected attributes (non-empty section?)"},
-    };
-    for (const Case& c : cases) {
-        PrcBitWriter w;
-        c.write(w);
-        PrcBitInput in = inputWithSentinel(w);
-        in.reader.currentName = c.previousName;
-        EXPECT_EQ(runtimeErrorOf([&] { readEmptyContentPRCBase(in.reader); }), c.message);
-        if (c.message.empty()) {
-            EXPECT_TRUE(atSentinel(in.reader));
-        }
+    for (const auto& [current, bits, message] : cases) {
+        PrcBitInput in = inputWithSentinel(PrcBitWriter(bits));
+        in.reader.currentName = current;
+        EXPECT_EQ(runtimeErrorOf([&] { readEmptyContentPRCBase(in.reader); }), message) << bits;
+        EXPECT_TRUE(!message.empty() || atSentinel(in.reader)) << bits;
     }
 }
 
@@ -155,19 +128,13 @@ TEST(EntityBase, ReferencesByType)
     for (const PrcReference& reference : {local, remote, topology, topologyLocal, absent}) {
         PrcBitWriter w;
         writeReference(w, reference);
-        if (reference.type == 205)
-            writeReference(w, reference);
+        writeReference(w, local);
         PrcBitInput in = inputWithSentinel(w);
         readReferenceData(in.reader);
-        if (reference.type == 205)
-            readReferenceOnPRCBase(in.reader, "Test.reference");
+        readReferenceOnPRCBase(in.reader, "Test.reference");
         EXPECT_TRUE(atSentinel(in.reader)) << reference.type << " " << reference.sameFileStructure;
     }
-    PrcReference unknown;
-    unknown.type = 207;
-    PrcBitWriter w;
-    writeReference(w, unknown);
-    PrcBitInput data(w.bytes()), onBase(w.bytes()), custom(w.bytes());
+    PrcBitInput data("1 11001111 0"), custom("1 11001111 0"), onBase("1 11001111 0"); // type 207
     EXPECT_EQ(runtimeErrorOf([&] { readReferenceData(data.reader); }), "ReferenceData: unknown type");
     EXPECT_EQ(runtimeErrorOf([&] { readReferenceData(custom.reader, "mine"); }), "mine");
     EXPECT_EQ(runtimeErrorOf([&] { readReferenceOnPRCBase(onBase.reader, "Leader.first_linked_item"); }),
@@ -176,35 +143,29 @@ TEST(EntityBase, ReferencesByType)
 
 TEST(EntityBase, RepresentationItemContentKeepsStyleAndIndices)
 {
-    struct Case {
-        uint32_t version;
-        PrcGraphicsBlock graphics;
-        uint32_t coordinateSystemPlusOne, tessellationPlusOne;
-        RepresentationItemContent expected;
-    };
     PrcGraphicsBlock styled;
     styled.lineStyle = 6;
-    styled.extensionPairs = {{1, 2}, {3, 4}};
+    styled.extensionPairs = {{1, 2}};
     PrcGraphicsBlock same;
     same.sameAsCurrent = true;
-    const Case cases[] = {
+    // (version, graphics, stored indices plus 1, expected style and indices)
+    const std::tuple<uint32_t, PrcGraphicsBlock, uint32_t, uint32_t, RepresentationItemContent> cases[] = {
         {8137, styled, 0, 0, {6, UINT64_MAX, UINT64_MAX}},
         {8138, styled, 1, 0x80000000, {6, 0, 0x7FFFFFFF}},
-        {kPrcVersionUnknown, styled, 0xFFFFFFFF, 3, {6, 0xFFFFFFFE, 2}},
-        {8138, same, 2, 1, {11, 1, 0}}, // the current line style stays
+        {kPrcVersionUnknown, same, 0xFFFFFFFF, 3, {11, 0xFFFFFFFE, 2}}, // the current line style stays
     };
-    for (const Case& c : cases) {
+    for (const auto& [version, graphics, system, tessellation, expected] : cases) {
         PrcBitWriter w;
         writeContentPRCBase(w, namedBase("item"), 237);
-        w.writeGraphics(c.graphics, c.version);
-        w.writeUnsignedInteger(c.coordinateSystemPlusOne);
-        w.writeUnsignedInteger(c.tessellationPlusOne);
-        PrcBitInput in = inputWithSentinel(w, c.version);
+        w.writeGraphics(graphics, version);
+        w.writeUnsignedInteger(system);
+        w.writeUnsignedInteger(tessellation);
+        PrcBitInput in = inputWithSentinel(w, version);
         in.reader.currentLineStyle = 11;
         const RepresentationItemContent content = readRepresentationItemContent(in.reader, 237);
-        EXPECT_EQ(content.styleIndex, c.expected.styleIndex);
-        EXPECT_EQ(content.index_local_coordinate_system, c.expected.index_local_coordinate_system);
-        EXPECT_EQ(content.index_tessellation, c.expected.index_tessellation);
+        EXPECT_EQ(content.styleIndex, expected.styleIndex);
+        EXPECT_EQ(content.index_local_coordinate_system, expected.index_local_coordinate_system);
+        EXPECT_EQ(content.index_tessellation, expected.index_tessellation);
         EXPECT_TRUE(atSentinel(in.reader));
     }
 }

@@ -1,0 +1,172 @@
+#include "prc/geometry/compressed_tess_reader.h"
+
+#include "tests/support/allocation_watch.h"
+#include "tests/support/error_message.h"
+#include "tests/support/prc_entity_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace {
+
+// A record with two faces over three triangles, every array filled.
+PRC3DTessCompressed angleModeRecord()
+{
+    PRC3DTessCompressed t;
+    t.flag1 = true;
+    t.tolerance = 0.001;
+    t.hasOrigin = true;
+    t.origin[0] = 1.5f, t.origin[1] = -2.25f, t.origin[2] = 1e-3f;
+    t.point_array = {0, 0, 0, 1000, -3, 7, 5, 500, -12, 70000, 0, -1};
+    t.edge_status_array = {1, 3, 0, 2};
+    t.triangle_face_array = {0, 0, 1};
+    t.point_is_reference_array = {false, false, false, true, false, true, true, true, true};
+    t.point_reference_array = {0, 2, 1, 0, 3};
+    t.normal_angle_number_of_bits = 7;
+    t.normal_binary_data = {true, false, false, true};
+    t.normal_angle_array = {0, 127, 64, 3};
+    t.face_has_one_normal = {true, false};
+    t.hasExtraFaceData = true;
+    t.extraFaceBits = {false, true};
+    t.extraFaceBytes = {9, 8, 7};
+    t.perTriangleStyles = true;
+    t.perTriangleStyleBits = {true, true};
+    t.face_style_array = {0, 3, 0xFFFF};
+    t.hasTrailingBytes = true;
+    t.trailingBytes = {1, 1, 2};
+    return t;
+}
+
+PRC3DTessCompressed reversalModeRecord()
+{
+    PRC3DTessCompressed t;
+    t.tolerance = 2;
+    t.hasOrigin = true;
+    t.point_array = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    t.triangle_face_array = {4, 4};
+    t.edge_status_array = {0};
+    t.point_is_reference_array = {false, false, false, true};
+    t.point_reference_array = {1};
+    t.normals_as_reversal_bits = true;
+    t.normal_is_reversed = {true, false};
+    t.reversalDouble = 0.5;
+    return t;
+}
+
+// Every field, in reading order, as one comparable tuple.
+auto fields(const PRC3DTessCompressed& t)
+{
+    return std::tuple(t.flag1, t.flag2, t.tolerance, t.hasOrigin, std::vector<float>(t.origin, t.origin + 3),
+                      t.point_array, t.edge_status_array, t.triangle_face_array, t.point_is_reference_array,
+                      t.point_reference_array, t.normals_as_reversal_bits, t.normal_is_reversed, t.reversalDouble,
+                      t.normal_angle_number_of_bits, t.normal_binary_data, t.normal_angle_array, t.face_has_one_normal,
+                      t.hasExtraFaceData, t.extraFaceBits, t.extraFaceBytes, t.perTriangleStyles,
+                      t.perTriangleStyleBits, t.face_style_array, t.hasTrailingBytes, t.trailingBytes);
+}
+
+void expectSameRecord(const PRC3DTessCompressed& a, const PRC3DTessCompressed& b)
+{
+    EXPECT_TRUE(fields(a) == fields(b));
+}
+
+PRC3DTessCompressed readBack(const PRC3DTessCompressed& record, uint32_t version,
+                             const PrcCompressedTessEncoding& encoding)
+{
+    PrcBitWriter w;
+    writePRC3DTessCompressed(w, record, version, encoding);
+    PrcBitInput in = inputWithSentinel(w, version);
+    const PRC3DTessCompressed read = readPRC3DTessCompressed(in.reader, version);
+    EXPECT_TRUE(atSentinel(in.reader));
+    return read;
+}
+
+TEST(CompressedTessRecord, EveryFieldRoundTripsInEveryEncoding)
+{
+    for (const PRC3DTessCompressed& record : {angleModeRecord(), reversalModeRecord()})
+        for (const bool compressed : {true, false})
+            for (const bool skippedBlock : {false, true}) {
+                PrcCompressedTessEncoding encoding;
+                encoding.compressArrays = compressed;
+                encoding.compressPointCounts = compressed;
+                encoding.writeSkippedBlock = skippedBlock;
+                SCOPED_TRACE(testing::Message() << "compressed " << compressed << ", skipped block " << skippedBlock);
+                expectSameRecord(readBack(record, 8137, encoding), record);
+            }
+}
+
+TEST(CompressedTessRecord, OriginOnlyAfterVersion7030)
+{
+    PRC3DTessCompressed record = angleModeRecord();
+    expectSameRecord(readBack(record, 7031, {}), record);
+    const PRC3DTessCompressed old = readBack(record, 7030, {});
+    EXPECT_FALSE(old.hasOrigin);
+    EXPECT_EQ(old.origin[0], 0.0f);
+    record.hasOrigin = false;
+    record.origin[0] = record.origin[1] = record.origin[2] = 0;
+    expectSameRecord(old, record);
+}
+
+TEST(CompressedTessRecord, ReferenceArrayCompressionFollowsTheReferenceCount)
+{
+    // Three references: the indices are stored plainly; four: compressed. Neither stores a flag.
+    for (const size_t references : {0u, 3u, 4u, 7u}) {
+        PRC3DTessCompressed record = reversalModeRecord();
+        record.point_is_reference_array.assign(3, false);
+        record.point_is_reference_array.resize(3 + references, true);
+        record.point_reference_array.assign(references, 2);
+        expectSameRecord(readBack(record, 8137, {}), record);
+    }
+    // References stored although no bit asks for one: read plainly all the same.
+    PRC3DTessCompressed orphan = reversalModeRecord();
+    orphan.point_is_reference_array = {false, false, false, false};
+    orphan.point_reference_array = {5, 6};
+    expectSameRecord(readBack(orphan, 8137, {}), orphan);
+}
+
+TEST(CompressedTessRecord, FaceCountSizesTheFaceBits)
+{
+    // No triangle: no face, so no face bits at all; a large face number asks for many.
+    PRC3DTessCompressed empty;
+    empty.hasOrigin = true;
+    empty.normal_angle_number_of_bits = 1;
+    expectSameRecord(readBack(empty, 8137, {}), empty);
+    PRC3DTessCompressed many = angleModeRecord();
+    many.triangle_face_array = {0, 40, 3};
+    many.face_has_one_normal.assign(41, true);
+    many.extraFaceBits.assign(41, false);
+    many.perTriangleStyleBits.assign(41, true);
+    expectSameRecord(readBack(many, 8137, {}), many);
+
+    // A face number of all ones asks for 2^32 face bits: the read fails at the end of the
+    // data and nothing that large is held.
+    PRC3DTessCompressed huge = angleModeRecord();
+    huge.triangle_face_array = {0xFFFFFFFF};
+    PrcBitWriter w;
+    EXPECT_THROW(writePRC3DTessCompressed(w, huge, 8137), std::invalid_argument);
+    PrcCompressedTessEncoding unchecked;
+    unchecked.checkSizes = false;
+    writePRC3DTessCompressed(w, huge, 8137, unchecked);
+    PrcBitInput in(w.bytes(), 8137);
+    resetLargestAllocation();
+    EXPECT_EQ(runtimeErrorOf([&] { readPRC3DTessCompressed(in.reader, 8137); }), "PRCBitReader: read past end");
+    EXPECT_LT(largestAllocation(), 4096u);
+}
+
+TEST(CompressedTessRecord, NormalAngleWidthIsChecked)
+{
+    for (const uint8_t width : {0, 1, 16, 17, 255}) {
+        PRC3DTessCompressed record = angleModeRecord();
+        record.normal_angle_number_of_bits = width;
+        PrcBitWriter w;
+        PrcCompressedTessEncoding plain;
+        plain.compressArrays = false; // plain shorts need no width to be written
+        writePRC3DTessCompressed(w, record, 8137, plain);
+        PrcBitInput in(w.bytes(), 8137);
+        EXPECT_EQ(runtimeErrorOf([&] { readPRC3DTessCompressed(in.reader, 8137); }),
+                  width >= 1 && width <= 16 ? "" : "readPRC3DTessCompressed: normal_angle_number_of_bits out of range")
+            << int(width);
+    }
+}
+
+} // namespace
