@@ -60,16 +60,15 @@ std::vector<uint8_t> readColourArray(PRCBitReader& reader, uint64_t entries, uin
     std::vector<uint8_t> colours;
     if (entries == 0)
         return colours;
-    // Every entry after the first takes a bit at least: a larger count cannot be read,
-    // so it must not size the array.
+    // Every entry after the first takes a bit at least: a larger count cannot be read.
     if (entries - 1 > reader.bitsLeft() || 8 * components > reader.bitsLeft() - (entries - 1))
         throw std::runtime_error("PRCBitReader: read past end");
-    colours.resize(static_cast<size_t>(entries * components));
+    reserveForList(colours, entries * components, reader, 0);
     for (uint64_t e = 0; e < entries; ++e) {
-        const size_t at = static_cast<size_t>(e * components);
         const bool repeat = e > 0 && reader.readBoolean();
         for (uint32_t c = 0; c < components; ++c)
-            colours[at + c] = repeat ? colours[at - components + c] : static_cast<uint8_t>(reader.readBits(8));
+            colours.push_back(repeat ? colours[colours.size() - components]
+                                     : static_cast<uint8_t>(reader.readBits(8)));
     }
     return colours;
 }

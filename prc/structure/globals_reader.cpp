@@ -218,10 +218,11 @@ void readStyles(PRCBitReader& reader, GlobalsData& globals)
 
 void readCoordinateSystems(PRCBitReader& reader, GlobalsData& globals)
 {
+    RepresentationItemBudget budget;
     const uint32_t count = reader.readUnsignedInteger();
     reserveForList(globals.coordinateSystems, count, reader, 1);
     for (uint32_t i = 0; i < count; ++i)
-        globals.coordinateSystems.push_back(readRepresentationItem(reader).transform);
+        globals.coordinateSystems.push_back(readRepresentationItem(reader, budget).transform);
 }
 
 } // namespace

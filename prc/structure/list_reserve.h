@@ -7,11 +7,15 @@
 #include <cstdint>
 #include <vector>
 
+// Beyond this a list grows only with the elements actually read.
+inline constexpr uint64_t kMaxReservedListBytes = uint64_t{64} << 20;
+
 // A corrupt count must not size an allocation: reserve no more elements than the rest of
-// the section could encode, each taking at least minBitsPerElement bits.
+// the section could encode, each taking at least minBitsPerElement bits, and no more than
+// a bounded amount of memory.
 template <typename T>
 void reserveForList(std::vector<T>& list, uint64_t count, const PRCBitReader& reader, uint64_t minBitsPerElement = 1)
 {
     const uint64_t fits = reader.bitsLeft() / std::max<uint64_t>(minBitsPerElement, 1);
-    list.reserve(static_cast<size_t>(std::min(count, fits)));
+    list.reserve(static_cast<size_t>(std::min({count, fits, kMaxReservedListBytes / sizeof(T)})));
 }

@@ -36,8 +36,11 @@ void readUidInto(PRCBitReader& reader, std::array<uint32_t, 4>& uid)
         word = reader.readUnsignedInteger();
 }
 
-RepresentationItemData readRepresentationItemAt(PRCBitReader& reader, int depth)
+RepresentationItemData readRepresentationItemAt(PRCBitReader& reader, int depth, RepresentationItemBudget& budget)
 {
+    if (budget.itemsLeft == 0)
+        throw std::runtime_error("readRepresentationItem: too many items");
+    --budget.itemsLeft;
     RepresentationItemData item;
     const uint32_t type = reader.readUnsignedInteger();
     if (type == 0)
@@ -87,7 +90,7 @@ RepresentationItemData readRepresentationItemAt(PRCBitReader& reader, int depth)
         const uint32_t count = reader.readUnsignedInteger();
         reserveForList(item.children, count, reader, kMinItemBits);
         for (uint32_t i = 0; i < count; ++i)
-            item.children.push_back(readRepresentationItemAt(reader, depth + 1));
+            item.children.push_back(readRepresentationItemAt(reader, depth + 1, budget));
         break;
     }
     case kTypeCoordinateSystem:
@@ -99,13 +102,13 @@ RepresentationItemData readRepresentationItemAt(PRCBitReader& reader, int depth)
     return item;
 }
 
-std::vector<RepresentationItemData> readRepresentationItems(PRCBitReader& reader)
+std::vector<RepresentationItemData> readRepresentationItems(PRCBitReader& reader, RepresentationItemBudget& budget)
 {
     std::vector<RepresentationItemData> items;
     const uint32_t count = reader.readUnsignedInteger();
     reserveForList(items, count, reader, kMinItemBits);
     for (uint32_t i = 0; i < count; ++i)
-        items.push_back(readRepresentationItemAt(reader, 0));
+        items.push_back(readRepresentationItemAt(reader, 0, budget));
     return items;
 }
 
@@ -116,7 +119,7 @@ void readViews(PRCBitReader& reader)
         readView(reader);
 }
 
-PartDefinitionData readPartDefinition(PRCBitReader& reader)
+PartDefinitionData readPartDefinition(PRCBitReader& reader, RepresentationItemBudget& budget)
 {
     PartDefinitionData part;
     expectType(reader, kTypePartDefinition, "PRCPartDefinition");
@@ -126,7 +129,7 @@ PartDefinitionData readPartDefinition(PRCBitReader& reader)
     const Vector3d max = readVector3d(reader);
     part.boundingBoxMin[0] = min.x, part.boundingBoxMin[1] = min.y, part.boundingBoxMin[2] = min.z;
     part.boundingBoxMax[0] = max.x, part.boundingBoxMax[1] = max.y, part.boundingBoxMax[2] = max.z;
-    part.items = readRepresentationItems(reader);
+    part.items = readRepresentationItems(reader, budget);
     readMarkupLists(reader);
     readViews(reader);
     readUserData(reader);
@@ -189,10 +192,11 @@ TreeSectionData readFileStructureTree(PRCBitReader& reader)
     expectType(reader, kTypeTree, "FileStructureTree");
     readEmptyContentPRCBase(reader);
 
+    RepresentationItemBudget budget;
     const uint32_t parts = reader.readUnsignedInteger();
     reserveForList(tree.partDefinitions, parts, reader, kMinEntityBits);
     for (uint32_t i = 0; i < parts; ++i)
-        tree.partDefinitions.push_back(readPartDefinition(reader));
+        tree.partDefinitions.push_back(readPartDefinition(reader, budget));
 
     const uint32_t occurrences = reader.readUnsignedInteger();
     reserveForList(tree.productOccurrences, occurrences, reader, kMinEntityBits);
@@ -211,5 +215,11 @@ TreeSectionData readFileStructureTree(PRCBitReader& reader)
 
 RepresentationItemData readRepresentationItem(PRCBitReader& reader)
 {
-    return readRepresentationItemAt(reader, 0);
+    RepresentationItemBudget budget;
+    return readRepresentationItemAt(reader, 0, budget);
+}
+
+RepresentationItemData readRepresentationItem(PRCBitReader& reader, RepresentationItemBudget& budget)
+{
+    return readRepresentationItemAt(reader, 0, budget);
 }

@@ -19,9 +19,19 @@ TreeSectionData readFileStructureTree(PRCBitReader& reader);
 
 // Sets nest; deeper nesting than this is taken as corrupt data.
 inline constexpr int kMaxRepresentationSetDepth = 32;
+// An empty item takes one bit but a whole record in memory: more items than this in one
+// section (real files hold some tens of thousands) are taken as corrupt data.
+inline constexpr uint64_t kMaxRepresentationItemsPerSection = uint64_t{1} << 20;
+
+// The items a section may still hold, nested ones included.
+struct RepresentationItemBudget {
+    uint64_t itemsLeft = kMaxRepresentationItemsPerSection;
+};
 
 // One item of any type from 232 to 240 (sets with their children), or an empty slot (0).
 RepresentationItemData readRepresentationItem(PRCBitReader& reader);
+// The same, counting the items against the section's budget.
+RepresentationItemData readRepresentationItem(PRCBitReader& reader, RepresentationItemBudget& budget);
 
 // General (207) or cartesian (202) transformation as a row-major matrix.
 Matrix4d readTransformation3d(PRCBitReader& reader);

@@ -280,8 +280,10 @@ TEST(TessellationSection, HeaderFailuresReachTheCaller)
         {&wrongType, "unexpected type for FileStructureTessellation: expected 305, got 304"},
         {&named, "readEmptyContentPRCBase: unexpected name (non-empty section?)"},
     };
-    for (const auto& [writer, message] : cases)
-        EXPECT_EQ(runtimeErrorOf([&] { readSection(writer->bytes(), 8137); }), message);
+    for (const auto& [writer, message] : cases) {
+        const std::vector<uint8_t> bytes = writer->bytes();
+        EXPECT_EQ(runtimeErrorOf([&] { readSection(bytes, 8137); }), message);
+    }
     EXPECT_EQ(runtimeErrorOf([&] { readSection({}, 8137); }), "PRCBitReader: read past end");
 }
 

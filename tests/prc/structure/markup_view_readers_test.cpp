@@ -134,11 +134,12 @@ TEST(MarkupViewReaders, EachEntityIsConsumedExactlyAtEveryVersion)
     };
     // Versions around every gate: view fields, light intensity, last scene flag, graphics pairs.
     for (const uint32_t version : {7094u, 7309u, 8016u, 8029u, 8030u, 8136u, 8137u, 8138u, kPrcVersionUnknown})
-        for (const auto& [name, write, read] : cases) {
+        for (const auto& [name, write, readOne] : cases) {
             PrcBitWriter w;
             write(w, version);
             write(w, version); // twice: the second relies on the state the first left
             PrcBitInput in = inputWithSentinel(w, version);
+            const Read read = readOne;
             const std::string error = runtimeErrorOf([&] {
                 read(in.reader);
                 read(in.reader);
@@ -199,10 +200,11 @@ TEST(MarkupViewReaders, FailuresNameTheEntity)
         {[](PrcBitWriter& w, uint32_t v) { writeLeader(w, PrcLeader{}, v); }, readMarkupLinkedItem,
          "unexpected type for PRCMarkupLinkedItem: expected 204, got 503"},
     };
-    for (const auto& [write, read, message] : cases) {
+    for (const auto& [write, readOne, message] : cases) {
         PrcBitWriter w;
         write(w, 8137);
         PrcBitInput in(w.bytes(), 8137);
+        const Read read = readOne;
         EXPECT_EQ(runtimeErrorOf([&] { read(in.reader); }), message);
     }
 }

@@ -98,6 +98,22 @@ TEST(RepresentationItem, SetsKeepTheirChildrenAndNestingIsBounded)
               "readRepresentationItem: sets nested too deeply");
 }
 
+TEST(RepresentationItem, EveryItemCountsAgainstTheSectionBudget)
+{
+    PrcBitWriter w;
+    writeRepresentationItem(w, nestedSets(2), 8137); // 1 + 3 items
+    writeRepresentationItem(w, item(0), 8137);
+    for (const uint64_t allowed : {3u, 4u, 5u}) {
+        PrcBitInput in(w.bytes(), 8137);
+        RepresentationItemBudget budget{allowed};
+        const std::string error = runtimeErrorOf([&] {
+            readRepresentationItem(in.reader, budget);
+            readRepresentationItem(in.reader, budget);
+        });
+        EXPECT_EQ(error, allowed < 5 ? "readRepresentationItem: too many items" : "") << allowed;
+    }
+}
+
 TEST(RepresentationItem, UnknownTypesAreRefused)
 {
     for (const uint32_t type : {1u, 231u, 241u, 0xFFFFFFFFu}) {
