@@ -188,7 +188,7 @@ std::vector<PRC3DTess> readFileStructureTessellation(const uint8_t* section, siz
         for (uint32_t i = 0; i < count; ++i)
             if (!readTessellation(reader, version, plain, compressed, entries))
                 break;
-    } catch (const std::runtime_error&) {
+    } catch (const std::exception&) {
     }
     return plain;
 }
