@@ -29,14 +29,11 @@ PRCTessFace coloured(PRCTessFace f, size_t entries, bool rgba)
     return f;
 }
 
-void expectSameFace(const PRCTessFace& read, const PRCTessFace& written)
+void expectSameFace(const PRCTessFace& a, const PRCTessFace& b)
 {
-    EXPECT_EQ(read.used_entities_flag, written.used_entities_flag);
-    EXPECT_EQ(read.line_attributes, written.line_attributes);
-    EXPECT_EQ(read.sizes_triangulated, written.sizes_triangulated);
-    EXPECT_EQ(read.has_vertex_colors, written.has_vertex_colors);
-    EXPECT_EQ(read.is_rgba, written.is_rgba);
-    EXPECT_EQ(read.rgba_vertices, written.rgba_vertices);
+    EXPECT_EQ(std::tie(a.used_entities_flag, a.line_attributes, a.sizes_triangulated, a.has_vertex_colors, a.is_rgba),
+              std::tie(b.used_entities_flag, b.line_attributes, b.sizes_triangulated, b.has_vertex_colors, b.is_rgba));
+    EXPECT_EQ(a.rgba_vertices, b.rgba_vertices);
 }
 
 TEST(TessFace, EveryFlagKindWithItsColourCount)

@@ -141,33 +141,4 @@ TEST(EntityBase, ReferencesByType)
               "unexpected type for Leader.first_linked_item: expected 205, got 207");
 }
 
-TEST(EntityBase, RepresentationItemContentKeepsStyleAndIndices)
-{
-    PrcGraphicsBlock styled;
-    styled.lineStyle = 6;
-    styled.extensionPairs = {{1, 2}};
-    PrcGraphicsBlock same;
-    same.sameAsCurrent = true;
-    // (version, graphics, stored indices plus 1, expected style and indices)
-    const std::tuple<uint32_t, PrcGraphicsBlock, uint32_t, uint32_t, RepresentationItemContent> cases[] = {
-        {8137, styled, 0, 0, {6, UINT64_MAX, UINT64_MAX}},
-        {8138, styled, 1, 0x80000000, {6, 0, 0x7FFFFFFF}},
-        {kPrcVersionUnknown, same, 0xFFFFFFFF, 3, {11, 0xFFFFFFFE, 2}}, // the current line style stays
-    };
-    for (const auto& [version, graphics, system, tessellation, expected] : cases) {
-        PrcBitWriter w;
-        writeContentPRCBase(w, namedBase("item"), 237);
-        w.writeGraphics(graphics, version);
-        w.writeUnsignedInteger(system);
-        w.writeUnsignedInteger(tessellation);
-        PrcBitInput in = inputWithSentinel(w, version);
-        in.reader.currentLineStyle = 11;
-        const RepresentationItemContent content = readRepresentationItemContent(in.reader, 237);
-        EXPECT_EQ(content.styleIndex, expected.styleIndex);
-        EXPECT_EQ(content.index_local_coordinate_system, expected.index_local_coordinate_system);
-        EXPECT_EQ(content.index_tessellation, expected.index_tessellation);
-        EXPECT_TRUE(atSentinel(in.reader));
-    }
-}
-
 } // namespace

@@ -1,5 +1,6 @@
 #include "prc/structure/file_structure_loader.h"
 
+#include "prc/container/inflate_section.h"
 #include "prc/container/prc_file_header.h"
 #include "tests/support/prc_entity_writer.h"
 
@@ -193,10 +194,6 @@ TEST(FileStructureLoader, FileStructureHeaderVersions)
     EXPECT_EQ(readFileStructureHeader(nullptr, 12, 0), UINT64_MAX);
 }
 
-} // namespace
-
-namespace {
-
 // Corrupt content (not corrupt compression): every section of a rich file structure with
 // bits flipped at random must load or fail section by section, never crash or throw.
 TEST(FileStructureLoader, CorruptSectionsNeverEscape)
@@ -222,6 +219,31 @@ TEST(FileStructureLoader, CorruptSectionsNeverEscape)
             corrupt.overrides[s + 1] = PrcSectionOverride{bytes, false};
         }
         EXPECT_NO_THROW(load({corrupt})) << "round " << round;
+    }
+}
+
+// The model file section that the test writer builds, read by its grammar.
+TEST(FileStructureLoader, WrittenModelFileNamesTheRoots)
+{
+    PrcModel model;
+    model.fileStructures = {goodFileStructure()};
+    model.roots = {{{1, 2, 3, 4}, 1, false}, {{9, 9, 9, 9}, 0, true}};
+    const std::vector<uint8_t> file = buildPrcModelFile(model);
+    const PrcFileHeader header = readPrcFileHeader(file.data(), file.size());
+    const std::vector<uint8_t> section =
+        inflateSection(file.data() + header.start_model_file, header.end_model_file - header.start_model_file);
+    PRCBitReader reader(section);
+    EXPECT_EQ(reader.readUnsignedInteger(), 0u); // schema
+    expectType(reader, 301, "ModelFile");
+    readContentPRCBase(reader, 301);
+    reader.readBoolean();
+    EXPECT_EQ(reader.readDouble(), 1.0);
+    EXPECT_EQ(reader.readUnsignedInteger(), 2u);
+    for (const PrcModelRoot& root : model.roots) {
+        for (const uint32_t word : root.uid)
+            EXPECT_EQ(reader.readUnsignedInteger(), word);
+        EXPECT_EQ(reader.readUnsignedInteger(), root.occurrencePlusOne);
+        EXPECT_EQ(reader.readBoolean(), root.flag);
     }
 }
 

@@ -186,8 +186,6 @@ TEST(Globals, FailuresReachTheCaller)
     // empty, then the given counts and type.
     const std::pair<std::vector<uint32_t>, std::string> typed[] = {
         {{0, 1, 704}, "unexpected type for PRCPicture: expected 703, got 704"},
-        {{0, 0, 1, 713}, "unexpected type for PRCTextureDefinition: expected 712, got 713"},
-        {{0, 0, 0, 0, 1, 722}, "unexpected type for PRCLinePattern: expected 721, got 722"},
         {{0, 0, 0, 0, 0, 1, 702}, "unexpected type for PRCStyle: expected 701, got 702"},
     };
     for (const auto& [tail, message] : typed) {

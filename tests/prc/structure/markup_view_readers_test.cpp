@@ -209,20 +209,4 @@ TEST(MarkupViewReaders, FailuresNameTheEntity)
     }
 }
 
-TEST(MarkupViewReaders, SurfacePlaneNameBecomesTheCurrentName)
-{
-    PrcBitWriter w;
-    writeSurfacePlane(w, plane(0, true));
-    PrcSurfacePlane reuse = plane(0, true);
-    reuse.reuseName = true;
-    writeSurfacePlane(w, reuse);
-    PrcBitInput in = inputWithSentinel(w);
-    readSurfacePlane(in.reader);
-    EXPECT_EQ(in.reader.currentName, "plane");
-    in.reader.currentName = "kept";
-    readSurfacePlane(in.reader);
-    EXPECT_EQ(in.reader.currentName, "kept");
-    EXPECT_TRUE(atSentinel(in.reader));
-}
-
 } // namespace

@@ -79,13 +79,8 @@ TEST(Transformation, GeneralMatrixIsStoredColumnByColumn)
 
 TEST(Transformation, UnknownTypeIsRefused)
 {
-    for (const uint32_t type : {0u, 201u, 203u, 206u, 208u}) {
-        PrcBitWriter w;
-        w.writeUnsignedInteger(type);
-        PrcBitInput in(w.bytes());
-        EXPECT_EQ(runtimeErrorOf([&] { readTransformation3d(in.reader); }),
-                  "readTransformation3d: unknown transformation type");
-    }
+    PrcBitInput in("1 11001011 0"); // 203
+    EXPECT_EQ(runtimeErrorOf([&] { readTransformation3d(in.reader); }), "readTransformation3d: unknown transformation type");
 }
 
 } // namespace
