@@ -26,9 +26,10 @@ constexpr uint32_t kTypePolyWire = 238;
 constexpr uint32_t kTypeSet = 239;
 constexpr uint32_t kTypeCoordinateSystem = 240;
 
-// Smallest encodings, to bound reservations: a type number of 232 and more takes 10 bits.
+// Smallest encodings, to bound reservations: an empty item is one bit, a type number of
+// 310 or 311 takes 19.
 constexpr uint64_t kMinItemBits = 1;
-constexpr uint64_t kMinEntityBits = 10;
+constexpr uint64_t kMinEntityBits = 19;
 
 void readUidInto(PRCBitReader& reader, std::array<uint32_t, 4>& uid)
 {
