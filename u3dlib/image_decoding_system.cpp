@@ -1,0 +1,19 @@
+// Image decoding by the system's codecs (Windows builds).
+#include "u3dlib/image_decoding.h"
+
+#include "runtime/platform_image.h"
+
+namespace u3dlib {
+
+bool decodeImage(std::span<const uint8_t> bytes, ImageCodec, RgbaImage& out)
+{
+    out = RgbaImage{};
+    // The system recognises the format by its content.
+    if (!decodeImageWithSystemCodecs(bytes.data(), bytes.size(), kMaxImageSide, out.width, out.height, out.pixels)) {
+        out = RgbaImage{};
+        return false;
+    }
+    return true;
+}
+
+} // namespace u3dlib
