@@ -191,6 +191,7 @@ struct Scene {
     Palette<Motion> motions;
     Palette<Node> nodes;
     Palette<LightResource> lights;
+    Palette<Motion> mixers; // no block declares mixers: only the default entry
     Palette<ViewResource> views;
 
     Scene(); // every palette with its default entry

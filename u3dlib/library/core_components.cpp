@@ -1,77 +1,31 @@
 #include "u3dlib/library/core_components.h"
 
 #include "runtime/input_file.h"
-#include "u3dlib/file_header.h"
 #include "u3dlib/library/com_object.h"
+#include "u3dlib/library/scene_objects.h"
+#include "u3dlib/scene_loader.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
 
-// A file header block is a few dozen bytes; more would be meta data nobody reads here.
-constexpr uint64_t kMaxHeaderBlockBytes = uint64_t{1} << 20;
+// The largest file Load reads; the worker hands over less than 4 GiB.
+constexpr uint64_t kMaxLoadBytes = uint64_t{1} << 32;
 
-class EmptyPalette final : public ComObject<IFXPalette> {
-public:
-    IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
-    {
-        if (object == nullptr)
-            return kIfxErrorInvalidPointer;
-        if (interfaceId == IID_IFXUnknown)
-            return answer(static_cast<IFXPalette*>(this), object);
-        return kIfxErrorUnsupported;
-    }
-    IFXRESULT GetPaletteSize(uint32_t* entries) override
-    {
-        if (entries == nullptr)
-            return kIfxErrorInvalidPointer;
-        *entries = 0;
-        return kIfxOk;
-    }
-    IFXRESULT GetResourcePtr(uint32_t, const IFXIID&, void**) override { return kIfxErrorNotFound; }
-    IFXRESULT GetName(uint32_t, IFXString*) override { return kIfxErrorNotFound; }
-    IFXRESULT Find(const IFXString&, uint32_t*) override { return kIfxErrorNotFound; }
-};
+// The geometry decoders for CLOD meshes, point sets and line sets; without them model
+// resources load without geometry.
+constexpr u3dlib::GeneratorReader kGeneratorReader = nullptr;
 
-// Until the decoder fills it, the scene graph holds nothing: every palette is empty.
-class SceneGraph final : public ComObject<IFXSceneGraph> {
-public:
-    ~SceneGraph() override
-    {
-        for (IFXPalette* palette : palettes_)
-            if (palette)
-                palette->Release();
-    }
-    IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
-    {
-        if (object == nullptr)
-            return kIfxErrorInvalidPointer;
-        if (interfaceId == IID_IFXUnknown || interfaceId == IID_IFXSceneGraph)
-            return answer(static_cast<IFXSceneGraph*>(this), object);
-        return kIfxErrorUnsupported;
-    }
-    IFXRESULT GetPalette(uint32_t paletteNumber, IFXPalette** palette) override
-    {
-        if (palette == nullptr)
-            return kIfxErrorInvalidPointer;
-        if (paletteNumber >= kIfxPaletteCount)
-            return kIfxErrorInvalidArgument;
-        if (palettes_[paletteNumber] == nullptr) {
-            palettes_[paletteNumber] = new (std::nothrow) EmptyPalette;
-            if (palettes_[paletteNumber] == nullptr)
-                return kIfxErrorOutOfMemory;
-        }
-        palettes_[paletteNumber]->AddRef();
-        *palette = palettes_[paletteNumber];
-        return kIfxOk;
-    }
+constexpr uint32_t kFileHeaderBlockType = 0x00443355;
+constexpr uint64_t kBlockHeaderBytes = 12;
+constexpr uint64_t kFileHeaderDataBytes = 24; // versions, profile, declaration size, file size, encoding
 
-private:
-    IFXPalette* palettes_[kIfxPaletteCount] = {};
-};
+uint32_t littleEndian32(const uint8_t* p)
+{
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
 
 class CoreServices final : public ComObject<IFXCoreServices> {
 public:
@@ -94,14 +48,17 @@ public:
             return kIfxErrorAlreadyInitialized;
         if (!(unitsScale > 0))
             return kIfxErrorInvalidArgument;
-        sceneGraph_ = new (std::nothrow) SceneGraph;
+        sceneGraph_ = new (std::nothrow) SceneGraphObject;
         return sceneGraph_ ? kIfxOk : kIfxErrorOutOfMemory;
     }
     IFXRESULT SetBaseURL(const IFXString& folder) override
     {
         if (sceneGraph_ == nullptr)
             return kIfxErrorNotInitialized;
-        baseUrl_ = folder;
+        std::string utf8;
+        if (!stringToUtf8(folder, utf8))
+            return kIfxErrorInvalidArgument;
+        sceneGraph_->state()->baseFolder = std::move(utf8);
         return kIfxOk;
     }
     IFXRESULT GetSceneGraph(const IFXIID& interfaceId, void** sceneGraph) override
@@ -114,8 +71,7 @@ public:
     }
 
 private:
-    SceneGraph* sceneGraph_ = nullptr;
-    IFXString baseUrl_;
+    SceneGraphObject* sceneGraph_ = nullptr;
 };
 
 // A file read whole into memory when it is opened.
@@ -215,8 +171,8 @@ class LoadManager final : public ComObject<IFXLoadManager> {
 public:
     ~LoadManager() override
     {
-        if (coreServices_)
-            coreServices_->Release();
+        if (sceneGraph_)
+            sceneGraph_->Release();
     }
     IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
     {
@@ -230,24 +186,56 @@ public:
     {
         if (coreServices == nullptr)
             return kIfxErrorInvalidPointer;
-        if (coreServices_ != nullptr)
+        if (sceneGraph_ != nullptr)
             return kIfxErrorAlreadyInitialized;
-        coreServices->AddRef();
-        coreServices_ = coreServices;
+        // Only this library's core services hand out their scene state.
+        void* graph = nullptr;
+        const IFXRESULT r = coreServices->GetSceneGraph(IID_SceneStateAccess, &graph);
+        if (ifxFailed(r))
+            return r == kIfxErrorUnsupported ? kIfxErrorInvalidArgument : r;
+        sceneGraph_ = static_cast<SceneGraphObject*>(graph);
         return kIfxOk;
     }
-    // Scenes are not decoded yet: every file is reported as one that cannot be read.
+    // Reads the whole buffer and merges its scene into the scene graph. Loading is
+    // always complete and names collide by replacement, whatever the arguments ask.
     IFXRESULT Load(IFXReadBuffer* readBuffer, uint32_t, const IFXString&, uint32_t, uint32_t) override
     {
-        if (coreServices_ == nullptr)
+        if (sceneGraph_ == nullptr)
             return kIfxErrorNotInitialized;
         if (readBuffer == nullptr)
             return kIfxErrorInvalidPointer;
-        return kIfxErrorCorrupt;
+        uint64_t size = 0;
+        IFXRESULT r = readBuffer->GetSize(&size);
+        if (ifxFailed(r))
+            return r;
+        if (size > kMaxLoadBytes)
+            return kIfxErrorOutOfMemory;
+        std::vector<uint8_t> bytes;
+        try {
+            bytes.resize(static_cast<size_t>(size));
+        } catch (const std::bad_alloc&) {
+            return kIfxErrorOutOfMemory;
+        }
+        r = readBuffer->SetPosition(0);
+        if (ifxSucceeded(r) && size > 0)
+            r = readBuffer->Read(bytes.data(), size);
+        if (ifxFailed(r))
+            return r == kIfxErrorEndOfData ? kIfxErrorCorrupt : r;
+        const std::shared_ptr<SceneState>& state = sceneGraph_->state();
+        u3dlib::LoadEnvironment environment;
+        environment.baseFolder = state->baseFolder;
+        environment.readGenerator = kGeneratorReader;
+        try {
+            r = u3dlib::loadScene(bytes, environment, state->scene);
+        } catch (const std::bad_alloc&) {
+            r = kIfxErrorOutOfMemory;
+        }
+        state->sceneChanged();
+        return r;
     }
 
 private:
-    IFXCoreServices* coreServices_ = nullptr;
+    SceneGraphObject* sceneGraph_ = nullptr;
 };
 
 class HeaderReader final : public ComObject<IFXHeaderReader> {
@@ -260,37 +248,21 @@ public:
             return answer(static_cast<IFXHeaderReader*>(this), object);
         return kIfxErrorUnsupported;
     }
-    // Reads the file header block at position.
+    // Reads the file header block at position: block type, sizes, then the header data.
     IFXRESULT Initialize(IFXCoreServices* coreServices, IFXReadBufferX* buffer, uint64_t position) override
     {
         if (coreServices == nullptr || buffer == nullptr)
             return kIfxErrorInvalidPointer;
-        uint64_t size = 0;
-        IFXRESULT r = buffer->GetSize(&size);
+        uint8_t block[kBlockHeaderBytes + kFileHeaderDataBytes];
+        IFXRESULT r = buffer->ReadAt(position, block, sizeof block);
         if (ifxFailed(r))
-            return r;
-        if (position > size)
-            return kIfxErrorEndOfData;
-        std::vector<uint8_t> block(u3dlib::kBlockHeaderSize);
-        if (size - position < block.size())
+            return r == kIfxErrorEndOfData ? kIfxErrorCorrupt : r;
+        if (littleEndian32(block) != kFileHeaderBlockType || littleEndian32(block + 4) < kFileHeaderDataBytes)
             return kIfxErrorCorrupt;
-        if (ifxFailed(r = buffer->ReadAt(position, block.data(), block.size())))
-            return r;
-        const uint64_t whole = u3dlib::kBlockHeaderSize + u3dlib::paddedTo4(u3dlib::loadU32LittleEndian(block, 4)) +
-                               u3dlib::paddedTo4(u3dlib::loadU32LittleEndian(block, 8));
-        if (whole > kMaxHeaderBlockBytes)
-            return kIfxErrorCorrupt;
-        // A file may end inside the block's closing padding; the framing decides.
-        block.resize(static_cast<size_t>(std::min(whole, size - position)));
-        if (ifxFailed(r = buffer->ReadAt(position, block.data(), block.size())))
-            return r;
-        u3dlib::Block found;
-        u3dlib::FileHeader header;
-        if (!u3dlib::readFirstBlockAsFileHeader(block, found, header))
-            return kIfxErrorCorrupt;
-        profile_ = header.profile;
-        declarationSize_ = header.declarationSize;
-        fileSize_ = header.fileSize;
+        const uint8_t* data = block + kBlockHeaderBytes;
+        profile_ = littleEndian32(data + 4);
+        declarationSize_ = littleEndian32(data + 8);
+        fileSize_ = littleEndian32(data + 12) | uint64_t{littleEndian32(data + 16)} << 32;
         read_ = true;
         return kIfxOk;
     }
