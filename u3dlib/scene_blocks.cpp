@@ -333,8 +333,12 @@ bool readNewObjectType(const Block& block, DecoderOptions options, NewObjectType
     out.continuationBlockTypes.reserve(continuations);
     for (uint32_t i = 0; i < continuations && in.ok(); ++i)
         out.continuationBlockTypes.push_back(in.readU32());
-    // Vendor, URLs and information text follow; only the block types matter here.
-    return in.ok();
+    in.readString(); // vendor
+    const uint32_t urls = readCount(in, kStringMinBytes);
+    for (uint32_t i = 0; i < urls && in.ok(); ++i)
+        in.readString();
+    in.readString(); // information
+    return finished(in);
 }
 
 bool matchesNamePattern(std::string_view name, std::string_view pattern)
