@@ -1,0 +1,242 @@
+// External files: the URL rules, and File Reference blocks loading the files they name
+// (nested, looping, too deep, too many, missing, escaping the folder, merge rules).
+#include "tests/support/files.h"
+#include "tests/support/u3d_scene_blocks.h"
+#include "u3dlib/block_types.h"
+#include "u3dlib/external_files.h"
+#include "u3dlib/scene_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace u3dlib;
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(U3dExternalFiles, UrlTextRules)
+{
+    const struct {
+        const char* url;
+        UrlVerdict verdict;
+    } cases[] = {
+        {"wheel.u3d", UrlVerdict::Acceptable},
+        {"parts/wheel.U3D", UrlVerdict::Acceptable},
+        {"a b/c.d.u3d", UrlVerdict::Acceptable},
+        {"", UrlVerdict::NameNotAllowed},
+        {"/etc/x.u3d", UrlVerdict::NameNotAllowed},
+        {"../x.u3d", UrlVerdict::NameNotAllowed},
+        {"a/./x.u3d", UrlVerdict::NameNotAllowed},
+        {"a//x.u3d", UrlVerdict::NameNotAllowed},
+        {"a\\x.u3d", UrlVerdict::NameNotAllowed},
+        {"http://host/x.u3d", UrlVerdict::NameNotAllowed},
+        {"C:x.u3d", UrlVerdict::NameNotAllowed},
+        {"x?.u3d", UrlVerdict::NameNotAllowed},
+        {"dir./x.u3d", UrlVerdict::NameNotAllowed},
+        {"dir /x.u3d", UrlVerdict::NameNotAllowed},
+        {"x\t.u3d", UrlVerdict::NameNotAllowed},
+        {"x\x7f.u3d", UrlVerdict::NameNotAllowed},
+        {"\xff.u3d", UrlVerdict::NameNotAllowed},
+        {"x.txt", UrlVerdict::WrongExtension},
+        {".u3d", UrlVerdict::WrongExtension},
+        {"x.u3d.", UrlVerdict::NameNotAllowed},
+        {"x", UrlVerdict::WrongExtension},
+        {"CON.u3d", UrlVerdict::NameNotAllowed},
+        {"sub/lpt1.u3d", UrlVerdict::NameNotAllowed},
+        {"com0.u3d", UrlVerdict::Acceptable},
+        {"console.u3d", UrlVerdict::Acceptable},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(checkUrlText(c.url, {"u3d"}), c.verdict) << c.url;
+    EXPECT_EQ(checkUrlText("photo.JPEG", {"jpg", "jpeg"}), UrlVerdict::Acceptable);
+    EXPECT_EQ(checkUrlText(std::string(1021, 'a') + ".u3d", {"u3d"}), UrlVerdict::NameNotAllowed);
+}
+
+TEST(U3dExternalFiles, ResolutionFollowsTheRealLocation)
+{
+    ScratchFolder scratch;
+    const fs::path folder = scratch.path() / "doc";
+    scratch.write("doc/parts/wheel.U3D", {1, 2, 3});
+    scratch.write("outside.u3d", {1});
+    fs::create_directories(folder / "dir.u3d");
+    const std::string base = pathUtf8(folder);
+
+    const ResolvedUrl wheel = resolveExternalUrl(base, "parts/wheel.U3D", {"u3d"});
+    EXPECT_EQ(wheel.verdict, UrlVerdict::Acceptable);
+    EXPECT_EQ(fs::path(fs::u8path(wheel.path)).filename(), "wheel.U3D");
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(readExternalFile(wheel.path, bytes));
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 2, 3}));
+
+    EXPECT_EQ(resolveExternalUrl(base, "missing.u3d", {"u3d"}).verdict, UrlVerdict::Missing);
+    EXPECT_EQ(resolveExternalUrl(base, "dir.u3d", {"u3d"}).verdict, UrlVerdict::NotRegularFile);
+    EXPECT_EQ(resolveExternalUrl(base, "../outside.u3d", {"u3d"}).verdict, UrlVerdict::NameNotAllowed);
+    EXPECT_EQ(resolveExternalUrl("", "parts/wheel.U3D", {"u3d"}).verdict, UrlVerdict::FolderUnknown);
+    EXPECT_EQ(resolveExternalUrl(base + "/nowhere", "parts/wheel.U3D", {"u3d"}).verdict, UrlVerdict::FolderUnknown);
+
+    const fs::path big = folder / "big.u3d";
+    writeFileBytes(big, {});
+    fs::resize_file(big, kMaxExternalFileBytes + 1);
+    EXPECT_EQ(resolveExternalUrl(base, "big.u3d", {"u3d"}).verdict, UrlVerdict::TooLarge);
+
+    std::error_code ec;
+    fs::create_symlink(scratch.path() / "outside.u3d", folder / "link.u3d", ec);
+    if (!ec) { // systems without links skip this
+        EXPECT_EQ(resolveExternalUrl(base, "link.u3d", {"u3d"}).verdict, UrlVerdict::OutsideFolder);
+    }
+}
+
+// A folder of U3D files that reference each other.
+class FileReferences : public ::testing::Test {
+protected:
+    void write(const std::string& name, const std::vector<U3dBytes>& blocks) { scratch_.write(name, u3dFile(blocks)); }
+
+    IFXRESULT loadTop(const std::vector<U3dBytes>& blocks, Scene& scene, bool withFolder = true)
+    {
+        LoadEnvironment environment;
+        if (withFolder)
+            environment.baseFolder = pathUtf8(scratch_.path());
+        return loadScene(u3dFile(blocks), environment, scene);
+    }
+
+    static U3dBytes reference(const std::string& url, uint8_t policy = 0, const std::string& scope = "",
+                              const std::string& alias = "")
+    {
+        U3dFileReferenceFields fields;
+        fields.scope = scope;
+        fields.urls = {url};
+        fields.policy = policy;
+        fields.worldAlias = alias;
+        return u3dFileReferenceBlock(fields);
+    }
+
+    ScratchFolder scratch_;
+};
+
+TEST_F(FileReferences, NestedFilesMergeWhereTheirBlockStands)
+{
+    write("a.u3d", {u3dMaterialBlock("FromA", {1, 0, 0}), reference("sub/b.u3d"), u3dMaterialBlock("Shared", {0, 1, 0})});
+    write("sub/b.u3d", {u3dMaterialBlock("FromB", {0, 0, 1}), u3dMaterialBlock("Shared", {1, 1, 1})});
+    Scene scene;
+    // b resolves against the document folder, not against a's folder.
+    ASSERT_EQ(loadTop({u3dMaterialBlock("Shared", {0.5f, 0.5f, 0.5f}), reference("a.u3d")}, scene), kIfxOk);
+    EXPECT_TRUE(scene.materials.find("FromA"));
+    EXPECT_TRUE(scene.materials.find("FromB"));
+    // Replace policy: the last declaration of a name wins, wherever it came from.
+    EXPECT_EQ(scene.materials.entry(*scene.materials.find("Shared")).object.diffuse[1], 1.0f);
+    EXPECT_EQ(scene.materials.entry(*scene.materials.find("Shared")).object.diffuse[0], 0.0f);
+}
+
+TEST_F(FileReferences, LoopsDepthAndCountHaveTheirOwnCode)
+{
+    write("self.u3d", {reference("self.u3d")});
+    write("ping.u3d", {reference("pong.u3d")});
+    write("pong.u3d", {reference("ping.u3d")});
+    write("d1.u3d", {reference("d2.u3d")});
+    write("d2.u3d", {reference("d3.u3d")});
+    write("d3.u3d", {reference("d4.u3d")});
+    write("d4.u3d", {u3dMaterialBlock("Deep", {1, 1, 1})});
+    write("leaf.u3d", {u3dMaterialBlock("Leaf", {1, 1, 1})});
+    std::vector<U3dBytes> thirtyThree(33, reference("leaf.u3d"));
+
+    const std::vector<std::pair<const char*, IFXRESULT>> expectations = {
+        {"self.u3d", kIfxErrorExternalReferenceLimits},
+        {"ping.u3d", kIfxErrorExternalReferenceLimits},
+        {"d2.u3d", kIfxOk}, // levels 2, 3 and 4
+        {"d1.u3d", kIfxErrorExternalReferenceLimits},
+    };
+    for (const auto& [url, expected] : expectations) {
+        Scene scene;
+        EXPECT_EQ(loadTop({reference(url)}, scene), expected) << url;
+        EXPECT_EQ(scene.materials.find("Deep").has_value(), expected == kIfxOk && std::string(url) == "d2.u3d");
+    }
+    Scene many;
+    EXPECT_EQ(loadTop(thirtyThree, many), kIfxErrorExternalReferenceLimits);
+    thirtyThree.pop_back();
+    EXPECT_EQ(loadTop(thirtyThree, many), kIfxOk);
+}
+
+TEST_F(FileReferences, MissingForbiddenOrBrokenFilesFail)
+{
+    write("broken.u3d", {u3dMaterialBlock("B", {1, 1, 1})});
+    scratch_.write("broken.u3d", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13});
+    write("refs-missing.u3d", {reference("missing.u3d")});
+    write("ok.u3d", {u3dMaterialBlock("Ok", {1, 1, 1})});
+    scratch_.write("outside.u3d", {});
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"missing", "missing.u3d"},
+        {"escaping", "../outside.u3d"},
+        {"a scheme", "file:///etc/passwd.u3d"},
+        {"not u3d", "ok.txt"},
+        {"corrupt", "broken.u3d"},
+        {"missing one level down", "refs-missing.u3d"},
+    };
+    for (const auto& [what, url] : cases) {
+        Scene scene;
+        EXPECT_EQ(loadTop({reference(url)}, scene), kIfxErrorExternalReferenceFailed) << what;
+    }
+    Scene noFolder;
+    EXPECT_EQ(loadTop({reference("ok.u3d")}, noFolder, false), kIfxErrorExternalReferenceFailed);
+
+    // The first acceptable URL of a block is used.
+    U3dFileReferenceFields fields;
+    fields.urls = {"missing.u3d", "ok.u3d"};
+    Scene scene;
+    EXPECT_EQ(loadTop({u3dFileReferenceBlock(fields)}, scene), kIfxOk);
+    EXPECT_TRUE(scene.materials.find("Ok"));
+}
+
+TEST_F(FileReferences, PoliciesFiltersAndWorldAliasRenameConsistently)
+{
+    write("part.u3d", {
+                          u3dGroupNodeBlock("Part", {{"", kU3dIdentity}}),
+                          u3dModelNodeBlock("Body", {{"Part", kU3dIdentity}}, "BodyMesh"),
+                          u3dLitTextureShaderBlock("Paint", "Red"),
+                          u3dMaterialBlock("Red", {1, 0, 0}),
+                      });
+    const std::vector<U3dBytes> existing = {u3dGroupNodeBlock("Part", {}), u3dMaterialBlock("Red", {0, 0, 1}),
+                                            u3dGroupNodeBlock("Anchor", {})};
+    const auto withReference = [&](U3dBytes block) {
+        std::vector<U3dBytes> blocks = existing;
+        blocks.push_back(std::move(block));
+        return blocks;
+    };
+
+    Scene discard;
+    ASSERT_EQ(loadTop(withReference(reference("part.u3d", 1)), discard), kIfxOk);
+    EXPECT_TRUE(discard.nodes.entry(*discard.nodes.find("Part")).object.parents.empty()); // kept the existing
+    EXPECT_EQ(discard.materials.entry(*discard.materials.find("Red")).object.diffuse[2], 1.0f);
+
+    Scene prefixed;
+    ASSERT_EQ(loadTop(withReference(reference("part.u3d", 2, "p:")), prefixed), kIfxOk);
+    const Node& body = prefixed.nodes.entry(*prefixed.nodes.find("p:Body")).object;
+    EXPECT_EQ(body.parents[0].name, "p:Part");
+    EXPECT_EQ(prefixed.shaders.entry(*prefixed.shaders.find("p:Paint")).object.materialName, "p:Red");
+    EXPECT_FALSE(prefixed.nodes.find("Body"));
+
+    Scene onCollision;
+    ASSERT_EQ(loadTop(withReference(reference("part.u3d", 3, "p:", "Anchor")), onCollision), kIfxOk);
+    EXPECT_TRUE(onCollision.nodes.find("Body"));
+    EXPECT_EQ(onCollision.nodes.entry(*onCollision.nodes.find("Body")).object.parents[0].name, "p:Part");
+    // References to the world now go to the alias.
+    EXPECT_EQ(onCollision.nodes.entry(*onCollision.nodes.find("p:Part")).object.parents[0].name, "Anchor");
+
+    Scene numbered;
+    ASSERT_EQ(loadTop(withReference(reference("part.u3d", 4)), numbered), kIfxOk);
+    EXPECT_EQ(numbered.nodes.entry(*numbered.nodes.find("Body")).object.parents[0].name, "Part-1");
+    EXPECT_EQ(numbered.shaders.entry(*numbered.shaders.find("Paint")).object.materialName, "Red-1");
+
+    U3dFileReferenceFields filtered;
+    filtered.urls = {"part.u3d"};
+    filtered.nameFilters = {"B*"};
+    filtered.typeFilters = {kBlockMaterialResource};
+    Scene some;
+    ASSERT_EQ(loadTop({u3dFileReferenceBlock(filtered)}, some), kIfxOk);
+    EXPECT_TRUE(some.nodes.find("Body"));
+    EXPECT_FALSE(some.nodes.find("Part"));
+    EXPECT_TRUE(some.materials.find("Red"));
+    EXPECT_FALSE(some.shaders.find("Paint"));
+}
+
+} // namespace
