@@ -17,6 +17,7 @@ struct RgbaImage {
     uint32_t width = 0;
     uint32_t height = 0;
     std::vector<uint8_t> pixels; // width * height * 4, rows from the top, no padding
+    bool hasAlpha = false;       // the file had an alpha channel (else alpha is 255)
 };
 
 enum class ImageCodec : uint8_t { Png, Jpeg, Tiff };

@@ -1,6 +1,7 @@
 // Image decoding with libpng, libjpeg(-turbo) and libtiff.
 #include "u3dlib/image_decoding.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +32,7 @@ bool decodePng(std::span<const uint8_t> bytes, RgbaImage& out)
         png_image_free(&image);
         return false;
     }
+    out.hasAlpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
     image.format = PNG_FORMAT_RGBA;
     out.width = image.width;
     out.height = image.height;
@@ -168,6 +170,9 @@ bool decodeTiff(std::span<const uint8_t> bytes, RgbaImage& out)
     uint32_t width = 0, height = 0;
     bool ok = TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) == 1 && TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height) == 1 &&
               acceptableSize(width, height);
+    uint16_t extraSamples = 0;
+    uint16_t* extraTypes = nullptr;
+    out.hasAlpha = TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraSamples, &extraTypes) == 1 && extraSamples > 0;
     std::vector<uint32_t> raster;
     if (ok) {
         raster.resize(size_t{width} * height);
@@ -179,11 +184,16 @@ bool decodeTiff(std::span<const uint8_t> bytes, RgbaImage& out)
     out.width = width;
     out.height = height;
     out.pixels.resize(raster.size() * 4);
+    // The library hands out colour multiplied by alpha; textures keep them apart.
     for (size_t i = 0; i < raster.size(); ++i) {
-        out.pixels[i * 4 + 0] = static_cast<uint8_t>(TIFFGetR(raster[i]));
-        out.pixels[i * 4 + 1] = static_cast<uint8_t>(TIFFGetG(raster[i]));
-        out.pixels[i * 4 + 2] = static_cast<uint8_t>(TIFFGetB(raster[i]));
-        out.pixels[i * 4 + 3] = static_cast<uint8_t>(TIFFGetA(raster[i]));
+        const uint32_t a = TIFFGetA(raster[i]);
+        const auto unmultiply = [a](uint32_t c) {
+            return static_cast<uint8_t>(a == 0 || a == 255 ? c : std::min<uint32_t>(255, (c * 255 + a / 2) / a));
+        };
+        out.pixels[i * 4 + 0] = unmultiply(TIFFGetR(raster[i]));
+        out.pixels[i * 4 + 1] = unmultiply(TIFFGetG(raster[i]));
+        out.pixels[i * 4 + 2] = unmultiply(TIFFGetB(raster[i]));
+        out.pixels[i * 4 + 3] = static_cast<uint8_t>(a);
     }
     return true;
 }

@@ -13,6 +13,10 @@ bool decodeImage(std::span<const uint8_t> bytes, ImageCodec, RgbaImage& out)
         out = RgbaImage{};
         return false;
     }
+    // The codecs hand out 32-bit pixels whatever the file held: an image whose every
+    // pixel is opaque counts as one without alpha.
+    for (size_t i = 3; i < out.pixels.size() && !out.hasAlpha; i += 4)
+        out.hasAlpha = out.pixels[i] != 255;
     return true;
 }
 

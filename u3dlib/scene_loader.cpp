@@ -217,14 +217,18 @@ private:
     // not decode, but the scene still loads.
     void readExternalImage(TextureImage& image)
     {
-        const std::initializer_list<std::string_view> extensions =
-            image.compression == kImageCompressionPng    ? std::initializer_list<std::string_view>{"png"}
-            : image.compression == kImageCompressionTiff ? std::initializer_list<std::string_view>{"tif", "tiff"}
-                                                         : std::initializer_list<std::string_view>{"jpg", "jpeg"};
+        const std::string& folder = session_.environment.baseFolder;
+        const auto resolve = [&](const std::string& url) {
+            switch (image.compression) {
+            case kImageCompressionPng: return resolveExternalUrl(folder, url, {"png"});
+            case kImageCompressionTiff: return resolveExternalUrl(folder, url, {"tif", "tiff"});
+            default: return resolveExternalUrl(folder, url, {"jpg", "jpeg"});
+            }
+        };
         for (const std::string& url : image.urls) {
             if (session_.imagesRead >= kMaxExternalImages)
                 return;
-            const ResolvedUrl resolved = resolveExternalUrl(session_.environment.baseFolder, url, extensions);
+            const ResolvedUrl resolved = resolve(url);
             if (resolved.verdict != UrlVerdict::Acceptable)
                 continue;
             ++session_.imagesRead;

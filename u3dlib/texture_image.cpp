@@ -94,6 +94,7 @@ bool buildTextureImage(const Texture& texture, RgbaImage& out)
             RgbaImage scaled;
             scaled.width = composed.width;
             scaled.height = composed.height;
+            scaled.hasAlpha = decoded.hasAlpha;
             scaled.pixels.resize(composed.pixels.size());
             copyScaledImage(decoded, scaled.width, scaled.height, scaled.pixels.data(), size_t{scaled.width} * 4);
             decoded = std::move(scaled);
@@ -110,8 +111,9 @@ bool buildTextureImage(const Texture& texture, RgbaImage& out)
                 to[1] = from[1];
             if (channels & kImageChannelBlue)
                 to[2] = from[2];
+            // An image without alpha of its own gives alpha by its grey level.
             if (channels & kImageChannelAlpha)
-                to[3] = from[3];
+                to[3] = decoded.hasAlpha ? from[3] : luminance(from);
         }
     }
     // The declared type decides which channels the texture has at all.

@@ -8,7 +8,8 @@
 namespace u3dlib {
 
 // False when an image is missing, does not decode, or has an unknown compression. The
-// first image sets the size; later ones are scaled to it (nearest pixel). A texture
+// first image sets the size; later ones are scaled to it (nearest pixel). An image
+// giving the alpha channel without having alpha gives its grey level. A texture
 // without images is the default 8 x 8 checker.
 bool buildTextureImage(const Texture& texture, RgbaImage& out);
 
