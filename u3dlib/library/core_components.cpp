@@ -14,9 +14,13 @@ namespace {
 // The largest file Load reads; the worker hands over less than 4 GiB.
 constexpr uint64_t kMaxLoadBytes = uint64_t{1} << 32;
 
-// The geometry decoders for CLOD meshes, point sets and line sets; without them model
-// resources load without geometry.
+// The geometry decoders for CLOD meshes, point sets and line sets. A build without
+// them (while they are being written) loads model resources without geometry.
+#if QV_U3D_GEOMETRY_DECODERS
+constexpr u3dlib::GeneratorReader kGeneratorReader = &u3dlib::readGeneratorDeclaration;
+#else
 constexpr u3dlib::GeneratorReader kGeneratorReader = nullptr;
+#endif
 
 constexpr uint32_t kFileHeaderBlockType = 0x00443355;
 constexpr uint64_t kBlockHeaderBytes = 12;
