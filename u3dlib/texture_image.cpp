@@ -77,6 +77,8 @@ bool buildTextureImage(const Texture& texture, RgbaImage& out)
         out = defaultTextureImage();
         return true;
     }
+    if (texture.images.size() > kMaxTextureImages)
+        return false;
     RgbaImage composed;
     for (const TextureImage& image : texture.images) {
         const std::optional<ImageCodec> codec = codecOf(image.compression);

@@ -7,10 +7,14 @@
 
 namespace u3dlib {
 
-// False when an image is missing, does not decode, or has an unknown compression. The
-// first image sets the size; later ones are scaled to it (nearest pixel). An image
-// giving the alpha channel without having alpha gives its grey level. A texture
-// without images is the default 8 x 8 checker.
+// Each channel comes from one image at most: red, green, blue, alpha, luminance.
+inline constexpr size_t kMaxTextureImages = 5;
+
+// False when there are more than kMaxTextureImages images, or an image is missing,
+// does not decode, or has an unknown compression. The first image sets the size;
+// later ones are scaled to it (nearest pixel). An image giving the alpha channel
+// without having alpha gives its grey level. A texture without images is the
+// default 8 x 8 checker.
 bool buildTextureImage(const Texture& texture, RgbaImage& out);
 
 // The default texture: 4 x 4 squares, white at the upper left and lower right, the

@@ -128,6 +128,10 @@ TEST(U3dTextureImage, ContinuationImagesComposeByChannel)
     EXPECT_FALSE(buildTextureImage(unknownCompression, image));
     Texture missingBytes = textureOf(kTextureTypeRgb, {{kImageCompressionPng, {}}});
     EXPECT_FALSE(buildTextureImage(missingBytes, image));
+    // More images than channels to fill: not decoded at all.
+    Texture tooMany = textureOf(kTextureTypeRgb, std::vector<std::pair<uint8_t, std::vector<uint8_t>>>(
+                                                     kMaxTextureImages + 1, {kImageCompressionPng, encodePng(1, 1, 1, {9})}));
+    EXPECT_FALSE(buildTextureImage(tooMany, image));
 }
 
 TEST(U3dTextureImage, TheDefaultTextureIsTheChecker)

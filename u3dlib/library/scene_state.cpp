@@ -101,14 +101,14 @@ const RgbaImage* SceneState::textureImage(uint32_t textureId)
 {
     if (textureId >= scene.textures.size())
         return nullptr;
-    auto it = textureImages.find(textureId);
-    if (it == textureImages.end()) {
+    if (!textureImage_ || textureImage_->first != textureId) {
+        textureImage_.reset(); // the old image goes before the new one is made
         auto image = std::make_shared<RgbaImage>();
         if (!buildTextureImage(scene.textures.entry(textureId).object, *image))
             image.reset();
-        it = textureImages.emplace(textureId, std::move(image)).first;
+        textureImage_.emplace(textureId, std::move(image));
     }
-    return it->second.get();
+    return textureImage_->second.get();
 }
 
 bool stringToUtf8(const IFXString& text, std::string& out)

@@ -25,14 +25,16 @@ struct SceneState {
 
     // Node id -> ids of the nodes that have it as a parent, once each, by id.
     std::optional<std::vector<std::vector<uint32_t>>> children;
-    // Texture id -> its image, or null when it does not decode.
-    std::map<uint32_t, std::shared_ptr<const u3dlib::RgbaImage>> textureImages;
+    // The texture decoded last (id, image or null when it does not decode). Callers
+    // ask a texture's size and image one after the other; keeping one image bounds the
+    // memory a file with many large textures can take.
+    std::optional<std::pair<uint32_t, std::shared_ptr<const u3dlib::RgbaImage>>> textureImage_;
 
     // Called after every load: what was derived from the old scene is gone.
     void sceneChanged()
     {
         children.reset();
-        textureImages.clear();
+        textureImage_.reset();
     }
 
     const std::vector<uint32_t>& childrenOf(uint32_t nodeId);
