@@ -1,10 +1,12 @@
 #include "u3dlib/library/core_components.h"
 
 #include "runtime/input_file.h"
+#include "u3dlib/file_header.h"
 #include "u3dlib/library/com_object.h"
 #include "u3dlib/library/scene_objects.h"
 #include "u3dlib/scene_loader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -22,14 +24,8 @@ constexpr u3dlib::GeneratorReader kGeneratorReader = &u3dlib::readGeneratorDecla
 constexpr u3dlib::GeneratorReader kGeneratorReader = nullptr;
 #endif
 
-constexpr uint32_t kFileHeaderBlockType = 0x00443355;
-constexpr uint64_t kBlockHeaderBytes = 12;
-constexpr uint64_t kFileHeaderDataBytes = 24; // versions, profile, declaration size, file size, encoding
-
-uint32_t littleEndian32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
+// A file header block is a few dozen bytes; more would be meta data nobody reads here.
+constexpr uint64_t kMaxHeaderBlockBytes = uint64_t{1} << 20;
 
 class CoreServices final : public ComObject<IFXCoreServices> {
 public:
@@ -252,21 +248,37 @@ public:
             return answer(static_cast<IFXHeaderReader*>(this), object);
         return kIfxErrorUnsupported;
     }
-    // Reads the file header block at position: block type, sizes, then the header data.
+    // Reads the file header block at position.
     IFXRESULT Initialize(IFXCoreServices* coreServices, IFXReadBufferX* buffer, uint64_t position) override
     {
         if (coreServices == nullptr || buffer == nullptr)
             return kIfxErrorInvalidPointer;
-        uint8_t block[kBlockHeaderBytes + kFileHeaderDataBytes];
-        IFXRESULT r = buffer->ReadAt(position, block, sizeof block);
+        uint64_t size = 0;
+        IFXRESULT r = buffer->GetSize(&size);
         if (ifxFailed(r))
-            return r == kIfxErrorEndOfData ? kIfxErrorCorrupt : r;
-        if (littleEndian32(block) != kFileHeaderBlockType || littleEndian32(block + 4) < kFileHeaderDataBytes)
+            return r;
+        if (position > size)
+            return kIfxErrorEndOfData;
+        std::vector<uint8_t> block(u3dlib::kBlockHeaderSize);
+        if (size - position < block.size())
             return kIfxErrorCorrupt;
-        const uint8_t* data = block + kBlockHeaderBytes;
-        profile_ = littleEndian32(data + 4);
-        declarationSize_ = littleEndian32(data + 8);
-        fileSize_ = littleEndian32(data + 12) | uint64_t{littleEndian32(data + 16)} << 32;
+        if (ifxFailed(r = buffer->ReadAt(position, block.data(), block.size())))
+            return r;
+        const uint64_t whole = u3dlib::kBlockHeaderSize + u3dlib::paddedTo4(u3dlib::loadU32LittleEndian(block, 4)) +
+                               u3dlib::paddedTo4(u3dlib::loadU32LittleEndian(block, 8));
+        if (whole > kMaxHeaderBlockBytes)
+            return kIfxErrorCorrupt;
+        // A file may end inside the block's closing padding; the framing decides.
+        block.resize(static_cast<size_t>(std::min(whole, size - position)));
+        if (ifxFailed(r = buffer->ReadAt(position, block.data(), block.size())))
+            return r;
+        u3dlib::Block found;
+        u3dlib::FileHeader header;
+        if (!u3dlib::readFirstBlockAsFileHeader(block, found, header))
+            return kIfxErrorCorrupt;
+        profile_ = header.profile;
+        declarationSize_ = header.declarationSize;
+        fileSize_ = header.fileSize;
         read_ = true;
         return kIfxOk;
     }
