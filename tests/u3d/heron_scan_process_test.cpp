@@ -73,7 +73,8 @@ protected:
     }
 
     ScratchFolder folder;
-    const U3dBytes u3dFile = concat({u3dFileHeaderBlock(0x8, 36, 1234), u3dBlock(0xFFFFFF15, U3dBytes{0, 0, 0, 0})});
+    // A header, then a block whose data runs past the end of the file.
+    const U3dBytes u3dFile = concat({u3dFileHeaderBlock(0x8, 36, 1234), U3dBytes{0x15, 0xFF, 0xFF, 0xFF, 100, 0, 0, 0, 0, 0, 0, 0}});
 };
 
 TEST_F(HeronScanProcess, RefusalsAreErrorRecords)
