@@ -143,6 +143,8 @@ private:
         std::string name;
         if (!readBlockName(block, name))
             return kIfxErrorCorrupt;
+        if (name.empty())
+            return kIfxOk; // see put()
         if (session_.environment.readGenerator != nullptr) {
             // A declaration the decoder cannot read leaves a resource without geometry.
             std::unique_ptr<GeneratorDecoder> decoder = session_.environment.readGenerator(block, options_);
@@ -297,9 +299,14 @@ private:
         return mergeScene(scene_, std::move(referenced), rules) ? kIfxOk : kIfxErrorOutOfMemory;
     }
 
+    // The empty name is the default entry's: the world stays a group at the origin
+    // without parents, and every other default stays what it is, so an object declared
+    // under it is stepped over.
     template <typename T>
     IFXRESULT put(Palette<T>& palette, const std::string& name, T object, uint32_t blockType)
     {
+        if (name.empty())
+            return kIfxOk;
         return palette.put(name, std::move(object), blockType) ? kIfxOk : kIfxErrorOutOfMemory;
     }
 

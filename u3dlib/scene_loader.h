@@ -42,7 +42,7 @@ struct LoadEnvironment {
 };
 
 // Loads the file in bytes and merges it into scene (a name already there is replaced).
-// On failure the scene is left as it was. Results: kIfxOk; kIfxErrorCorrupt for data
+// On failure nothing of the file is merged (unless a palette fills up while merging). Results: kIfxOk; kIfxErrorCorrupt for data
 // that is not a well-formed U3D file; kIfxErrorExternalReferenceFailed when a
 // referenced file is not allowed, missing or not loadable; kIfxErrorExternalReferenceLimits
 // when references go too deep, are too many or form a loop; kIfxErrorOutOfMemory.

@@ -116,12 +116,15 @@ TEST(U3dSceneLoader, PalettesKeepTheirDefaultEntryAndLaterNamesReplaceEarlierOne
         u3dMaterialBlock("Red", {0.5f, 0, 0}),
         u3dGroupNodeBlock("A", {}),
         u3dModelNodeBlock("A", {{"", kU3dIdentity}}, "Mesh"),
+        u3dGroupNodeBlock("", {{"A", kU3dIdentity}}), // defaults are not redeclared
+        u3dMaterialBlock("", {0.5f, 0.5f, 0.5f}),
     });
     Scene scene;
     ASSERT_EQ(load(file, scene), kIfxOk);
     ASSERT_EQ(scene.materials.size(), 3u);
     EXPECT_EQ(scene.materials.entry(0).name, "");
     EXPECT_EQ(scene.materials.entry(0).object.ambient[0], 0.75f); // the default material
+    EXPECT_EQ(scene.materials.entry(0).object.diffuse[0], 0.0f);
     EXPECT_EQ(scene.materials.find("Red"), 1u);
     EXPECT_EQ(scene.materials.entry(1).object.diffuse[0], 0.5f);
     EXPECT_EQ(scene.materials.find("Blue"), 2u);
