@@ -57,11 +57,13 @@ void collectNames(std::span<const uint8_t> bytes, uint64_t offset, DeclaredNames
     }
 }
 
-uint32_t countKind(const Scene& scene, GeneratorKind kind)
+uint32_t countKind(const Scene& scene, GeneratorKind kind, bool withGeometryOnly = false)
 {
     uint32_t n = 0;
-    for (uint32_t id = 1; id < scene.generators.size(); ++id)
-        n += scene.generators.entry(id).object.kind == kind ? 1 : 0;
+    for (uint32_t id = 1; id < scene.generators.size(); ++id) {
+        const ModelResource& resource = scene.generators.entry(id).object;
+        n += resource.kind == kind && (!withGeometryOnly || resource.geometry()) ? 1 : 0;
+    }
     return n;
 }
 
@@ -77,6 +79,7 @@ TEST(U3dSceneCorpus, EveryFileLoadsWithTheObjectsItsBlocksDeclare)
         Scene scene;
         LoadEnvironment environment;
         environment.baseFolder = pathUtf8(path.parent_path());
+        environment.readGenerator = &readGeneratorDeclaration;
         const IFXRESULT result = loadScene(bytes, environment, scene);
         if (name == "vaastav_Cube.u3d") {
             EXPECT_EQ(result, kIfxErrorCorrupt);
@@ -92,6 +95,9 @@ TEST(U3dSceneCorpus, EveryFileLoadsWithTheObjectsItsBlocksDeclare)
                   1 + declared["meshes"].size() + declared["point sets"].size() + declared["line sets"].size());
         EXPECT_EQ(countKind(scene, GeneratorKind::PointSet), declared["point sets"].size());
         EXPECT_EQ(countKind(scene, GeneratorKind::LineSet), declared["line sets"].size());
+        // Every resource reaches its decoder, and every one of the real files decodes.
+        for (const GeneratorKind kind : {GeneratorKind::ClodMesh, GeneratorKind::PointSet, GeneratorKind::LineSet})
+            EXPECT_EQ(countKind(scene, kind, true), countKind(scene, kind));
         EXPECT_EQ(scene.lights.size(), expected("lights"));
         EXPECT_EQ(scene.views.size(), expected("views"));
         EXPECT_EQ(scene.shaders.size(), expected("shaders"));

@@ -16,13 +16,6 @@ namespace {
 // The largest file Load reads; the worker hands over less than 4 GiB.
 constexpr uint64_t kMaxLoadBytes = uint64_t{1} << 32;
 
-// The geometry decoders for CLOD meshes, point sets and line sets. A build without
-// them (while they are being written) loads model resources without geometry.
-#if QV_U3D_GEOMETRY_DECODERS
-constexpr u3dlib::GeneratorReader kGeneratorReader = &u3dlib::readGeneratorDeclaration;
-#else
-constexpr u3dlib::GeneratorReader kGeneratorReader = nullptr;
-#endif
 
 // A file header block is a few dozen bytes; more would be meta data nobody reads here.
 constexpr uint64_t kMaxHeaderBlockBytes = uint64_t{1} << 20;
@@ -224,7 +217,7 @@ public:
         const std::shared_ptr<SceneState>& state = sceneGraph_->state();
         u3dlib::LoadEnvironment environment;
         environment.baseFolder = state->baseFolder;
-        environment.readGenerator = kGeneratorReader;
+        environment.readGenerator = &u3dlib::readGeneratorDeclaration;
         try {
             r = u3dlib::loadScene(bytes, environment, state->scene);
         } catch (const std::bad_alloc&) {
