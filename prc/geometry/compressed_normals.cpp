@@ -1,0 +1,211 @@
+#include "prc/geometry/compressed_normals.h"
+
+#include "prc/geometry/compressed_tess_decoder.h"
+
+#include <cmath>
+
+namespace {
+
+bool readNormalBit(CompressedTessDecoder& run)
+{
+    const std::vector<bool>& bits = run.record.normal_binary_data;
+    if (run.out.normalBitsUsed >= bits.size())
+        throwCompressedTessError("normal_binary_data esaurito");
+    return bits[run.out.normalBitsUsed++];
+}
+
+uint32_t decodeSignedNewNormal(CompressedTessDecoder& run)
+{
+    const bool b1 = readNormalBit(run);
+    const bool b2 = readNormalBit(run);
+    const bool b3 = readNormalBit(run);
+    return decodeNewNormal(run, b1, b2, b3);
+}
+
+} // namespace
+
+void initCompressedNormalState(CompressedNormalState& state, const PRC3DTessCompressed& record, uint64_t pointCount)
+{
+    state = {};
+    if (record.normals_as_reversal_bits)
+        return;
+    // In double so that a width the reader would have refused cannot overflow a shift.
+    state.angleStep = kHalfPi / (std::ldexp(1.0, record.normal_angle_number_of_bits) - 1);
+    state.pointState.assign(pointCount, kNoNormalYet);
+    state.pointNormal.assign(pointCount, 0);
+    state.faceDecoded.assign(record.face_has_one_normal.size(), 0);
+    state.faceNormal.assign(record.face_has_one_normal.size(), 0);
+}
+
+double sinSeries(double y)
+{
+    const double y2 = y * y;
+    return y - y * y2 / 6 + y * y2 * y2 / 120 - y * y2 * y2 * y2 / 5040;
+}
+
+double cosApprox(double x)
+{
+    if (x <= kQuarterPi) {
+        const double x2 = x * x;
+        return 1 - x2 / 2 + x2 * x2 / 24 - x2 * x2 * x2 / 720;
+    }
+    return sinSeries(kHalfPi - x);
+}
+
+double sinApprox(double x)
+{
+    if (x <= kQuarterPi)
+        return sinSeries(x);
+    const double y = kHalfPi - x;
+    const double y2 = y * y;
+    return 1 - y2 / 2 + y2 * y2 / 24 - y2 * y2 * y2 / 720;
+}
+
+double directionDeviation(TessVec3 a, TessVec3 b)
+{
+    normaliseTessVector(a);
+    normaliseTessVector(b);
+    const double c = dot(a, b);
+    if (c >= -kParallelCosine && c <= kParallelCosine)
+        return std::fabs(std::acos(c) - kHalfPi);
+    return kHalfPi;
+}
+
+TessVec3 normalFromAngles(const TessVec3& a, const TessVec3& b, const TessVec3& c, double alpha, double beta, bool b1,
+                          bool b2, bool b3, int mode)
+{
+    const TessVec3 fallback{0, 0, 1};
+    TessVec3 u1 = b - a;
+    TessVec3 u2 = c - a;
+    TessVec3 u3 = c - b;
+    if (!normaliseTessVector(u1) || !normaliseTessVector(u2) || !normaliseTessVector(u3))
+        return fallback;
+
+    // The corner nearest to a right angle gives the best conditioned frame.
+    const double devA = directionDeviation(u1, u2);
+    const double devB = directionDeviation(u3, -u1);
+    const double devC = directionDeviation(-u2, -u3);
+    TessVec3 u;
+    TessVec3 w;
+    if (devB > devA && devC > devA) {
+        u = u1;
+        w = cross(u1, u2);
+    } else if (devC > devB) {
+        u = u3;
+        w = cross(u3, -u1);
+    } else {
+        u = -u2;
+        w = cross(-u2, -u3);
+    }
+    if (!normaliseTessVector(w))
+        w = defaultTessFrame(u, mode).w;
+    if (b1)
+        w = -w;
+    TessVec3 v = cross(w, u);
+    if (!normaliseTessVector(v))
+        return fallback;
+    if (b2)
+        u = -u;
+    if (b3)
+        v = -v;
+
+    const double cosBeta = cosApprox(beta);
+    TessVec3 n = cosApprox(alpha) * cosBeta * u + sinApprox(alpha) * cosBeta * v + sinApprox(beta) * w;
+    if (!normaliseTessVector(n))
+        return fallback;
+    return n;
+}
+
+double orientationValue(const TessVec3& a, const TessVec3& b, const TessVec3& c, const TessVec3& n)
+{
+    return dot(cross(c - midpoint(a, b), b - a), n);
+}
+
+uint32_t normalReferenceWidth(uint64_t listLength)
+{
+    const uint64_t last = listLength == 0 ? 0 : listLength - 1;
+    uint32_t width = 1;
+    for (uint64_t reach = 1; reach < last; reach *= 2)
+        ++width;
+    return width;
+}
+
+uint32_t decodeNewNormal(CompressedTessDecoder& run, bool b1, bool b2, bool b3)
+{
+    const std::vector<uint16_t>& codes = run.record.normal_angle_array;
+    if (codes.size() < 2 || run.out.normalAnglesUsed > codes.size() - 2)
+        throwCompressedTessError("normal_angle_array esaurito");
+    const auto a0 = static_cast<int16_t>(codes[run.out.normalAnglesUsed]);
+    const auto a1 = static_cast<int16_t>(codes[run.out.normalAnglesUsed + 1]);
+    run.out.normalAnglesUsed += 2;
+    CompressedNormalState& state = run.normals;
+    state.normals.push_back(normalFromAngles(run.a.p, run.b.p, run.c.p, a0 * state.angleStep, a1 * state.angleStep,
+                                             b1, b2, b3, run.mode));
+    return static_cast<uint32_t>(state.normals.size() - 1);
+}
+
+uint32_t decodeVertexNormal(CompressedTessDecoder& run, uint32_t point)
+{
+    CompressedNormalState& state = run.normals;
+    switch (state.pointState[point]) {
+    case kNoNormalYet: {
+        const bool several = readNormalBit(run);
+        const uint32_t normal = decodeSignedNewNormal(run);
+        if (several) {
+            state.pointState[point] = kSeveralNormals;
+            state.pointNormal[point] = static_cast<uint32_t>(state.pointLists.size());
+            state.pointLists.push_back({normal});
+        } else {
+            state.pointState[point] = kOneNormal;
+            state.pointNormal[point] = normal;
+        }
+        return normal;
+    }
+    case kOneNormal:
+        return state.pointNormal[point];
+    default:
+        break;
+    }
+    const uint32_t list = state.pointNormal[point];
+    if (!readNormalBit(run)) {
+        const uint32_t normal = decodeSignedNewNormal(run);
+        state.pointLists[list].push_back(normal);
+        return normal;
+    }
+    // A back reference, counted from the newest normal of the point.
+    const uint64_t length = state.pointLists[list].size();
+    const uint32_t width = normalReferenceWidth(length);
+    uint64_t r = 0;
+    for (uint32_t bit = 0; bit < width; ++bit)
+        if (readNormalBit(run))
+            r |= uint64_t{1} << bit;
+    return r < length ? state.pointLists[list][length - 1 - r] : state.pointLists[list][0];
+}
+
+bool decodeTriangleOrientation(CompressedTessDecoder& run, uint64_t t)
+{
+    CompressedNormalState& state = run.normals;
+    const PRC3DTessCompressed& record = run.record;
+    uint32_t normal = 0;
+    const auto face = static_cast<int32_t>(record.triangle_face_array[t]);
+    if (face >= 0 && static_cast<uint64_t>(face) < record.face_has_one_normal.size() &&
+        record.face_has_one_normal[face]) {
+        if (!state.faceDecoded[face]) {
+            state.faceNormal[face] = decodeVertexNormal(run, run.a.point);
+            state.faceDecoded[face] = 1;
+        }
+        normal = state.faceNormal[face];
+    } else {
+        normal = decodeVertexNormal(run, run.a.point);
+        decodeVertexNormal(run, run.b.point);
+        decodeVertexNormal(run, run.c.point);
+    }
+
+    const double q = orientationValue(run.a.p, run.b.p, run.c.p, state.normals[normal]);
+    if (q == 0) {
+        const uint64_t id = kDecisionsPerTriangle * t + 2;
+        run.ambiguousIds.push_back(id);
+        return run.forcedId >= 0 && static_cast<uint64_t>(run.forcedId) == id;
+    }
+    return q < 0;
+}

@@ -1,0 +1,296 @@
+#include "prc/geometry/compressed_tess_decoder.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+// Bits of point_is_reference_array that belong to the first triangle and are not read.
+constexpr uint64_t kFirstTriangleReferenceBits = 3;
+constexpr uint8_t kEdgeCodeMask = 0x03;
+constexpr uint8_t kOpenEdgeBC = 0x01;
+constexpr uint8_t kOpenEdgeAC = 0x02;
+
+uint64_t remaining(uint64_t used, uint64_t size) { return used < size ? size - used : 0; }
+
+bool readReferenceBit(CompressedTessDecoder& run)
+{
+    const std::vector<bool>& bits = run.record.point_is_reference_array;
+    if (remaining(run.out.referenceBitsUsed, bits.size()) == 0)
+        throwCompressedTessError("point_is_reference_array esaurito");
+    return bits[run.out.referenceBitsUsed++];
+}
+
+// The offset of the next new point; its number is out.pointsMade before the call.
+TessVec3 takeNewPointOffset(CompressedTessDecoder& run)
+{
+    if (run.out.pointsMade >= run.pointCount)
+        throwCompressedTessError("point_array esaurito");
+    const int32_t* ijk = run.record.point_array.data() + 3 * run.out.pointsMade;
+    return pointOffset(ijk[0], ijk[1], ijk[2], run.record.tolerance);
+}
+
+DecodedVertex storeNewPoint(CompressedTessDecoder& run, const TessVec3& p)
+{
+    const auto number = static_cast<uint32_t>(run.out.pointsMade++);
+    double* xyz = run.out.vertices.data() + 3 * uint64_t{number};
+    xyz[0] = p.x;
+    xyz[1] = p.y;
+    xyz[2] = p.z;
+    return {p, number};
+}
+
+// A new point placed at base plus its offset.
+DecodedVertex newPointFrom(CompressedTessDecoder& run, const TessVec3& base)
+{
+    const TessVec3 offset = takeNewPointOffset(run);
+    return storeNewPoint(run, base + offset);
+}
+
+DecodedVertex takeReference(CompressedTessDecoder& run)
+{
+    const std::vector<uint32_t>& references = run.record.point_reference_array;
+    if (run.out.referencesUsed >= references.size())
+        throwCompressedTessError("point_reference_array esaurito");
+    const auto r = static_cast<int32_t>(references[run.out.referencesUsed++]);
+    if (r < 0 || static_cast<uint64_t>(r) >= run.pointCount)
+        throwCompressedTessError("riferimento fuori intervallo");
+    const double* xyz = run.out.vertices.data() + 3 * static_cast<uint64_t>(r);
+    return {{xyz[0], xyz[1], xyz[2]}, static_cast<uint32_t>(r)};
+}
+
+TessVec3 chainOrigin(const PRC3DTessCompressed& record)
+{
+    if (!record.hasOrigin)
+        return {};
+    return {record.origin[0], record.origin[1], record.origin[2]};
+}
+
+// A triangle that no gate leads to. Flags say which of A, B, C are earlier points; the
+// others are predicted from the origin, from each other and from the references.
+void startChain(CompressedTessDecoder& run, bool firstTriangle)
+{
+    bool isReference[3] = {false, false, false};
+    if (!firstTriangle) {
+        const std::vector<bool>& bits = run.record.point_is_reference_array;
+        if (remaining(run.out.referenceBitsUsed, bits.size()) < 3)
+            throwCompressedTessError("point_is_reference_array esaurito a inizio catena");
+        for (bool& flag : isReference)
+            flag = bits[run.out.referenceBitsUsed++];
+    }
+    const TessVec3 origin = chainOrigin(run.record);
+    DecodedVertex& a = run.a;
+    DecodedVertex& b = run.b;
+    DecodedVertex& c = run.c;
+    switch (isReference[0] + isReference[1] + isReference[2]) {
+    case 0:
+        a = newPointFrom(run, origin);
+        b = newPointFrom(run, a.p);
+        c = newPointFrom(run, midpoint(a.p, b.p));
+        break;
+    case 1: {
+        const DecodedVertex r = takeReference(run);
+        if (isReference[0]) {
+            a = r;
+            b = newPointFrom(run, r.p);
+            c = newPointFrom(run, midpoint(a.p, b.p));
+        } else if (isReference[1]) {
+            a = newPointFrom(run, origin);
+            b = r;
+            c = newPointFrom(run, midpoint(a.p, b.p));
+        } else {
+            a = newPointFrom(run, origin);
+            b = newPointFrom(run, a.p);
+            c = r;
+        }
+        break;
+    }
+    case 2: {
+        const DecodedVertex r1 = takeReference(run);
+        const DecodedVertex r2 = takeReference(run);
+        if (!isReference[0]) {
+            a = newPointFrom(run, origin);
+            b = r1;
+            c = r2;
+        } else if (isReference[1]) {
+            a = r1;
+            b = r2;
+            c = newPointFrom(run, midpoint(r1.p, r2.p));
+        } else {
+            a = r1;
+            b = newPointFrom(run, r1.p);
+            c = r2;
+        }
+        break;
+    }
+    default:
+        a = takeReference(run);
+        b = takeReference(run);
+        c = takeReference(run);
+        break;
+    }
+    if (b.point < a.point)
+        std::swap(a, b);
+}
+
+void emitTriangle(CompressedTessDecoder& run, uint64_t t)
+{
+    const PRC3DTessCompressed& record = run.record;
+    bool inOrder = false;
+    if (record.normals_as_reversal_bits)
+        inOrder = t < record.normal_is_reversed.size() && record.normal_is_reversed[t];
+    else
+        inOrder = decodeTriangleOrientation(run, t);
+    const DecodedVertex& second = inOrder ? run.b : run.c;
+    const DecodedVertex& third = inOrder ? run.c : run.b;
+    run.out.triangles.insert(run.out.triangles.end(), {run.a.point, second.point, third.point});
+    run.reversed = inOrder;
+}
+
+// Triangle t from the edges of triangle t - 1 and the gates left from earlier ones.
+void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
+{
+    const std::vector<uint8_t>& codes = run.record.edge_status_array;
+    if (t - 1 >= codes.size())
+        throwCompressedTessError("edge_status_array troppo corto");
+    const uint8_t code = codes[t - 1] & kEdgeCodeMask;
+
+    // The flag says which side the far edges lie on.
+    DecodedVertex a = run.a;
+    DecodedVertex b = run.b;
+    if (run.reversed)
+        std::swap(a, b);
+    const DecodedVertex c = run.c;
+    const uint64_t firstId = kDecisionsPerTriangle * t;
+    if (code & kOpenEdgeBC)
+        run.gates.push_back(buildGate(b, c, a.p, run.mode, firstId, run.forcedId, run.ambiguousIds));
+    else
+        run.closedEdges.insert(edgeKey(b.point, c.point));
+    if (code & kOpenEdgeAC)
+        run.gates.push_back(buildGate(a, c, b.p, run.mode, firstId + 1, run.forcedId, run.ambiguousIds));
+    else
+        run.closedEdges.insert(edgeKey(a.point, c.point));
+
+    // Gates whose far side some later triangle already closed lead nowhere.
+    if (code == 0)
+        while (!run.gates.empty() &&
+               run.closedEdges.count(edgeKey(run.gates.back().lower.point, run.gates.back().higher.point)) != 0)
+            run.gates.pop_back();
+    if (run.gates.empty()) {
+        startChain(run, false);
+        return;
+    }
+    const Gate gate = run.gates.back();
+    run.gates.pop_back();
+    run.c = readReferenceBit(run) ? takeReference(run) : storeNewPoint(run, pointFromGate(gate, takeNewPointOffset(run)));
+    run.a = gate.lower;
+    run.b = gate.higher;
+}
+
+} // namespace
+
+[[noreturn]] void throwCompressedTessError(const char* problem)
+{
+    throw std::runtime_error(std::string("buildCompressedTessMesh: ") + problem);
+}
+
+CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId)
+    : record(record), mode(mode), forcedId(forcedId), pointCount(record.point_array.size() / 3)
+{
+    out.vertices.assign(3 * pointCount, 0.0);
+    out.triangles.reserve(3 * record.triangle_face_array.size());
+    out.referenceBitsUsed = kFirstTriangleReferenceBits;
+    initCompressedNormalState(normals, record, pointCount);
+}
+
+TessVec3 pointOffset(int32_t i, int32_t j, int32_t k, double tolerance)
+{
+    return {i * tolerance, j * tolerance, k * tolerance};
+}
+
+uint64_t edgeKey(uint32_t p, uint32_t q)
+{
+    if (q < p)
+        std::swap(p, q);
+    return uint64_t{p} << 32 | q;
+}
+
+Gate buildGate(const DecodedVertex& p, const DecodedVertex& q, const TessVec3& opposite, int mode,
+               uint64_t decisionId, int64_t forcedId, std::vector<uint64_t>& ambiguous)
+{
+    Gate gate;
+    gate.lower = q.point < p.point ? q : p;
+    gate.higher = q.point < p.point ? p : q;
+    gate.m = midpoint(gate.lower.p, gate.higher.p);
+    gate.x = gate.lower.p - gate.higher.p;
+    if (!normaliseTessVector(gate.x)) {
+        gate.x = {1, 0, 0};
+        const TessFrame frame = defaultTessFrame(gate.x, mode);
+        gate.y = frame.y;
+        gate.w = frame.w;
+        return gate;
+    }
+    gate.w = cross(opposite - gate.m, gate.x);
+    bool framed = normaliseTessVector(gate.w);
+    if (framed) {
+        gate.y = cross(gate.w, gate.x);
+        framed = normaliseTessVector(gate.y);
+    }
+    if (!framed) {
+        const TessFrame frame = defaultTessFrame(gate.x, mode);
+        gate.y = frame.y;
+        gate.w = frame.w;
+    }
+
+    // Y points towards the side of the opposite vertex.
+    const double side = dot(gate.m - opposite, gate.y);
+    bool flip = side > 0;
+    if (side == 0) {
+        ambiguous.push_back(decisionId);
+        flip = forcedId >= 0 && static_cast<uint64_t>(forcedId) == decisionId;
+    }
+    if (flip) {
+        gate.y = -gate.y;
+        gate.w = -gate.w;
+    }
+    return gate;
+}
+
+TessVec3 pointFromGate(const Gate& gate, const TessVec3& offset)
+{
+    return gate.m + offset.x * gate.x + offset.y * gate.y + offset.z * gate.w;
+}
+
+CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId)
+{
+    CompressedTessDecoder run(record, mode, forcedId);
+    CompressedTessRun result;
+    const uint64_t triangleCount = record.triangle_face_array.size();
+    try {
+        if (triangleCount > 0) {
+            startChain(run, true);
+            emitTriangle(run, 0);
+        }
+        for (uint64_t t = 1; t < triangleCount; ++t) {
+            decodeNextTriangle(run, t);
+            emitTriangle(run, t);
+        }
+    } catch (const std::runtime_error& error) {
+        result.error = error.what();
+    }
+    result.result = std::move(run.out);
+    result.ambiguousIds = std::move(run.ambiguousIds);
+    return result;
+}
+
+bool compressedTessRunIsComplete(const PRC3DTessCompressed& record, const CompressedTessDecoding& decoding)
+{
+    const bool geometry = decoding.triangles.size() == 3 * record.triangle_face_array.size() &&
+                          decoding.pointsMade == record.point_array.size() / 3 &&
+                          decoding.referencesUsed == record.point_reference_array.size() &&
+                          decoding.referenceBitsUsed == record.point_is_reference_array.size();
+    if (!geometry || record.normals_as_reversal_bits)
+        return geometry;
+    return decoding.normalBitsUsed == record.normal_binary_data.size() &&
+           decoding.normalAnglesUsed == record.normal_angle_array.size();
+}

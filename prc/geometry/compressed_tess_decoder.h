@@ -1,0 +1,74 @@
+// One decoding run of a compressed tessellation: points predicted from what is already
+// decoded, and connectivity rebuilt by walking across triangle edges. The walk keeps a
+// stack of open edges (gates); a triangle's two far edges are either pushed as gates or
+// recorded as closed, and a new chain of triangles starts whenever no gate is left.
+#pragma once
+
+#include "prc/geometry/compressed_normals.h"
+#include "prc/geometry/compressed_tess_data.h"
+#include "prc/geometry/compressed_tess_mesh.h"
+#include "prc/geometry/compressed_tess_vector.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+// A vertex as the walk carries it: coordinates and point number.
+struct DecodedVertex {
+    TessVec3 p;
+    uint32_t point = 0;
+};
+
+// An open edge and the frame in which the point across it is predicted.
+struct Gate {
+    TessVec3 x, y, w, m;
+    DecodedVertex lower, higher; // endpoints by point number
+};
+
+// The forced decision of a run: none.
+inline constexpr int64_t kNoForcedDecision = -1;
+// Decision ids: 4t for the gate of edge B-C, 4t+1 for edge A-C, 4t+2 for the winding.
+inline constexpr uint64_t kDecisionsPerTriangle = 4;
+
+// The state of one run over a record.
+struct CompressedTessDecoder {
+    CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId);
+
+    const PRC3DTessCompressed& record;
+    int mode;
+    int64_t forcedId;
+    uint64_t pointCount; // three integers of point_array each
+
+    CompressedTessDecoding out; // points table, triangles and stream cursors
+    DecodedVertex a, b, c;      // the current triangle as decoded
+    bool reversed = false;      // its orientation flag: written in decoding order
+    std::vector<Gate> gates;
+    std::unordered_set<uint64_t> closedEdges;
+    std::vector<uint64_t> ambiguousIds;
+    CompressedNormalState normals;
+};
+
+// Endpoints ordered by point number; the decision id joins ambiguous when the side of
+// the opposite vertex cannot be told, and the frame then flips only when it is forced.
+Gate buildGate(const DecodedVertex& p, const DecodedVertex& q, const TessVec3& opposite, int mode,
+               uint64_t decisionId, int64_t forcedId, std::vector<uint64_t>& ambiguous);
+TessVec3 pointFromGate(const Gate& gate, const TessVec3& offset);
+// The offset of three integers of point_array.
+TessVec3 pointOffset(int32_t i, int32_t j, int32_t k, double tolerance);
+// Key of an edge in the closed set, independent of direction.
+uint64_t edgeKey(uint32_t p, uint32_t q);
+
+struct CompressedTessRun {
+    CompressedTessDecoding result;
+    std::vector<uint64_t> ambiguousIds; // met before the end or the error
+    std::string error;                  // empty when the run completed
+};
+
+// mode: kTessFrameAsGiven or kTessFrameNormalised. Runtime errors of the run end up in error.
+CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId);
+
+// Every stream used to its end: a run that completes yet leaves data over has misread it.
+bool compressedTessRunIsComplete(const PRC3DTessCompressed& record, const CompressedTessDecoding& decoding);
+
+[[noreturn]] void throwCompressedTessError(const char* problem);

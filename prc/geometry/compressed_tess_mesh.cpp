@@ -1,0 +1,117 @@
+#include "prc/geometry/compressed_tess_mesh.h"
+
+#include "prc/geometry/compressed_tess_decoder.h"
+#include "prc/geometry/style_color.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace {
+
+// Ambiguous decisions of the retry run that are tried one by one, forced.
+constexpr size_t kMaxForcedRetries = 8;
+
+} // namespace
+
+CompressedTessDecoding buildCompressedTessMesh(const PRC3DTessCompressed& record)
+{
+    if (record.triangle_face_array.empty() || record.point_array.size() / 3 == 0)
+        return {};
+
+    // A first run that ends is taken as it is; only a failed one gives reason to doubt
+    // its geometric decisions.
+    CompressedTessRun first = runCompressedTessDecoding(record, kTessFrameAsGiven, kNoForcedDecision);
+    if (first.error.empty())
+        return std::move(first.result);
+
+    CompressedTessRun retry = runCompressedTessDecoding(record, kTessFrameNormalised, kNoForcedDecision);
+    if (retry.error.empty() && compressedTessRunIsComplete(record, retry.result))
+        return std::move(retry.result);
+    const size_t forcedCount = std::min(retry.ambiguousIds.size(), kMaxForcedRetries);
+    for (size_t i = 0; i < forcedCount; ++i) {
+        CompressedTessRun forced =
+            runCompressedTessDecoding(record, kTessFrameNormalised, static_cast<int64_t>(retry.ambiguousIds[i]));
+        if (forced.error.empty() && compressedTessRunIsComplete(record, forced.result))
+            return std::move(forced.result);
+    }
+    throw std::runtime_error(first.error);
+}
+
+namespace {
+
+uint32_t packRgb(const uint8_t rgb[3]) { return uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2]; }
+
+void writeRgb(std::vector<uint8_t>& colours, uint64_t vertex, uint32_t rgb)
+{
+    colours[3 * vertex] = static_cast<uint8_t>(rgb >> 16);
+    colours[3 * vertex + 1] = static_cast<uint8_t>(rgb >> 8);
+    colours[3 * vertex + 2] = static_cast<uint8_t>(rgb);
+}
+
+// Colours every triangle by its face style (or its own, per triangle). Points are shared
+// across faces, so a point whose triangles differ in colour is copied once per further
+// colour: otherwise the last face written would bleed into its neighbours.
+void colourByFaceStyles(TessMesh& mesh, const PRC3DTessCompressed& record, const GlobalsData& globals,
+                        const uint8_t* defaultRgb)
+{
+    constexpr uint32_t kUncoloured = 0xFFFFFFFFu;
+    const uint8_t white[3] = {255, 255, 255};
+    const uint32_t baseRgb = packRgb(defaultRgb ? defaultRgb : white);
+    const uint64_t pointCount = mesh.vertices.size() / 3;
+    std::vector<uint32_t> pointRgb(pointCount, kUncoloured);
+    std::unordered_map<uint64_t, uint32_t> copies; // (point, colour) to the copy's vertex
+
+    for (uint64_t t = 0; 3 * t + 2 < mesh.triangles.size(); ++t) {
+        const uint64_t face = record.perTriangleStyles ? t : record.triangle_face_array[t];
+        uint32_t rgb = baseRgb;
+        if (face < record.face_style_array.size()) {
+            const auto style = static_cast<int16_t>(record.face_style_array[face]);
+            if (style >= 1) {
+                uint8_t resolved[3];
+                resolveStyleColor(globals, static_cast<uint32_t>(style - 1), defaultRgb, resolved);
+                rgb = packRgb(resolved);
+            }
+        }
+        for (uint64_t corner = 3 * t; corner < 3 * t + 3; ++corner) {
+            const uint32_t point = mesh.triangles[corner];
+            if (point >= pointCount)
+                continue;
+            if (pointRgb[point] == kUncoloured) {
+                pointRgb[point] = rgb;
+                writeRgb(mesh.colours, point, rgb);
+                continue;
+            }
+            const uint64_t vertexCount = mesh.vertices.size() / 3;
+            if (pointRgb[point] == rgb || vertexCount >= UINT32_MAX)
+                continue;
+            const auto [copy, added] = copies.try_emplace(uint64_t{point} << 24 | rgb, static_cast<uint32_t>(vertexCount));
+            if (added) {
+                for (int axis = 0; axis < 3; ++axis)
+                    mesh.vertices.push_back(mesh.vertices[3 * uint64_t{point} + axis]);
+                mesh.colours.resize(mesh.vertices.size());
+                writeRgb(mesh.colours, vertexCount, rgb);
+            }
+            mesh.triangles[corner] = copy->second;
+        }
+    }
+}
+
+} // namespace
+
+TessMesh compressedTessToMesh(const PRC3DTessCompressed& record, const GlobalsData& globals, const uint8_t* defaultRgb)
+{
+    const CompressedTessDecoding decoding = buildCompressedTessMesh(record);
+    TessMesh mesh;
+    mesh.vertices.reserve(decoding.vertices.size());
+    for (const double coordinate : decoding.vertices)
+        mesh.vertices.push_back(static_cast<float>(coordinate));
+    mesh.colours.assign(mesh.vertices.size(), 255);
+    if (defaultRgb != nullptr)
+        for (uint64_t vertex = 0; vertex < mesh.vertices.size() / 3; ++vertex)
+            writeRgb(mesh.colours, vertex, packRgb(defaultRgb));
+    mesh.triangles = decoding.triangles;
+    if (!record.face_style_array.empty() && !record.triangle_face_array.empty())
+        colourByFaceStyles(mesh, record, globals, defaultRgb);
+    return mesh;
+}
