@@ -1,0 +1,119 @@
+// Conversion of decoded compressed tessellations into coloured meshes by face styles.
+#include "prc/geometry/compressed_tess_mesh.h"
+#include "tests/support/error_message.h"
+#include "tests/support/prc_compressed_tess_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace {
+
+using Rgb = std::array<uint8_t, 3>;
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kRed{255, 0, 0};
+constexpr Rgb kGreen{0, 255, 0};
+constexpr Rgb kBlue{0, 0, 255};
+constexpr Rgb kGrey{10, 20, 30};
+
+// Styles 0, 1, 2 colour red, green and blue.
+GlobalsData rgbGlobals()
+{
+    GlobalsData g;
+    g.colours = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    for (uint64_t i = 0; i < 3; ++i)
+        g.styles.push_back({1.0, false, i});
+    return g;
+}
+
+Rgb vertexColour(const TessMesh& mesh, uint32_t vertex)
+{
+    return {mesh.colours[3 * vertex], mesh.colours[3 * vertex + 1], mesh.colours[3 * vertex + 2]};
+}
+
+// Two triangles sharing the edge 0-2, in faces 0 and 1.
+CompressedTessSource square()
+{
+    return {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 0, 2, 3}, {0, 1}};
+}
+
+TEST(CompressedTessToMesh, EachTriangleTakesItsFaceStyle)
+{
+    struct Case {
+        const char* name;
+        std::vector<uint16_t> styles;
+        bool perTriangle;
+        const Rgb* defaultRgb;
+        Rgb first, second; // colours of the two source triangles
+    };
+    const Case cases[] = {
+        {"no styles", {}, false, nullptr, kWhite, kWhite},
+        {"no styles, default", {}, false, &kGrey, kGrey, kGrey},
+        {"face styles", {1, 3}, false, nullptr, kRed, kBlue},
+        {"0 and negative leave the default", {0, 0x8001}, false, &kGrey, kGrey, kGrey},
+        {"unknown style gives the default", {9, 2}, false, &kGrey, kGrey, kGreen},
+        {"unknown style without default is white", {9, 2}, false, nullptr, kWhite, kGreen},
+        {"style array shorter than the faces", {2}, false, &kGrey, kGreen, kGrey},
+        {"per triangle", {3, 1}, true, nullptr, kBlue, kRed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CompressedTessEncoderOptions options;
+        options.styles = c.styles;
+        options.perTriangleStyles = c.perTriangle;
+        const CompressedTessEncoding e = encodeCompressedTess(square(), options);
+        const TessMesh mesh = compressedTessToMesh(e.record, rgbGlobals(), c.defaultRgb ? c.defaultRgb->data() : nullptr);
+        ASSERT_EQ(mesh.triangles.size(), 6u);
+        ASSERT_EQ(mesh.colours.size(), mesh.vertices.size());
+        // Shared points are copied only when the two colours differ.
+        EXPECT_EQ(mesh.vertices.size(), c.first == c.second ? 12u : 18u);
+        for (uint32_t t = 0; t < 2; ++t) {
+            const Rgb want = e.sourceTriangle[t] == 0 ? c.first : c.second;
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(vertexColour(mesh, mesh.triangles[3 * t + k]), want) << "triangle " << t;
+        }
+    }
+}
+
+TEST(CompressedTessToMesh, CubeCornersAreCopiedPerColour)
+{
+    CompressedTessSource cube;
+    for (int i = 0; i < 8; ++i)
+        cube.points.insert(cube.points.end(), {double(i & 1), double((i >> 1) & 1), double((i >> 2) & 1)});
+    const uint32_t quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (uint32_t side = 0; side < 6; ++side) {
+        const uint32_t* q = quads[side];
+        cube.triangles.insert(cube.triangles.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
+        cube.faces.insert(cube.faces.end(), {side, side});
+    }
+    CompressedTessEncoderOptions options;
+    options.angleNormals = true;
+    options.styles = {1, 1, 2, 2, 3, 3}; // opposite sides alike: three colours at every corner
+    const CompressedTessEncoding e = encodeCompressedTess(cube, options);
+    const TessMesh mesh = compressedTessToMesh(e.record, rgbGlobals(), nullptr);
+    const CompressedTessDecoding points = buildCompressedTessMesh(e.record);
+    ASSERT_EQ(mesh.vertices.size(), 3u * 24);
+    const Rgb sideColour[3] = {kRed, kGreen, kBlue};
+    for (uint32_t t = 0; t < 12; ++t) {
+        const uint32_t source = e.sourceTriangle[t];
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t v = mesh.triangles[3 * t + k];
+            EXPECT_EQ(vertexColour(mesh, v), sideColour[source / 4]);
+            // A copy keeps the position of its point.
+            const uint32_t point = points.triangles[3 * t + k];
+            for (int axis = 0; axis < 3; ++axis)
+                EXPECT_EQ(mesh.vertices[3 * v + axis], static_cast<float>(points.vertices[3 * point + axis]));
+        }
+    }
+}
+
+TEST(CompressedTessToMesh, DecodingErrorsReachTheCaller)
+{
+    CompressedTessEncoding e = encodeCompressedTess(square());
+    e.record.point_is_reference_array = {false, false, false, true};
+    e.record.point_reference_array = {7};
+    EXPECT_EQ(runtimeErrorOf([&] { compressedTessToMesh(e.record, rgbGlobals(), nullptr); }),
+              "buildCompressedTessMesh: riferimento fuori intervallo");
+}
+
+} // namespace
