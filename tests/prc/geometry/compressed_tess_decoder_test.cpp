@@ -2,7 +2,7 @@
 #include "prc/geometry/compressed_tess_decoder.h"
 #include "prc/geometry/compressed_tess_mesh.h"
 #include "tests/support/error_message.h"
-#include "tests/support/prc_compressed_tess_encoder.h"
+#include "tests/prc/geometry/compressed_tess_test_meshes.h"
 #include "tests/support/prc_writer.h"
 
 #include <gtest/gtest.h>
@@ -29,14 +29,6 @@ PRC3DTessCompressed reversalRecord(std::vector<int32_t> points, std::vector<uint
     return r;
 }
 
-std::vector<double> pointsOf(std::initializer_list<TessVec3> points)
-{
-    std::vector<double> out;
-    for (const TessVec3& p : points)
-        out.insert(out.end(), {p.x, p.y, p.z});
-    return out;
-}
-
 void expectPoints(const std::vector<double>& got, const std::vector<double>& want)
 {
     ASSERT_EQ(got.size(), want.size());
@@ -46,20 +38,15 @@ void expectPoints(const std::vector<double>& got, const std::vector<double>& wan
 
 TEST(CompressedTessDecoder, OneTriangleFromTheOriginAndItsWinding)
 {
+    // P0 = origin + d0, P1 = P0 + d1, P2 = midpoint + d2; a set bit keeps decoding order.
     PRC3DTessCompressed r = reversalRecord({2, 0, 0, 4, 0, 0, 0, 6, 0}, {}, "000", {}, "1", 0.5);
     r.hasOrigin = true;
     r.origin[0] = 10;
-    r.origin[1] = 20;
-    r.origin[2] = 30;
     CompressedTessDecoding d = buildCompressedTessMesh(r);
-    // P0 = origin + d0, P1 = P0 + d1, P2 = midpoint + d2; a set bit keeps decoding order.
-    expectPoints(d.vertices, pointsOf({{11, 20, 30}, {13, 20, 30}, {12, 23, 30}}));
+    expectPoints(d.vertices, pointsOf({{11, 0, 0}, {13, 0, 0}, {12, 3, 0}}));
     EXPECT_EQ(d.triangles, (std::vector<uint32_t>{0, 1, 2}));
-    EXPECT_EQ(d.pointsMade, 3u);
-    EXPECT_EQ(d.referenceBitsUsed, 3u);
-
     r.normal_is_reversed = {false};
-    r.hasOrigin = false; // an older file: the origin is not used even if set
+    r.hasOrigin = false; // an older file: no origin even if one is set
     d = buildCompressedTessMesh(r);
     expectPoints(d.vertices, pointsOf({{1, 0, 0}, {3, 0, 0}, {2, 3, 0}}));
     EXPECT_EQ(d.triangles, (std::vector<uint32_t>{0, 2, 1}));
@@ -126,6 +113,12 @@ TEST(CompressedTessDecoder, ClosedEdgesDropStaleGates)
     ASSERT_EQ(run.error, "");
     EXPECT_EQ(run.result.triangles, (std::vector<uint32_t>{0, 1, 2, 1, 3, 2, 2, 3, 0, 4, 5, 6}));
     EXPECT_TRUE(compressedTessRunIsComplete(e.record, run.result));
+
+    // A gate just opened is taken even on an edge closed before: triangle 1 repeats
+    // triangle 0, which closed 1-2, and opens 1-2 again for triangle 2.
+    const PRC3DTessCompressed again =
+        reversalRecord({0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 5, 0}, {0, 1}, "000 111 0", {0, 1, 2}, "000");
+    EXPECT_EQ(buildCompressedTessMesh(again).triangles, (std::vector<uint32_t>{0, 2, 1, 0, 2, 1, 1, 3, 2}));
 }
 
 TEST(CompressedTessDecoder, ChainStartsFromReferenceFlags)
@@ -204,13 +197,9 @@ TEST(CompressedTessDecoder, MalformedStreamsGiveTheirMessages)
     add("points short at the start", strip, [](auto& r) { r.point_array.resize(6); }, "point_array esaurito");
     add("edge codes short", strip, [](auto& r) { r.edge_status_array.clear(); }, "edge_status_array troppo corto");
 
-    CompressedTessSource cube{pointsOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0, 0, 1}, {1, 0, 1}, {0, 1, 1}}),
-                              {0, 2, 3, 0, 3, 1, 0, 1, 5, 0, 5, 4, 0, 4, 6, 0, 6, 2},
-                              {}};
     CompressedTessEncoderOptions angles;
     angles.angleNormals = true;
-    const PRC3DTessCompressed normals = encodeCompressedTess(cube, angles).record;
-    ASSERT_EQ(buildCompressedTessMesh(normals).triangles.size(), 18u);
+    const PRC3DTessCompressed normals = encodeCompressedTess(closedCube(), angles).record;
     add("normal bits short", normals, [](auto& r) { r.normal_binary_data.pop_back(); }, "normal_binary_data esaurito");
     add("normal angles short", normals, [](auto& r) { r.normal_angle_array.pop_back(); },
         "normal_angle_array esaurito");
@@ -224,52 +213,34 @@ TEST(CompressedTessDecoder, MalformedStreamsGiveTheirMessages)
 
 TEST(CompressedTessDecoder, EmptyRecordsAndDataLeftOver)
 {
-    // No triangle or no point: nothing to decode, whatever the other streams hold.
-    PRC3DTessCompressed r = reversalRecord({}, {}, "000", {}, "1");
-    EXPECT_TRUE(buildCompressedTessMesh(r).vertices.empty());
-    r = reversalRecord({1, 2, 3, 4, 5, 6, 7, 8, 9}, {}, "000", {}, "");
-    EXPECT_TRUE(buildCompressedTessMesh(r).vertices.empty());
-
+    // No triangle or no point: nothing to decode.
+    EXPECT_TRUE(buildCompressedTessMesh(reversalRecord({}, {}, "000", {}, "1")).vertices.empty());
+    EXPECT_TRUE(buildCompressedTessMesh(reversalRecord({1, 2, 3, 4, 5, 6, 7, 8, 9}, {}, "000", {}, "")).vertices.empty());
     // A first run that completes is taken even with data over; only retries are checked.
-    r = reversalRecord({0, 0, 0, 1, 0, 0, 0, 1, 0, 5, 5, 5}, {}, "000 1", {7}, "1");
-    const CompressedTessDecoding d = buildCompressedTessMesh(r);
-    EXPECT_EQ(d.pointsMade, 3u);
-    EXPECT_EQ(d.vertices.size(), 12u);
-    EXPECT_EQ(d.vertices[9], 0.0);
-    EXPECT_FALSE(compressedTessRunIsComplete(r, d));
-
-    // Edge codes beyond the triangles (files store T or 3T of them) are not read; only
-    // the two low bits of a code count (0xFE opens A-C, which the flag makes 1-2).
+    PRC3DTessCompressed r = reversalRecord({0, 0, 0, 1, 0, 0, 0, 1, 0, 5, 5, 5}, {}, "000 1", {7}, "1");
+    EXPECT_EQ(buildCompressedTessMesh(r).pointsMade, 3u);
+    // Edge codes beyond the triangles (files store T or 3T of them) are not read, and only
+    // two bits of a code count: 0xFE opens A-C, which the flag of triangle 0 makes 1-2.
     r = reversalRecord({0, 0, 0, 4, 0, 0, 0, 2, 0, 1, -2, 0}, {0xFE, 0, 0, 0, 0, 0}, "000 0", {}, "11");
-    const CompressedTessRun run = runCompressedTessDecoding(r, kTessFrameAsGiven, kNoForcedDecision);
-    EXPECT_EQ(run.error, "");
-    EXPECT_EQ(run.result.triangles, (std::vector<uint32_t>{0, 1, 2, 1, 2, 3}));
+    EXPECT_EQ(buildCompressedTessMesh(r).triangles, (std::vector<uint32_t>{0, 1, 2, 1, 2, 3}));
 }
 
 TEST(CompressedTessDecoder, CompletenessNeedsEveryStreamUsed)
 {
-    CompressedTessSource square{pointsOf({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}), {0, 1, 2, 0, 2, 3}, {}};
-    CompressedTessEncoderOptions angles;
-    angles.angleNormals = true;
-    const PRC3DTessCompressed r = encodeCompressedTess(square, angles).record;
+    const PRC3DTessCompressed r = encodeCompressedTess(grid(3, 2), angleMode(false, false)).record;
     const CompressedTessDecoding full = buildCompressedTessMesh(r);
     ASSERT_TRUE(compressedTessRunIsComplete(r, full));
-    const std::pair<const char*, uint64_t CompressedTessDecoding::*> cursors[] = {
-        {"points", &CompressedTessDecoding::pointsMade},
-        {"references", &CompressedTessDecoding::referencesUsed},
-        {"reference flags", &CompressedTessDecoding::referenceBitsUsed},
-        {"normal bits", &CompressedTessDecoding::normalBitsUsed},
-        {"normal angles", &CompressedTessDecoding::normalAnglesUsed},
-    };
-    for (const auto& [name, cursor] : cursors) {
-        SCOPED_TRACE(name);
+    uint64_t CompressedTessDecoding::* const cursors[] = {
+        &CompressedTessDecoding::pointsMade, &CompressedTessDecoding::referencesUsed,
+        &CompressedTessDecoding::referenceBitsUsed, &CompressedTessDecoding::normalBitsUsed,
+        &CompressedTessDecoding::normalAnglesUsed};
+    PRC3DTessCompressed reversal = r;
+    reversal.normals_as_reversal_bits = true; // normal streams do not count then
+    for (size_t i = 0; i < std::size(cursors); ++i) {
         CompressedTessDecoding d = full;
-        d.*cursor += 1;
-        EXPECT_FALSE(compressedTessRunIsComplete(r, d));
-        PRC3DTessCompressed reversal = r;
-        reversal.normals_as_reversal_bits = true; // normal streams do not count then
-        EXPECT_EQ(compressedTessRunIsComplete(reversal, d), cursor == &CompressedTessDecoding::normalBitsUsed ||
-                                                                 cursor == &CompressedTessDecoding::normalAnglesUsed);
+        d.*cursors[i] -= 1;
+        EXPECT_FALSE(compressedTessRunIsComplete(r, d)) << i;
+        EXPECT_EQ(compressedTessRunIsComplete(reversal, d), i >= 3) << i;
     }
     CompressedTessDecoding missing = full;
     missing.triangles.resize(3);

@@ -1,7 +1,7 @@
 // Conversion of decoded compressed tessellations into coloured meshes by face styles.
 #include "prc/geometry/compressed_tess_mesh.h"
 #include "tests/support/error_message.h"
-#include "tests/support/prc_compressed_tess_encoder.h"
+#include "tests/prc/geometry/compressed_tess_test_meshes.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ Rgb vertexColour(const TessMesh& mesh, uint32_t vertex)
 // Two triangles sharing the edge 0-2, in faces 0 and 1.
 CompressedTessSource square()
 {
-    return {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 0, 2, 3}, {0, 1}};
+    return {pointsOf({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}), {0, 1, 2, 0, 2, 3}, {0, 1}};
 }
 
 TEST(CompressedTessToMesh, EachTriangleTakesItsFaceStyle)
@@ -77,15 +77,7 @@ TEST(CompressedTessToMesh, EachTriangleTakesItsFaceStyle)
 
 TEST(CompressedTessToMesh, CubeCornersAreCopiedPerColour)
 {
-    CompressedTessSource cube;
-    for (int i = 0; i < 8; ++i)
-        cube.points.insert(cube.points.end(), {double(i & 1), double((i >> 1) & 1), double((i >> 2) & 1)});
-    const uint32_t quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    for (uint32_t side = 0; side < 6; ++side) {
-        const uint32_t* q = quads[side];
-        cube.triangles.insert(cube.triangles.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
-        cube.faces.insert(cube.faces.end(), {side, side});
-    }
+    const CompressedTessSource cube = closedCube();
     CompressedTessEncoderOptions options;
     options.angleNormals = true;
     options.styles = {1, 1, 2, 2, 3, 3}; // opposite sides alike: three colours at every corner
