@@ -90,15 +90,22 @@ private:
     DecodedVertex newPoint(uint32_t sourceIndex, const TessVec3& base)
     {
         const TessVec3 d = sourcePoint(sourceIndex) - base;
-        return storePoint(sourceIndex, base, quantise(d.x), quantise(d.y), quantise(d.z));
+        const int32_t ijk[3] = {quantise(d.x), quantise(d.y), quantise(d.z)};
+        return storePoint(sourceIndex, ijk, base + pointOffset(ijk[0], ijk[1], ijk[2], options_.tolerance));
     }
 
-    DecodedVertex storePoint(uint32_t sourceIndex, const TessVec3& base, int32_t i, int32_t j, int32_t k)
+    // The same across a gate, in the gate's frame.
+    DecodedVertex newPoint(uint32_t sourceIndex, const Gate& gate)
     {
-        std::vector<int32_t>& points = out_.record.point_array;
-        points.insert(points.end(), {i, j, k});
-        const DecodedVertex v{base + pointOffset(i, j, k, options_.tolerance),
-                              static_cast<uint32_t>(out_.sourcePoint.size())};
+        const TessVec3 d = sourcePoint(sourceIndex) - gate.m;
+        const int32_t ijk[3] = {quantise(dot(d, gate.x)), quantise(dot(d, gate.y)), quantise(dot(d, gate.w))};
+        return storePoint(sourceIndex, ijk, pointFromGate(gate, pointOffset(ijk[0], ijk[1], ijk[2], options_.tolerance)));
+    }
+
+    DecodedVertex storePoint(uint32_t sourceIndex, const int32_t ijk[3], const TessVec3& position)
+    {
+        out_.record.point_array.insert(out_.record.point_array.end(), ijk, ijk + 3);
+        const DecodedVertex v{position, static_cast<uint32_t>(out_.sourcePoint.size())};
         number_[sourceIndex] = static_cast<int32_t>(v.point);
         out_.sourcePoint.push_back(sourceIndex);
         positions_.push_back(v.p);
@@ -247,21 +254,7 @@ private:
             }
             const bool isRef = number_[apex] != kNoNumber;
             out_.record.point_is_reference_array.push_back(isRef);
-            DecodedVertex c;
-            if (isRef) {
-                c = reference(apex);
-            } else {
-                const TessVec3 d = sourcePoint(apex) - pending.gate.m;
-                const int32_t i = quantise(dot(d, pending.gate.x));
-                const int32_t j = quantise(dot(d, pending.gate.y));
-                const int32_t k = quantise(dot(d, pending.gate.w));
-                out_.record.point_array.insert(out_.record.point_array.end(), {i, j, k});
-                c = {pointFromGate(pending.gate, pointOffset(i, j, k, options_.tolerance)),
-                     static_cast<uint32_t>(out_.sourcePoint.size())};
-                number_[apex] = static_cast<int32_t>(c.point);
-                out_.sourcePoint.push_back(apex);
-                positions_.push_back(c.p);
-            }
+            const DecodedVertex c = isRef ? reference(apex) : newPoint(apex, pending.gate);
             enter(pending.target, pending.gate.lower, pending.gate.higher, c);
         }
     }
@@ -388,14 +381,11 @@ private:
     // triangle's own normal axis.
     uint32_t newNormal(uint64_t t)
     {
-        const WalkedTriangle& w = walked_[t];
-        const bool flip = !w.inOrder;
-        writeBit(flip);
+        writeBit(!walked_[t].inOrder);
         writeBit(false);
         writeBit(false);
         out_.record.normal_angle_array.insert(out_.record.normal_angle_array.end(), {0, tiltCode_});
-        normals_.push_back(normalFromAngles(w.a.p, w.b.p, w.c.p, 0.0, static_cast<int16_t>(tiltCode_) * angleStep_,
-                                            flip, false, false, kTessFrameAsGiven));
+        normals_.push_back(provisionalNormal(t));
         return static_cast<uint32_t>(normals_.size() - 1);
     }
 
