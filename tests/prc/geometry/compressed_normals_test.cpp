@@ -143,24 +143,4 @@ TEST(CompressedTessNormals, FlatFaceReadsOneNormal)
     EXPECT_TRUE(compressedTessRunIsComplete(r, d));
 }
 
-TEST(CompressedTessNormals, DegenerateTrianglesAreAmbiguous)
-{
-    // Three coincident points: the normal falls back to (0, 0, 1), q is 0 and the winding
-    // is (A, C, B) unless id 2 is forced.
-    PRC3DTessCompressed r;
-    r.tolerance = 1;
-    r.point_array.assign(9, 0);
-    r.triangle_face_array = {0};
-    r.point_is_reference_array = bitsFromString("000");
-    r.normal_angle_number_of_bits = 8;
-    r.normal_binary_data = bitsFromString("0 000");
-    r.normal_angle_array = {3, 4};
-    r.face_has_one_normal = {true};
-    CompressedTessRun run = runCompressedTessDecoding(r, kTessFrameAsGiven, kNoForcedDecision);
-    EXPECT_EQ(run.result.triangles, (std::vector<uint32_t>{0, 2, 1}));
-    EXPECT_EQ(run.ambiguousIds, (std::vector<uint64_t>{2}));
-    run = runCompressedTessDecoding(r, kTessFrameNormalised, 2);
-    EXPECT_EQ(run.result.triangles, (std::vector<uint32_t>{0, 1, 2}));
-}
-
 } // namespace

@@ -173,16 +173,11 @@ TEST(CompressedTessDecoder, MalformedStreamsGiveTheirMessages)
         reversalRecord({0, 0, 0, 4, 0, 0, 0, 2, 0}, {0}, "000 111", {0, 2, 1}, "11");
     // Strip record: triangle 1 is decoded across an edge from a new point.
     const PRC3DTessCompressed strip = reversalRecord({0, 0, 0, 4, 0, 0, 0, 2, 0, 1, -2, 0}, {2}, "000 0", {}, "11");
-    struct Case {
-        const char* name;
-        PRC3DTessCompressed record;
-        const char* message;
-    };
-    std::vector<Case> cases;
-    const auto add = [&](const char* name, const PRC3DTessCompressed& base, auto change, const char* message) {
-        Case c{name, base, message};
-        change(c.record);
-        cases.push_back(std::move(c));
+    const auto add = [](const char* name, PRC3DTessCompressed record, auto change, const char* message) {
+        change(record);
+        EXPECT_EQ(runtimeErrorOf([&] { buildCompressedTessMesh(record); }),
+                  std::string("buildCompressedTessMesh: ") + message)
+            << name;
     };
     add("reference -1", chain, [](auto& r) { r.point_reference_array[1] = 0xFFFFFFFF; }, "riferimento fuori intervallo");
     add("reference N", chain, [](auto& r) { r.point_reference_array[2] = 3; }, "riferimento fuori intervallo");
@@ -204,11 +199,6 @@ TEST(CompressedTessDecoder, MalformedStreamsGiveTheirMessages)
     add("normal angles short", normals, [](auto& r) { r.normal_angle_array.pop_back(); },
         "normal_angle_array esaurito");
 
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(runtimeErrorOf([&] { buildCompressedTessMesh(c.record); }),
-                  std::string("buildCompressedTessMesh: ") + c.message);
-    }
 }
 
 TEST(CompressedTessDecoder, EmptyRecordsAndDataLeftOver)
