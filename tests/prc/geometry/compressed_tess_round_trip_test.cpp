@@ -2,7 +2,10 @@
 // the same winding, points within the tolerance.
 #include "prc/geometry/compressed_tess_decoder.h"
 #include "prc/geometry/compressed_tess_mesh.h"
+#include "prc/geometry/compressed_tess_reader.h"
 #include "tests/prc/geometry/compressed_tess_test_meshes.h"
+#include "tests/support/prc_entity_writer.h"
+#include "tests/support/prc_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +13,8 @@
 #include <string>
 
 namespace {
+
+constexpr uint32_t kVersion = 8137;
 
 // Every source triangle comes back exactly once, with its winding, and every point
 // within the tolerance.
@@ -87,6 +92,15 @@ TEST(CompressedTessRoundTrip, MeshesComeBackWithTheirWinding)
         ASSERT_EQ(first.error, "");
         EXPECT_TRUE(compressedTessRunIsComplete(encoding.record, first.result));
         expectSameMesh(c.mesh, encoding, buildCompressedTessMesh(encoding.record), c.options.tolerance);
+
+        // The record survives the file format.
+        PrcBitWriter writer;
+        writePRC3DTessCompressed(writer, encoding.record, kVersion);
+        PrcBitInput in(writer.bytes(), kVersion);
+        const PRC3DTessCompressed read = readPRC3DTessCompressed(in.reader, kVersion);
+        const CompressedTessDecoding again = buildCompressedTessMesh(read);
+        EXPECT_EQ(again.vertices, first.result.vertices);
+        EXPECT_EQ(again.triangles, first.result.triangles);
     }
 }
 
