@@ -37,6 +37,9 @@ void setBinaryStdin();
 // commandLineBlank tells whether the command line was empty or only white space.
 std::vector<std::u16string> processArguments(int argc, char** argv, bool& commandLineBlank);
 
+// Largest resident memory of this process so far, in MiB (benchmarks and tools).
+double peakResidentMemoryMiB();
+
 // Opens a file named by a UTF-16 path for binary reading; null on failure.
 FILE* openFileForReading(const char16_t* path);
 

@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -309,4 +310,12 @@ bool pathStartsWith(const char* path, const char* prefix)
     if (path == nullptr || prefix == nullptr)
         return false;
     return std::strncmp(path, prefix, std::strlen(prefix)) == 0;
+}
+
+double peakResidentMemoryMiB()
+{
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return 0;
+    return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -359,4 +361,12 @@ bool pathStartsWith(const char* path, const char* prefix)
         return false;
     return CompareStringOrdinal(widePath.get(), static_cast<int>(prefixLength), widePrefix.get(),
                                 static_cast<int>(prefixLength), TRUE) == CSTR_EQUAL;
+}
+
+double peakResidentMemoryMiB()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return 0;
+    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
 }
