@@ -1,0 +1,147 @@
+#include "prc/geometry/face_triangles.h"
+
+#include "prc/geometry/style_color.h"
+
+#include <stdexcept>
+
+namespace {
+
+// Bits of used_entities_flag, one nibble per kind (plain, with one normal, textured, both).
+constexpr uint32_t kTriangleBits = 0x2222;
+constexpr uint32_t kFanBits = 0x4444;
+constexpr uint32_t kConvertibleBits = 0xEEEE;
+constexpr uint32_t kOneNormalBits = 0xF0F0;
+constexpr uint32_t kTexturedBits = 0x0F00;
+
+// Walks one face's entries and appends its triangles to the mesh.
+class FaceConverter {
+public:
+    FaceConverter(const PRC3DTess& tess, const PRCTessFace& face, uint64_t position, uint64_t stride,
+                  const uint8_t faceColour[3], TessMesh& mesh)
+        : tess_(tess), face_(face), position_(position), stride_(stride), faceColour_(faceColour), mesh_(mesh)
+    {
+    }
+
+    // Returns the running position after the face.
+    uint64_t convertTriangles()
+    {
+        uint64_t ordinal = 0; // colour entry of the entry's first vertex
+        for (const uint32_t count : face_.sizes_triangulated) {
+            for (uint64_t t = 0; t < count; ++t)
+                appendTriangle(3 * t, 3 * t + 1, 3 * t + 2, ordinal);
+            position_ += stride_ * 3 * count;
+            ordinal += 3 * uint64_t{count};
+        }
+        return position_;
+    }
+
+    uint64_t convertFansOrStrips(bool fans)
+    {
+        uint64_t ordinal = 0;
+        for (const uint32_t count : face_.sizes_triangulated) {
+            for (uint64_t i = 0; i + 2 < count; ++i)
+                appendTriangle(fans ? 0 : i, i + 1, i + 2, ordinal);
+            position_ += stride_ * count;
+            ordinal += count;
+        }
+        return position_;
+    }
+
+private:
+    uint32_t vertexAt(uint64_t entryPosition) const
+    {
+        const uint64_t slot = position_ + stride_ * entryPosition + (stride_ - 1);
+        if (slot >= tess_.triangulated_index.size())
+            throw std::runtime_error("appendFaceTriangles: index out of bounds (wrong stride?)");
+        // Point indices address the coordinate array, three doubles per point.
+        return tess_.triangulated_index[slot] / 3;
+    }
+
+    void colourVertex(uint32_t vertex, uint64_t ordinal)
+    {
+        if (uint64_t{vertex} * 3 + 3 > mesh_.colours.size())
+            return;
+        uint8_t* target = &mesh_.colours[size_t{vertex} * 3];
+        if (!face_.has_vertex_colors) {
+            target[0] = faceColour_[0], target[1] = faceColour_[1], target[2] = faceColour_[2];
+            return;
+        }
+        const uint64_t entrySize = face_.is_rgba ? 4 : 3;
+        if (ordinal >= face_.rgba_vertices.size() / entrySize)
+            return;
+        const uint8_t* source = &face_.rgba_vertices[ordinal * entrySize];
+        target[0] = source[0], target[1] = source[1], target[2] = source[2];
+    }
+
+    void appendTriangle(uint64_t a, uint64_t b, uint64_t c, uint64_t entryOrdinal)
+    {
+        const uint64_t corners[3] = {a, b, c};
+        uint32_t vertices[3];
+        bool inside = true;
+        for (int k = 0; k < 3; ++k) {
+            vertices[k] = vertexAt(corners[k]);
+            colourVertex(vertices[k], entryOrdinal + corners[k]);
+            inside = inside && uint64_t{vertices[k]} * 3 + 3 <= mesh_.vertices.size();
+        }
+        // A point index past the coordinates would reach the output as a dangling vertex
+        // number: that triangle is dropped, the rest of the face stays.
+        if (inside)
+            mesh_.triangles.insert(mesh_.triangles.end(), vertices, vertices + 3);
+    }
+
+    const PRC3DTess& tess_;
+    const PRCTessFace& face_;
+    uint64_t position_;
+    const uint64_t stride_;
+    const uint8_t* faceColour_;
+    TessMesh& mesh_;
+};
+
+uint64_t entrySum(const PRCTessFace& face)
+{
+    uint64_t sum = 0;
+    for (const uint32_t count : face.sizes_triangulated)
+        sum += count;
+    return sum;
+}
+
+} // namespace
+
+TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, const uint8_t* defaultRgb)
+{
+    TessMesh mesh;
+    mesh.vertices.reserve(tess.coordinates.size());
+    for (const double c : tess.coordinates)
+        mesh.vertices.push_back(static_cast<float>(c));
+    mesh.colours.assign(mesh.vertices.size(), 255);
+    if (defaultRgb != nullptr)
+        for (size_t i = 0; i + 3 <= mesh.colours.size(); i += 3)
+            mesh.colours[i] = defaultRgb[0], mesh.colours[i + 1] = defaultRgb[1], mesh.colours[i + 2] = defaultRgb[2];
+
+    uint64_t position = 0;
+    try {
+        for (const PRCTessFace& face : tess.face_tessellation) {
+            const uint32_t flags = face.used_entities_flag;
+            const uint64_t stride = 1 + (tess.must_recalculate_normals ? 0 : 1) + ((flags & kTexturedBits) ? 1 : 0);
+
+            uint8_t faceColour[3];
+            for (int i = 0; i < 3; ++i)
+                faceColour[i] = defaultRgb != nullptr ? defaultRgb[i] : 255;
+            if (!face.has_vertex_colors && !face.line_attributes.empty())
+                resolveStyleColor(globals, face.line_attributes[0], defaultRgb, faceColour);
+
+            if ((flags & kOneNormalBits) != 0 || (flags & kConvertibleBits) == 0) {
+                position += stride * entrySum(face);
+                continue;
+            }
+            FaceConverter converter(tess, face, position, stride, faceColour, mesh);
+            if (flags & kTriangleBits)
+                position = converter.convertTriangles();
+            else
+                position = converter.convertFansOrStrips((flags & kFanBits) != 0);
+        }
+    } catch (const std::runtime_error&) {
+        // A face that runs past the index array ends the conversion; what it built stays.
+    }
+    return mesh;
+}
