@@ -2,9 +2,30 @@
 // visited product occurrence.
 #pragma once
 
+#include "prc/geometry/tessellation_data.h"
+#include "prc/structure/matrix4d.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
+
+inline constexpr uint32_t kMaxAssemblyNodes = 200000;
+inline constexpr uint64_t kMaxAssemblyTriangles = 20000000;
+// More vertices than this could never be sent: 12 bytes of coordinates and 3 of colour
+// each already exceed the stream's 256 MiB.
+inline constexpr uint64_t kMaxAssemblyVertices = 268435456 / 15;
+// Son entries, representation items and converted coordinates looked at in one model.
+// Far above any real tree; it stops a small file whose tree revisits long lists from
+// keeping the worker busy for hours.
+inline constexpr uint64_t kMaxAssemblyWalkSteps = 100000000;
+
+// The real limits unless a test lowers them to reach the boundaries cheaply.
+struct AssemblyLimits {
+    uint64_t nodes = kMaxAssemblyNodes;
+    uint64_t triangles = kMaxAssemblyTriangles;
+    uint64_t vertices = kMaxAssemblyVertices;
+    uint64_t walkSteps = kMaxAssemblyWalkSteps;
+};
 
 struct AssemblyNode {
     std::string name;
@@ -20,6 +41,8 @@ struct AssemblyMesh {
     std::vector<uint32_t> triangles;
     std::vector<uint8_t> colours;
     std::vector<AssemblyNode> nodes;
+    AssemblyLimits limits;
+    uint64_t walkSteps = 0;
 };
 
 // Packed colour: 0xFF000000 | R << 16 | G << 8 | B; 0 means none.
@@ -27,3 +50,13 @@ inline uint32_t packColour(uint8_t r, uint8_t g, uint8_t b)
 {
     return 0xFF000000u | uint32_t{r} << 16 | uint32_t{g} << 8 | b;
 }
+
+// Appends a converted mesh placed by the matrix: complete vertices transformed, their
+// colours, and the triangles renumbered, their corners swapped under a mirroring
+// matrix so that the facing is kept. Throws std::runtime_error("assieme PRC: troppi
+// triangoli") or ("assieme PRC: troppi vertici") before appending anything when the
+// limits would be passed.
+void appendTransformedMesh(AssemblyMesh& out, const TessMesh& mesh, const Matrix4d& matrix);
+
+// Appends a converted mesh as it stands, without limits (the flat fallback).
+void appendUntransformedMesh(AssemblyMesh& out, const TessMesh& mesh);

@@ -8,11 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-inline constexpr uint32_t kMaxAssemblyNodes = 200000;
-inline constexpr uint64_t kMaxAssemblyTriangles = 20000000;
-
 // The recursive walk from one occurrence. Throws std::runtime_error with
-// "assieme PRC: troppi nodi" or "assieme PRC: troppi triangoli" when a limit is reached.
+// "assieme PRC: troppi nodi", "assieme PRC: troppi triangoli", "assieme PRC: troppi
+// vertici" or "assieme PRC: visita troppo lunga" when a limit of mesh.limits is reached.
 void assembleOccurrence(PrcDocument& document, int64_t fileStructureIndex, int64_t occurrenceIndex,
                         uint32_t parentNode, const Matrix4d& parentMatrix, int32_t depth,
                         uint32_t inheritedColour, AssemblyMesh& mesh);

@@ -1,0 +1,56 @@
+// The mesh cache, seen from inside: a writer-built file loaded and walked directly.
+#include "prc/geometry/model_assembly.h"
+
+#include "prc/container/prc_file_header.h"
+#include "prc/structure/file_structure_loader.h"
+#include "tests/support/prc_entity_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ModelAssembly, TheMeshCacheConvertsOncePerColour)
+{
+    // Three occurrences of one part under a root, with the given occurrence styles;
+    // style k names colour k.
+    const auto walk = [](std::vector<uint32_t> styles, AssemblyMesh& mesh) {
+        PrcModel model;
+        PrcFileStructureSpec& fs = model.fileStructures.emplace_back();
+        fs.globals.colours = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+        fs.globals.styles = {colourStyle(0), colourStyle(1), colourStyle(2)};
+        fs.tessellations = {tessOfTriangles({0, 0, 0, 1, 0, 0, 0, 1, 0})};
+        fs.tree = singlePartTree(0);
+        fs.tree.occurrences[0].partPlusOne = 0;
+        for (const uint32_t style : styles) {
+            fs.tree.occurrences[0].sons.push_back(static_cast<uint32_t>(fs.tree.occurrences.size()));
+            PrcProductOccurrence& child = fs.tree.occurrences.emplace_back();
+            child.partPlusOne = 1;
+            child.graphics.lineStyle = style;
+        }
+        const std::vector<uint8_t> file = buildPrcModelFile(model);
+        const PrcFileHeader header = readPrcFileHeader(file.data(), file.size());
+        PrcDocument document;
+        document.header = &header;
+        document.fileStructures.resize(1);
+        loadFileStructure(document, file.data(), file.size(), 0);
+        for (int root = 0; root < 2; ++root) // the cache lives across roots
+            assembleOccurrence(document, 0, 0, 0xFFFFFFFF, kIdentity4d, 0, 0, mesh);
+        return document.fileStructures[0].meshCache;
+    };
+
+    AssemblyMesh same;
+    const TessMeshCache once = walk({kPrcNoIndex, kPrcNoIndex, kPrcNoIndex}, same);
+    ASSERT_EQ(once.size(), 1u);
+    EXPECT_EQ(once.begin()->first, (std::pair<int64_t, uint32_t>{0, 0}));
+    EXPECT_EQ(same.triangles.size(), 6u * 3);
+    EXPECT_EQ(same.triangles.back(), 17u); // every instance has vertices of its own
+
+    AssemblyMesh styled;
+    const TessMeshCache thrice = walk({0, 1, 2}, styled);
+    EXPECT_EQ(thrice.size(), 3u);
+    EXPECT_EQ(thrice.count({0, packColour(0, 255, 0)}), 1u);
+    EXPECT_EQ(styled.colours[3 * 4], 0); // the second instance is green
+    EXPECT_EQ(styled.colours[3 * 4 + 1], 255);
+}
+
+} // namespace
