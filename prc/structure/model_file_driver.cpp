@@ -1,14 +1,286 @@
 #include "prc/structure/model_file_driver.h"
 
-#include <cstring>
+#include "prc/bits/prc_bit_reader.h"
+#include "prc/container/inflate_section.h"
+#include "prc/container/prc_file_header.h"
+#include "prc/geometry/compressed_tess_mesh.h"
+#include "prc/geometry/face_triangles.h"
+#include "prc/geometry/model_assembly.h"
+#include "prc/geometry/tessellation_reader.h"
+#include "prc/structure/entity_base.h"
+#include "prc/structure/file_structure_loader.h"
+#include "prc/structure/globals_reader.h"
+#include "prc/structure/model_result_output.h"
 
-// Interim: the PRC readers are not in place yet, so every file is reported as not
-// decodable. Replaced by the real driver.
-bool decodeModelFile(const uint8_t* data, uint32_t size, PrcModelResult& result)
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+constexpr uint32_t kTypeModelFile = 301;
+// Real model files name a few roots; a list far longer than anything the node table
+// could hold is taken as corrupt data.
+constexpr uint64_t kMaxModelRoots = 4 * uint64_t{kMaxAssemblyNodes};
+
+struct ModelRoot {
+    size_t fileStructure; // first descriptor with the root's uid
+    uint64_t occurrence;
+};
+
+struct Totals {
+    uint32_t colours = 0;
+    uint32_t materials = 0;
+    uint32_t styles = 0;
+};
+
+uint32_t saturatingAdd(uint32_t a, size_t b)
+{
+    const uint64_t sum = uint64_t{a} + b;
+    return sum > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(sum);
+}
+
+bool sectionInFile(const std::vector<uint32_t>& offsets, size_t first, uint32_t size)
+{
+    return offsets[first] < offsets[first + 1] && offsets[first + 1] <= size;
+}
+
+std::vector<uint8_t> inflateBetween(const uint8_t* data, uint32_t start, uint32_t end)
+{
+    return inflateSection(data + start, end - start);
+}
+
+uint32_t authoringVersionAt(const uint8_t* data, uint32_t size, uint32_t offset)
+{
+    return static_cast<uint32_t>(readFileStructureHeader(data, size, offset) >> 32);
+}
+
+// Phase 1: colours, materials and styles of every file structure's globals.
+Totals countGlobals(const uint8_t* data, uint32_t size, const PrcFileHeader& header)
+{
+    Totals totals;
+    for (const FileStructureDescriptor& descriptor : header.fileStructures) {
+        const std::vector<uint32_t>& offsets = descriptor.sectionOffsets;
+        if (offsets.size() < 3 || !sectionInFile(offsets, 1, size))
+            continue;
+        try {
+            const std::vector<uint8_t> section = inflateBetween(data, offsets[1], offsets[2]);
+            PRCBitReader reader(section, authoringVersionAt(data, size, offsets[0]));
+            const GlobalsData globals = readFileStructureGlobals(reader);
+            totals.colours = saturatingAdd(totals.colours, globals.colours.size());
+            totals.materials = saturatingAdd(totals.materials, globals.materials.size());
+            totals.styles = saturatingAdd(totals.styles, globals.styles.size());
+        } catch (const std::runtime_error&) {
+            // This file structure counts nothing.
+        }
+    }
+    return totals;
+}
+
+// The roots named by the ModelFile section, each with the first file structure whose
+// uid it gives; roots naming no file structure are dropped here.
+std::vector<ModelRoot> readModelRoots(const uint8_t* data, uint32_t size, const PrcFileHeader& header)
+{
+    const uint32_t end = header.end_model_file < size ? header.end_model_file : size;
+    if (header.start_model_file >= end)
+        throw std::runtime_error("model file: offset fuori dal file");
+    const std::vector<uint8_t> section = inflateBetween(data, header.start_model_file, end);
+    PRCBitReader reader(section, kPrcVersionUnknown);
+
+    // The schema is stepped over.
+    const uint32_t schemaEntries = reader.readUnsignedInteger();
+    for (uint32_t i = 0; i < schemaEntries; ++i) {
+        reader.readUnsignedInteger();
+        const uint32_t tokens = reader.readUnsignedInteger();
+        for (uint32_t t = 0; t < tokens; ++t)
+            reader.readUnsignedInteger();
+    }
+    expectType(reader, kTypeModelFile, "ModelFile");
+    readContentPRCBase(reader, kTypeModelFile);
+    reader.readBoolean(); // unit from CAD file
+    reader.readDouble();  // unit
+
+    std::map<PrcUid, size_t> fileStructureOfUid;
+    for (size_t i = header.fileStructures.size(); i-- > 0;)
+        fileStructureOfUid[header.fileStructures[i].uid] = i;
+
+    const uint32_t count = reader.readUnsignedInteger();
+    std::vector<ModelRoot> roots;
+    roots.reserve(std::min<uint64_t>({count, reader.bitsLeft(), kMaxModelRoots}));
+    for (uint32_t i = 0; i < count; ++i) {
+        PrcUid uid;
+        for (uint32_t& word : uid)
+            word = reader.readUnsignedInteger();
+        const uint32_t occurrencePlusOne = reader.readUnsignedInteger();
+        reader.readBoolean();
+        const auto found = fileStructureOfUid.find(uid);
+        if (occurrencePlusOne == 0 || found == fileStructureOfUid.end())
+            continue;
+        if (roots.size() == kMaxModelRoots)
+            throw std::runtime_error("model file: troppe radici");
+        roots.push_back({found->second, uint64_t{occurrencePlusOne} - 1});
+    }
+    return roots;
+}
+
+// Phase 2: the product tree of every root. Any decoder error abandons it.
+bool decodeStructured(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, AssemblyMesh& mesh)
+{
+    try {
+        const PrcFileHeader header = readPrcFileHeader(data, size);
+        const std::vector<ModelRoot> roots = readModelRoots(data, size, header);
+
+        PrcDocument document;
+        document.header = &header;
+        document.fileStructures.resize(header.number_of_file_structures);
+        for (size_t i = 0; i < document.fileStructures.size() && i < header.fileStructures.size(); ++i)
+            loadFileStructure(document, data, size, i);
+
+        mesh.limits = limits;
+        for (const ModelRoot& root : roots)
+            assembleOccurrence(document, static_cast<int64_t>(root.fileStructure),
+                               static_cast<int64_t>(root.occurrence), kNoParent, kIdentity4d, 0, 0, mesh);
+    } catch (const std::runtime_error&) {
+        mesh = AssemblyMesh{};
+        return false;
+    }
+    return !mesh.triangles.empty();
+}
+
+bool exceedsStreamLimit(const AssemblyMesh& mesh)
+{
+    return prcPayloadSize(static_cast<uint32_t>(std::min<uint64_t>(mesh.vertices.size() / 3, UINT32_MAX)),
+                          static_cast<uint32_t>(std::min<uint64_t>(mesh.triangles.size() / 3, UINT32_MAX)), 0,
+                          false) > kPayloadLimitBytes;
+}
+
+enum class FallbackOutcome { Mesh, Undecodable };
+
+// Phase 3: every tessellation as it stands. Once the mesh is too large for the stream
+// the rest is not read: the result is refused by its size either way.
+FallbackOutcome decodeFlat(const uint8_t* data, uint32_t size, const PrcFileHeader& header, AssemblyMesh& mesh)
+{
+    for (const FileStructureDescriptor& descriptor : header.fileStructures) {
+        const std::vector<uint32_t>& offsets = descriptor.sectionOffsets;
+        if (offsets.size() < 5)
+            continue;
+        GlobalsData globals;
+        if (sectionInFile(offsets, 1, size)) {
+            try {
+                const std::vector<uint8_t> section = inflateBetween(data, offsets[1], offsets[2]);
+                PRCBitReader reader(section, kPrcVersionUnknown);
+                globals = readFileStructureGlobals(reader);
+            } catch (const std::runtime_error&) {
+                globals = GlobalsData{};
+            }
+        }
+        if (!sectionInFile(offsets, 3, size))
+            continue;
+        std::vector<PRC3DTess> plain;
+        std::vector<PRC3DTessCompressed> compressed;
+        try {
+            const std::vector<uint8_t> section = inflateBetween(data, offsets[3], offsets[4]);
+            plain = readFileStructureTessellation(section.data(), section.size(),
+                                                  authoringVersionAt(data, size, offsets[0]), compressed, nullptr);
+        } catch (const std::runtime_error&) {
+            continue;
+        }
+        for (const PRC3DTess& tess : plain) {
+            try {
+                const TessMesh converted = appendFaceTriangles(tess, globals, nullptr);
+                if (!converted.triangles.empty())
+                    appendUntransformedMesh(mesh, converted);
+            } catch (const std::runtime_error&) {
+                return FallbackOutcome::Undecodable;
+            }
+            if (exceedsStreamLimit(mesh))
+                return FallbackOutcome::Mesh;
+        }
+        for (const PRC3DTessCompressed& record : compressed) {
+            try {
+                const TessMesh converted = compressedTessToMesh(record, globals, nullptr);
+                if (!converted.triangles.empty())
+                    appendUntransformedMesh(mesh, converted);
+            } catch (const std::runtime_error&) {
+                // Only this tessellation is lost.
+            }
+            if (exceedsStreamLimit(mesh))
+                return FallbackOutcome::Mesh;
+        }
+    }
+    return FallbackOutcome::Mesh;
+}
+
+bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, PrcModelResult& result)
+{
+    PrcFileHeader first;
+    try {
+        first = readPrcFileHeader(data, size);
+    } catch (const std::runtime_error&) {
+        result.status = kPrcStatusUndecodable;
+        return false;
+    }
+    const Totals totals = countGlobals(data, size, first);
+
+    AssemblyMesh mesh;
+    bool withNodes = decodeStructured(data, size, limits, mesh);
+    if (!withNodes) {
+        mesh = AssemblyMesh{};
+        PrcFileHeader again;
+        try {
+            again = readPrcFileHeader(data, size);
+        } catch (const std::runtime_error&) {
+            result.status = kPrcStatusUndecodable;
+            return false;
+        }
+        if (decodeFlat(data, size, again, mesh) == FallbackOutcome::Undecodable) {
+            result.status = kPrcStatusUndecodable;
+            return false;
+        }
+        if (mesh.triangles.empty()) {
+            result.status = kPrcStatusNoTriangle;
+            return false;
+        }
+    }
+
+    if (!fillModelResult(mesh, withNodes, result))
+        return false;
+    result.minimalVersionForRead = first.minimal_version_for_read;
+    result.authoringVersion = first.authoring_version;
+    result.fileStructureCount = first.number_of_file_structures;
+    result.colourTotal = totals.colours;
+    result.materialTotal = totals.materials;
+    result.styleTotal = totals.styles;
+    return true;
+}
+
+} // namespace
+
+bool decodeModelFileWithLimits(const uint8_t* data, uint32_t size, const AssemblyLimits& limits,
+                               PrcModelResult& result)
 {
     std::memset(&result, 0, sizeof result);
     if (data == nullptr || size == 0)
         return false;
-    result.status = kPrcStatusUndecodable;
+    try {
+        return decode(data, size, limits, result);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out: the same answer as a failed output allocation.
+        releaseModelResult(result);
+        result.status = kPrcStatusNoData;
+    } catch (const std::length_error&) {
+        releaseModelResult(result);
+        result.status = kPrcStatusNoData;
+    } catch (const std::exception&) {
+        releaseModelResult(result);
+        result.status = kPrcStatusUndecodable;
+    }
     return false;
+}
+
+bool decodeModelFile(const uint8_t* data, uint32_t size, PrcModelResult& result)
+{
+    return decodeModelFileWithLimits(data, size, AssemblyLimits{}, result);
 }

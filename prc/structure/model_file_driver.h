@@ -35,3 +35,8 @@ constexpr uint32_t kPrcStatusUndecodable = 2;
 
 // True when result holds a mesh; false with result.status set otherwise.
 bool decodeModelFile(const uint8_t* data, uint32_t size, PrcModelResult& result);
+
+struct AssemblyLimits;
+// The same with other assembly limits, so that tests reach them with small models.
+bool decodeModelFileWithLimits(const uint8_t* data, uint32_t size, const AssemblyLimits& limits,
+                               PrcModelResult& result);

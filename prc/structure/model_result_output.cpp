@@ -1,0 +1,117 @@
+#include "prc/structure/model_result_output.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace {
+
+constexpr size_t kMaxNameBytes = sizeof(NodeRecord::name) - 1;
+
+bool isUtf8Continuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+void addNodeTable(const std::vector<AssemblyNode>& nodes, uint64_t triangleCount, PrcModelResult& result)
+{
+    if (nodes.empty() || nodes.size() > UINT32_MAX)
+        return;
+    try {
+        if (!nodeRangesAreSound(nodes, triangleCount))
+            return;
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    auto* records = static_cast<NodeRecord*>(std::malloc(nodes.size() * sizeof(NodeRecord)));
+    if (records == nullptr)
+        return;
+    for (size_t i = 0; i < nodes.size(); ++i)
+        records[i] = nodeRecordOf(nodes[i], static_cast<uint32_t>(i));
+    result.nodes = records;
+    result.nodeCount = static_cast<uint32_t>(nodes.size());
+}
+
+} // namespace
+
+void releaseModelResult(PrcModelResult& result)
+{
+    std::free(result.vertices);
+    std::free(result.triangles);
+    std::free(result.colours);
+    std::free(result.nodes);
+    std::memset(&result, 0, sizeof result);
+}
+
+bool nodeRangesAreSound(const std::vector<AssemblyNode>& nodes, uint64_t triangleCount)
+{
+    std::vector<std::pair<uint64_t, uint64_t>> ranges; // first, end
+    for (const AssemblyNode& node : nodes) {
+        if (node.triangleCount == 0)
+            continue;
+        const uint64_t end = uint64_t{node.firstTriangle} + node.triangleCount;
+        if (end > triangleCount)
+            return false;
+        ranges.emplace_back(node.firstTriangle, end);
+    }
+    std::sort(ranges.begin(), ranges.end());
+    for (size_t i = 1; i < ranges.size(); ++i)
+        if (ranges[i].first < ranges[i - 1].second)
+            return false;
+    return true;
+}
+
+NodeRecord nodeRecordOf(const AssemblyNode& node, uint32_t index)
+{
+    NodeRecord record;
+    std::memset(&record, 0, sizeof record);
+    size_t length = std::min(node.name.size(), kMaxNameBytes);
+    // A cut inside a multi-byte character would leave a broken sequence at the end.
+    if (length < node.name.size())
+        while (length > 0 && isUtf8Continuation(node.name[length]))
+            --length;
+    std::memcpy(record.name, node.name.data(), length);
+    record.index = index;
+    record.parent = node.parent;
+    record.firstTriangle = node.firstTriangle;
+    record.triangleCount = node.triangleCount;
+    for (int k = 0; k < 3; ++k) {
+        record.boundsMin[k] = node.boundsMin[k];
+        record.boundsMax[k] = node.boundsMax[k];
+    }
+    record.valid = 1;
+    return record;
+}
+
+bool fillModelResult(const AssemblyMesh& mesh, bool withNodes, PrcModelResult& result)
+{
+    const uint64_t vertexCount = mesh.vertices.size() / 3;
+    const uint64_t triangleCount = mesh.triangles.size() / 3;
+    if (vertexCount > UINT32_MAX || triangleCount > UINT32_MAX) {
+        releaseModelResult(result);
+        return false;
+    }
+    result.vertices = static_cast<float*>(std::malloc(vertexCount * 12));
+    result.triangles = static_cast<uint32_t*>(std::malloc(triangleCount * 12));
+    result.colours = static_cast<uint8_t*>(std::malloc(vertexCount == 0 ? 1 : vertexCount * 3));
+    if ((vertexCount > 0 && result.vertices == nullptr) || (triangleCount > 0 && result.triangles == nullptr) ||
+        result.colours == nullptr) {
+        releaseModelResult(result);
+        return false;
+    }
+    if (vertexCount > 0)
+        std::memcpy(result.vertices, mesh.vertices.data(), vertexCount * 12);
+    if (triangleCount > 0)
+        std::memcpy(result.triangles, mesh.triangles.data(), triangleCount * 12);
+    std::memset(result.colours, 255, vertexCount * 3);
+    const size_t colourBytes = std::min<uint64_t>(mesh.colours.size(), vertexCount * 3);
+    if (colourBytes > 0)
+        std::memcpy(result.colours, mesh.colours.data(), colourBytes);
+    result.vertexCount = static_cast<uint32_t>(vertexCount);
+    result.triangleCount = static_cast<uint32_t>(triangleCount);
+    if (withNodes)
+        addNodeTable(mesh.nodes, triangleCount, result);
+    return true;
+}
