@@ -5,6 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh build
-sample="${1:-samples/truncated.prc}"
+sample="${1:-samples/assembly.prc}"
 echo "marlin_scan $sample:"
 build/bin/marlin_scan "$sample" | build/bin/stream_inspect prc -
