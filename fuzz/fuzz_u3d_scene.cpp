@@ -1,7 +1,9 @@
 // The whole U3D decode as heron_scan runs it: the scene library (loaded from ext/u3d
-// next to this program, instrumented like it) loads the bytes, the worker walks the
-// scene and extracts the model. The model must be consistent whatever the input.
+// next to this program, built like it) loads the bytes, the worker walks the scene and
+// extracts the model, and the stream it would write must read back as well formed.
 #include "runtime/platform.h"
+#include "tools/result_stream_reader.h"
+#include "u3d/heron_scan_entry.h"
 #include "u3d/scene_load.h"
 #include "u3d/u3d_model.h"
 
@@ -9,35 +11,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-void checkModel(const U3dModel& m)
-{
-    for (uint64_t i = 0; i < uint64_t{m.triangleCount} * 3; ++i)
-        check(m.triangles[i] < m.vertexCount);
-    for (uint32_t i = 0; i < m.pointCount; ++i)
-        check(m.points[i] < m.vertexCount);
-    for (uint64_t i = 0; i < uint64_t{m.lineCount} * 2; ++i)
-        check(m.lines[i] < m.vertexCount);
-    for (uint32_t i = 0; i < m.nodeCount; ++i) {
-        const NodeRecord& n = m.nodeRecords[i];
-        check(n.index == i && n.valid == 1);
-        check(n.triangleCount == 0 || uint64_t{n.firstTriangle} + n.triangleCount <= m.triangleCount);
-        check(n.pointCount == 0 || uint64_t{n.firstPoint} + n.pointCount <= m.pointCount);
-        check(n.lineCount == 0 || uint64_t{n.firstLine} + n.lineCount <= m.lineCount);
-    }
-    if (m.vertexMaterials != nullptr)
-        for (uint32_t i = 0; i < m.vertexCount; ++i)
-            check(m.vertexMaterials[i] < m.materialCount);
-    check(m.lightCount <= kMaxLightRecords);
-}
 
 // The library is found where heron_scan finds it: ext/u3d next to the program.
 bool settleLibraryFolder()
@@ -61,8 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     U3dModel model;
     char* error = nullptr;
-    if (loadU3dScene(data, static_cast<uint32_t>(size), nullptr, &model, &error))
-        checkModel(model);
+    const bool loaded = loadU3dScene(data, static_cast<uint32_t>(size), nullptr, &model, &error);
+    std::vector<uint8_t> stream;
+    StreamWriter out(&stream);
+    writeU3dResultStream(loaded, model, error, out);
+    ParsedResultStream parsed;
+    std::string problem;
+    if (!parseResultStream(StreamForm::U3d, stream.data(), stream.size(), parsed, problem))
+        __builtin_trap();
     releaseU3dModel(&model);
     std::free(error);
     return 0;

@@ -18,9 +18,8 @@ constexpr const char* kTooLargeMessage =
 
 } // namespace
 
-bool writePrcResultStream(bool decoded, const PrcModelResult& result)
+bool writePrcResultStream(bool decoded, const PrcModelResult& result, StreamWriter& out)
 {
-    StreamWriter out;
     PrcResultHeader header{};
     if (!decoded) {
         header.status = result.status;
@@ -86,5 +85,6 @@ int runMarlinScan(int argc, char** argv, DecodeModelFileFn decode)
     static PrcModelResult result;
     const bool decoded = decode(data, size, result);
     std::free(data);
-    endProcessAfterStream(writePrcResultStream(decoded, result));
+    StreamWriter out;
+    endProcessAfterStream(writePrcResultStream(decoded, result, out));
 }

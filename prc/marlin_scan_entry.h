@@ -11,4 +11,4 @@ int runMarlinScan(int argc, char** argv, DecodeModelFileFn decode);
 
 // Writes the stream of a finished decode (header, then the arrays or the size-limit
 // message); true when every write succeeded.
-bool writePrcResultStream(bool decoded, const PrcModelResult& result);
+bool writePrcResultStream(bool decoded, const PrcModelResult& result, StreamWriter& out);

@@ -57,8 +57,17 @@ uint64_t u3dPayloadSize(const U3dPayloadCounts& c)
 
 bool StreamWriter::write(const void* bytes, size_t length)
 {
-    if (ok_)
+    if (!ok_)
+        return false;
+    if (memory_ == nullptr) {
         ok_ = writeOutput(bytes, length);
+    } else if (length > 0) {
+        ok_ = bytes != nullptr;
+        if (ok_) {
+            const auto* p = static_cast<const uint8_t*>(bytes);
+            memory_->insert(memory_->end(), p, p + length);
+        }
+    }
     return ok_;
 }
 

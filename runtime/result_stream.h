@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 static_assert(std::endian::native == std::endian::little,
               "the result stream is written straight from memory and must be little-endian");
@@ -209,13 +210,18 @@ uint64_t u3dPayloadSize(const U3dPayloadCounts& counts);
 
 inline bool payloadWithinLimit(uint64_t payloadBytes) { return payloadBytes <= kPayloadLimitBytes; }
 
-// Writes a sequence of pieces and stops at the first failed write: nothing after it is attempted.
+// Writes a sequence of pieces and stops at the first failed write: nothing after it is
+// attempted. Writes go to standard output, or to memory for tests and fuzzers.
 class StreamWriter {
 public:
+    StreamWriter() = default;
+    explicit StreamWriter(std::vector<uint8_t>* memory) : memory_(memory) {}
+
     bool write(const void* bytes, size_t length);
     bool ok() const { return ok_; }
 
 private:
+    std::vector<uint8_t>* memory_ = nullptr;
     bool ok_ = true;
 };
 

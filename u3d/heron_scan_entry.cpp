@@ -72,19 +72,18 @@ void copyAlwaysFields(const U3dModel& m, U3dResultHeader& header)
     header.keyLightPitch = m.keyLightPitch;
 }
 
-bool writeFailure(const U3dModel& m, const char* message)
+bool writeFailure(const U3dModel& m, const char* message, StreamWriter& out)
 {
     U3dResultHeader header{};
     copyAlwaysFields(m, header);
     const size_t length = message ? std::strlen(message) : 0;
     header.messageLength = static_cast<uint32_t>(length);
-    StreamWriter out;
     if (out.write(&header, sizeof header))
         out.write(message, length);
     return out.ok();
 }
 
-bool writeModel(const U3dModel& m)
+bool writeModel(const U3dModel& m, StreamWriter& out)
 {
     const bool texture = m.uvs != nullptr && m.texturePixels != nullptr && m.textureWidth != 0 && m.textureHeight != 0;
     const bool materials = m.vertexMaterials != nullptr && m.materials != nullptr && m.materialCount > 0;
@@ -106,7 +105,6 @@ bool writeModel(const U3dModel& m)
     header.hasNormals = m.normals != nullptr ? 1 : 0;
 
     const size_t v = m.vertexCount;
-    StreamWriter out;
     out.write(&header, sizeof header);
     out.write(m.vertices, v * 12);
     out.write(m.triangles, size_t{m.triangleCount} * 12);
@@ -146,17 +144,17 @@ char* modelTooLargeMessage(uint32_t vertexCount, uint32_t triangleCount)
     return copy;
 }
 
-bool writeU3dResultStream(bool loaded, const U3dModel& model, const char* message)
+bool writeU3dResultStream(bool loaded, const U3dModel& model, const char* message, StreamWriter& out)
 {
     if (!loaded)
-        return writeFailure(model, message);
+        return writeFailure(model, message, out);
     if (!payloadWithinLimit(u3dPayloadSize(payloadCounts(model)))) {
         char* tooLarge = modelTooLargeMessage(model.vertexCount, model.triangleCount);
-        const bool written = writeFailure(model, tooLarge);
+        const bool written = writeFailure(model, tooLarge, out);
         std::free(tooLarge);
         return written;
     }
-    return writeModel(model);
+    return writeModel(model, out);
 }
 
 int runHeronScan(int argc, char** argv, LoadU3dSceneFn load)
@@ -199,7 +197,8 @@ int runHeronScan(int argc, char** argv, LoadU3dSceneFn load)
     char* message = nullptr;
     const bool loaded = load(data, size, arguments.size() == 3 ? documentFolder.c_str() : nullptr, &model, &message);
     std::free(data);
-    const bool written = writeU3dResultStream(loaded, model, message);
+    StreamWriter out;
+    const bool written = writeU3dResultStream(loaded, model, message, out);
     std::fflush(stdout);
     releaseU3dModel(&model);
     std::free(message);

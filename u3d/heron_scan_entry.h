@@ -2,6 +2,7 @@
 // stream, exit.
 #pragma once
 
+#include "runtime/result_stream.h"
 #include "u3d/u3d_model.h"
 
 #include <cstdint>
@@ -16,7 +17,7 @@ int runHeronScan(int argc, char** argv, LoadU3dSceneFn load);
 // Writes the stream of a finished load: the header and the arrays, or the header and
 // the message (the size-limit message replaces the model when it is too large). True
 // when every write succeeded.
-bool writeU3dResultStream(bool loaded, const U3dModel& model, const char* message);
+bool writeU3dResultStream(bool loaded, const U3dModel& model, const char* message, StreamWriter& out);
 
 // The size-limit message for a model of so many vertices and triangles.
 char* modelTooLargeMessage(uint32_t vertexCount, uint32_t triangleCount);
