@@ -4,6 +4,23 @@
 #include <cstdlib>
 #include <cstring>
 
+void copyRecordName(char* field, const char* text, size_t length)
+{
+    std::memset(field, 0, kRecordNameBytes);
+    if (text == nullptr)
+        return;
+    const void* nul = std::memchr(text, 0, length);
+    if (nul != nullptr)
+        length = static_cast<size_t>(static_cast<const char*>(nul) - text);
+    if (length > kRecordNameBytes - 1) {
+        length = kRecordNameBytes - 1;
+        // A cut inside a multi-byte character would leave a broken sequence at the end.
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::memcpy(field, text, length);
+}
+
 bool writeOutput(const void* bytes, size_t length)
 {
     if (length == 0)

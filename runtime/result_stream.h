@@ -179,6 +179,11 @@ constexpr uint64_t kPayloadLimitBytes = 268435456u;
 
 enum class StreamForm { Prc, U3d };
 
+// Fills a 128-byte name field of a node or view record: at most 127 bytes of text, cut
+// before an embedded NUL and never inside a UTF-8 sequence, then zeros to the end.
+constexpr size_t kRecordNameBytes = 128;
+void copyRecordName(char* field, const char* text, size_t length);
+
 // Writes the bytes to standard output; true only when all of them were accepted.
 // A length of 0 writes nothing and succeeds, whatever the pointer.
 bool writeOutput(const void* bytes, size_t length);

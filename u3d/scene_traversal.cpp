@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr size_t kNameField = 128;
 constexpr float kDegreesToRadians = 0.017453292f;
 constexpr float kMaxIntensity = 1000.0f;
 constexpr float kMaxAttenuation = 1e9f;
@@ -131,20 +130,22 @@ bool contributeModel(IFXSceneGraph* sceneGraph, IFXModel* model, IFXPalette* nod
 
 void copyEntryName(const IFXString& name, char out[128])
 {
-    std::memset(out, 0, kNameField);
+    std::memset(out, 0, kRecordNameBytes);
     uint32_t bytes = 0;
     if (ifxSucceeded(name.GetLengthU8(&bytes))) {
         if (bytes == 0)
             return;
         std::vector<uint8_t> utf8(size_t{bytes} + 1);
         if (ifxSucceeded(name.ConvertToRawU8(utf8.data(), bytes + 1))) {
-            std::memcpy(out, utf8.data(), std::min<size_t>(bytes, kNameField - 1));
+            copyRecordName(out, reinterpret_cast<const char*>(utf8.data()), bytes);
             return;
         }
     }
-    const uint32_t units = std::min<uint32_t>(name.Length(), kNameField - 1);
+    char ascii[kRecordNameBytes] = {};
+    const uint32_t units = std::min<uint32_t>(name.Length(), kRecordNameBytes - 1);
     for (uint32_t i = 0; i < units; ++i)
-        out[i] = name.Raw()[i] < 0x80 ? static_cast<char>(name.Raw()[i]) : '?';
+        ascii[i] = name.Raw()[i] < 0x80 ? static_cast<char>(name.Raw()[i]) : '?';
+    copyRecordName(out, ascii, units);
 }
 
 bool buildLightRecord(IFXLightResource* light, const IFXMatrix4x4& world, LightRecord& record)

@@ -8,13 +8,6 @@
 
 namespace {
 
-constexpr size_t kMaxNameBytes = sizeof(NodeRecord::name) - 1;
-
-bool isUtf8Continuation(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 void addNodeTable(const std::vector<AssemblyNode>& nodes, uint64_t triangleCount, PrcModelResult& result)
 {
     if (nodes.empty() || nodes.size() > UINT32_MAX)
@@ -67,12 +60,7 @@ NodeRecord nodeRecordOf(const AssemblyNode& node, uint32_t index)
 {
     NodeRecord record;
     std::memset(&record, 0, sizeof record);
-    size_t length = std::min(node.name.size(), kMaxNameBytes);
-    // A cut inside a multi-byte character would leave a broken sequence at the end.
-    if (length < node.name.size())
-        while (length > 0 && isUtf8Continuation(node.name[length]))
-            --length;
-    std::memcpy(record.name, node.name.data(), length);
+    copyRecordName(record.name, node.name.data(), node.name.size());
     record.index = index;
     record.parent = node.parent;
     record.firstTriangle = node.firstTriangle;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 namespace {
 
 TEST(PayloadLimit, PrcBoundary)
@@ -58,6 +61,34 @@ TEST(StreamWriter, StopsAtTheFirstFailure)
     EXPECT_FALSE(writer.ok());
     const char bytes[] = "x";
     EXPECT_FALSE(writer.write(bytes, 0)); // nothing after a failure is attempted
+}
+
+} // namespace
+
+namespace {
+
+TEST(RecordName, IsCutCleanlyAndZeroFilled)
+{
+    const std::string longAscii(200, 'a');
+    const std::string accents = std::string(126, 'b') + "\xC3\xA9"; // 2-byte character across byte 127
+    const struct {
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        {"wheel", "wheel"},
+        {std::string("left\0right", 10), "left"}, // the parent reads up to the NUL: nothing may follow
+        {longAscii, longAscii.substr(0, 127)},
+        {accents, std::string(126, 'b')},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        char field[kRecordNameBytes];
+        std::memset(field, 0x55, sizeof field);
+        copyRecordName(field, c.text.data(), c.text.size());
+        EXPECT_EQ(std::string(field), c.expected);
+        for (size_t i = c.expected.size(); i < sizeof field; ++i)
+            ASSERT_EQ(field[i], 0) << "byte " << i << " of \"" << c.expected << "\"";
+    }
 }
 
 } // namespace
