@@ -124,7 +124,7 @@ void writerSeeds(const fs::path& out)
     structure.tree = singlePartTree(0);
     structure.tessellations.push_back(tessOfTriangles(square));
     model.fileStructures.push_back(structure);
-    model.roots.push_back({structure.uid, 1, false});
+    model.roots.push_back({structure.uid, 1});
     writeSeed(out / "fuzz_prc_file", "writer_single_part.prc", buildPrcModelFile(model));
     writeSeed(out / "fuzz_prc_sections", "writer_tree",
               withSelector(kSelectTree | kVersionIndex8137 << 2, treeSectionBytes(structure.tree, 8137)));

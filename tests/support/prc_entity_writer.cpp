@@ -6,55 +6,41 @@
 
 namespace {
 
-// Type numbers as the readers expect them.
-constexpr uint32_t kTypeCartesianTransformation = 202;
-constexpr uint32_t kTypeGeneralTransformation = 207;
-constexpr uint32_t kTypeEntityReference = 203;
-constexpr uint32_t kTypeMarkupLinkedItem = 204;
-constexpr uint32_t kTypeReferenceOnPRCBase = 205;
-constexpr uint32_t kTypeReferenceOnTopology = 206;
-constexpr uint32_t kTypeAttribute = 201;
-constexpr uint32_t kTypeSurfacePlane = 86;
-constexpr uint32_t kTypeModelFile = 301;
-constexpr uint32_t kTypeInternalData = 302;
-constexpr uint32_t kTypeGlobals = 303;
-constexpr uint32_t kTypeTree = 304;
-constexpr uint32_t kTypeTessellationSection = 305;
-constexpr uint32_t kTypeProductOccurrence = 310;
-constexpr uint32_t kTypePartDefinition = 311;
-constexpr uint32_t kTypeFilter = 320;
-constexpr uint32_t kTypeView = 501;
-constexpr uint32_t kTypeMarkup = 502;
-constexpr uint32_t kTypeLeader = 503;
-constexpr uint32_t kTypeAnnotationSet = 505;
-constexpr uint32_t kTypeAnnotationReference = 506;
-constexpr uint32_t kTypeStyle = 701;
-constexpr uint32_t kTypeMaterial = 702;
-constexpr uint32_t kTypePicture = 703;
-constexpr uint32_t kTypeTextureApplication = 711;
-constexpr uint32_t kTypeTextureDefinition = 712;
-constexpr uint32_t kTypeTextureTransformation = 713;
-constexpr uint32_t kTypeLinePattern = 721;
-constexpr uint32_t kTypePointLight = 732;
-constexpr uint32_t kTypeDirectionalLight = 733;
-constexpr uint32_t kTypeSpotLight = 734;
-constexpr uint32_t kTypeSceneDisplayParameters = 741;
-constexpr uint32_t kTypeCamera = 742;
-constexpr uint32_t kTypeTess = 172;
-constexpr uint32_t kTypeTessCompressed = 173;
-constexpr uint32_t kTypeTessFace = 174;
-constexpr uint32_t kTypeWireTess = 175;
-constexpr uint32_t kTypeMarkupTess = 176;
-
-constexpr uint32_t kTypeSet = 239;
+// Type numbers as the readers expect them, in runs of consecutive numbers.
+enum : uint32_t {
+    kTypeSurfacePlane = 86,
+    kTypeTess = 172, kTypeTessCompressed, kTypeTessFace, kTypeWireTess, kTypeMarkupTess,
+    kTypeAttribute = 201, kTypeCartesianTransformation, kTypeEntityReference, kTypeMarkupLinkedItem,
+    kTypeReferenceOnPRCBase, kTypeReferenceOnTopology, kTypeGeneralTransformation,
+    kTypeSet = 239, kTypeCoordinateSystem,
+    kTypeModelFile = 301, kTypeInternalData, kTypeGlobals, kTypeTree, kTypeTessellationSection,
+    kTypeProductOccurrence = 310, kTypePartDefinition, kTypeFilter = 320,
+    kTypeView = 501, kTypeMarkup, kTypeLeader, kTypeAnnotationItem, kTypeAnnotationSet, kTypeAnnotationReference,
+    kTypeStyle = 701, kTypeMaterial, kTypePicture,
+    kTypeTextureApplication = 711, kTypeTextureDefinition, kTypeTextureTransformation, kTypeLinePattern = 721,
+    kTypeAmbientLight = 731, kTypePointLight, kTypeDirectionalLight, kTypeSpotLight,
+    kTypeSceneDisplayParameters = 741, kTypeCamera,
+};
 
 constexpr uint32_t kSentinel = 0x5A3C;
 constexpr int kSentinelBits = 16;
-constexpr uint32_t kTypeCoordinateSystem = 240;
+
+// What the dropped entities carry: a name, identifiers of several widths, a graphics
+// block with an extension pair and some user data.
+const PrcBase kDroppedBase{{}, false, "x", 5, 300, 70000};
+const PrcGraphicsBlock kDroppedGraphics{false, 2, 5, 0x0102, {{1, 1}}};
+constexpr uint32_t kDroppedUserDataBits = 3;
 
 void writeUnsignedIntegers(PrcBitWriter& writer, const std::vector<uint32_t>& values)
 {
     writer.writeUnsignedInteger(static_cast<uint32_t>(values.size()));
+    for (const uint32_t value : values)
+        writer.writeUnsignedInteger(value);
+}
+
+// Each value, no count.
+void writeEach(PrcBitWriter& writer, std::initializer_list<uint32_t> values)
+{
     for (const uint32_t value : values)
         writer.writeUnsignedInteger(value);
 }
@@ -66,8 +52,7 @@ void writeDoubles(PrcBitWriter& writer, const std::vector<double>& values)
         writer.writeDouble(value);
 }
 
-template <size_t N>
-void writeFixedDoubles(PrcBitWriter& writer, const std::array<double, N>& values)
+void writeFixedDoubles(PrcBitWriter& writer, std::initializer_list<double> values)
 {
     for (const double value : values)
         writer.writeDouble(value);
@@ -75,8 +60,7 @@ void writeFixedDoubles(PrcBitWriter& writer, const std::array<double, N>& values
 
 void writeUid(PrcBitWriter& writer, const PrcUid& uid)
 {
-    for (const uint32_t word : uid)
-        writer.writeUnsignedInteger(word);
+    writeEach(writer, {uid[0], uid[1], uid[2], uid[3]});
 }
 
 void writeTitle(PrcBitWriter& writer, const PrcTitle& title)
@@ -108,6 +92,21 @@ void writeReferences(PrcBitWriter& writer, const std::vector<PrcReference>& refe
     writeList(writer, references, [&](const PrcReference& r) { writeReference(writer, r); });
 }
 
+void writeOptionalReference(PrcBitWriter& writer, const std::optional<PrcReference>& reference)
+{
+    writer.writeBoolean(reference.has_value());
+    if (reference)
+        writeReference(writer, *reference);
+}
+
+// Type, base and graphics of a dropped entity.
+void writeDroppedStart(PrcBitWriter& writer, uint32_t type, uint32_t version)
+{
+    writer.writeUnsignedInteger(type);
+    writeContentPRCBase(writer, kDroppedBase, type);
+    writer.writeGraphics(kDroppedGraphics, version);
+}
+
 // The cartesian fields by flag, shared by transformations and surface planes.
 void writeCartesianFields(PrcBitWriter& writer, const PrcTransformation& t)
 {
@@ -127,7 +126,7 @@ void writeCartesianFields(PrcBitWriter& writer, const PrcTransformation& t)
     if (t.flags & 0x08)
         writer.writeDouble(t.uniformScale);
     if (t.flags & 0x40)
-        writeFixedDoubles(writer, t.homogeneous);
+        writeFixedDoubles(writer, {9, 9, 9, 9});
 }
 
 void writeSectionStart(PrcBitWriter& writer, uint32_t type)
@@ -137,10 +136,155 @@ void writeSectionStart(PrcBitWriter& writer, uint32_t type)
     writeName(writer, false, "");
 }
 
-void writeBaseTessellationData(PrcBitWriter& writer, bool isCalculated, const std::vector<double>& coordinates)
+void writeMarkupLists(PrcBitWriter& writer, const PrcMarkupLists& lists, uint32_t version)
 {
-    writer.writeBoolean(isCalculated);
+    writeList(writer, lists.linkedItems, [&](const auto& e) { writeMarkupLinkedItem(writer, e, version); });
+    writeList(writer, lists.leaders, [&](const auto& e) { writeLeader(writer, e, version); });
+    writeList(writer, lists.markups, [&](const auto& e) { writeMarkup(writer, e, version); });
+    writeList(writer, lists.annotations, [&](const auto& e) { writeAnnotationEntity(writer, e, version); });
+}
+
+void writePartDefinition(PrcBitWriter& writer, const PrcPartDefinition& part, uint32_t version)
+{
+    writer.writeUnsignedInteger(kTypePartDefinition);
+    writeContentPRCBase(writer, part.base, kTypePartDefinition);
+    writer.writeGraphics(part.graphics, version);
+    writeVector3d(writer, part.boundingBoxMin);
+    writeVector3d(writer, part.boundingBoxMax);
+    writeList(writer, part.items, [&](const auto& item) { writeRepresentationItem(writer, item, version); });
+    writeMarkupLists(writer, part.markups, version);
+    writeList(writer, part.views, [&](const auto& view) { writeView(writer, view, version); });
+    writeUserData(writer, part.userDataBits);
+}
+
+void writeProductOccurrence(PrcBitWriter& writer, const PrcProductOccurrence& occurrence, uint32_t version)
+{
+    writer.writeUnsignedInteger(kTypeProductOccurrence);
+    writeContentPRCBase(writer, occurrence.base, kTypeProductOccurrence);
+    writer.writeGraphics(occurrence.graphics, version);
+    writer.writeUnsignedInteger(occurrence.partPlusOne);
+    writer.writeUnsignedInteger(occurrence.prototypePlusOne);
+    if (occurrence.prototypePlusOne != 0) {
+        writer.writeBoolean(occurrence.prototypeInSameFileStructure);
+        if (!occurrence.prototypeInSameFileStructure)
+            writeUid(writer, occurrence.prototypeUid);
+    }
+    writer.writeUnsignedInteger(occurrence.externalDataPlusOne);
+    if (occurrence.externalDataPlusOne != 0) {
+        writer.writeBoolean(false);
+        writeUid(writer, {5, 6, 7, 8});
+    }
+    writeUnsignedIntegers(writer, occurrence.sons);
+    writer.writeBits(occurrence.productBehaviour, 8);
+    writer.writeBoolean(false); // unit from CAD file
+    writer.writeDouble(occurrence.unit);
+    writer.writeBits(occurrence.productInformationFlags, 8);
+    writer.writeInteger(occurrence.loadStatus);
+    writer.writeBoolean(occurrence.location.has_value());
+    if (occurrence.location)
+        writeTransformation3d(writer, *occurrence.location);
+    writeList(writer, occurrence.entityReferences, [&](const auto& r) { writeEntityReference(writer, r, version); });
+    writeMarkupLists(writer, occurrence.markups, version);
+    writeList(writer, occurrence.views, [&](const auto& view) { writeView(writer, view, version); });
+    writer.writeBoolean(occurrence.entityFilter.has_value());
+    if (occurrence.entityFilter)
+        writeFilter(writer, *occurrence.entityFilter, version);
+    writeList(writer, occurrence.displayFilters, [&](const auto& filter) { writeFilter(writer, filter, version); });
+    writeList(writer, occurrence.sceneParameters,
+              [&](const auto& parameters) { writeSceneDisplayParameters(writer, parameters, version); });
+    writeUserData(writer, occurrence.userDataBits);
+}
+
+void writeTextureDefinition(PrcBitWriter& writer, const PrcTextureDefinition& texture)
+{
+    writer.writeUnsignedInteger(kTypeTextureDefinition);
+    writeContentPRCBase(writer, kDroppedBase, kTypeTextureDefinition);
+    writer.writeUnsignedInteger(0); // picture
+    writer.writeBits(texture.dimension, 8);
+    writer.writeInteger(texture.mappingType);
+    if (texture.mappingType == 3) {
+        writer.writeInteger(1); // mapping operator
+        writer.writeBoolean(texture.operatorTransformation.has_value());
+        if (texture.operatorTransformation)
+            writeTransformation3d(writer, *texture.operatorTransformation);
+    }
+    writer.writeUnsignedInteger(0); // mapping attribute
+    writeDoubles(writer, {0.5});    // intensities
+    writer.writeUnsignedInteger(2); // components
+    writer.writeByteArray({1, 2});
+    writer.writeInteger(texture.function);
+    if (texture.function == 3)
+        writeFixedDoubles(writer, {0.25, 0.5, 0.75, 1});
+    writer.writeInteger(texture.firstBlend);
+    if (texture.firstBlend != 0)
+        writer.writeInteger(5);
+    writer.writeInteger(0); // second blend
+    writer.writeBits(texture.applyingMode, 8);
+    if (texture.applyingMode & 0x02) {
+        writer.writeInteger(1);
+        writer.writeDouble(0.5);
+    }
+    writer.writeInteger(1); // wrapping modes, as many as the dimension asks
+    if (texture.dimension > 1) {
+        writer.writeInteger(2);
+        if (texture.dimension != 2)
+            writer.writeInteger(3);
+    }
+    writer.writeBoolean(texture.hasTransformation);
+    if (texture.hasTransformation) {
+        writer.writeUnsignedInteger(kTypeTextureTransformation);
+        writer.writeBitString("1 0"); // two flags
+        writer.writeBoolean(texture.transformationFlags.has_value());
+    }
+    if (texture.hasTransformation && texture.transformationFlags) {
+        const uint8_t flags = *texture.transformationFlags;
+        writer.writeBits(flags, 8);
+        const int doubles = (flags & 0x01 ? 2 : 0) + (flags & 0x20 ? 4 : flags & 0x02 ? 2 : 0) +
+                            (flags & 0x10 ? 2 : flags & 0x08 ? 1 : 0) + (flags & 0x40 ? 3 : 0);
+        for (int i = 0; i < doubles; ++i)
+            writer.writeDouble(i + 0.5);
+    }
+}
+
+void writeColourArray(PrcBitWriter& writer, const std::vector<uint8_t>& colours, uint32_t components)
+{
+    for (size_t at = 0; at + components <= colours.size(); at += components) {
+        const bool repeat = at > 0 && std::equal(colours.begin() + static_cast<ptrdiff_t>(at),
+                                                 colours.begin() + static_cast<ptrdiff_t>(at + components),
+                                                 colours.begin() + static_cast<ptrdiff_t>(at - components));
+        if (at > 0)
+            writer.writeBoolean(repeat);
+        if (!repeat)
+            for (uint32_t c = 0; c < components; ++c)
+                writer.writeBits(colours[at + c], 8);
+    }
+}
+
+void writeBaseTessellationData(PrcBitWriter& writer, const std::vector<double>& coordinates)
+{
+    writer.writeBoolean(false); // is calculated
     writeDoubles(writer, coordinates);
+}
+
+void writePRC3DTess(PrcBitWriter& writer, const PRC3DTess& tess, uint32_t version)
+{
+    writer.writeUnsignedInteger(kTypeTess);
+    writeBaseTessellationData(writer, tess.coordinates);
+    writer.writeBoolean(true); // has faces
+    if (version > 7038)
+        writer.writeBoolean(true); // has loops
+    if (version > 7046) {
+        writer.writeBoolean(tess.must_recalculate_normals);
+        if (tess.must_recalculate_normals) {
+            writer.writeBits(3, 8);
+            writer.writeDouble(tess.crease_angle);
+        }
+    }
+    writeDoubles(writer, tess.normal_coordinates);
+    writeUnsignedIntegers(writer, {1, 2}); // wire indices
+    writeUnsignedIntegers(writer, tess.triangulated_index);
+    writeList(writer, tess.face_tessellation, [&](const PRCTessFace& face) { writeTessFace(writer, face); });
+    writeDoubles(writer, {0.5, 0.5}); // texture coordinates
 }
 
 void writeBits(PrcBitWriter& writer, const std::vector<bool>& bits)
@@ -160,9 +304,54 @@ std::vector<int32_t> asSigned(const std::vector<uint32_t>& values)
     return std::vector<int32_t>(values.begin(), values.end());
 }
 
+void writeTessellation(PrcBitWriter& writer, const PrcTessellation& tessellation, uint32_t version)
+{
+    if (const auto* plain = std::get_if<PRC3DTess>(&tessellation)) {
+        writePRC3DTess(writer, *plain, version);
+    } else if (const auto* compressed = std::get_if<PrcCompressedTess>(&tessellation)) {
+        writePRC3DTessCompressed(writer, compressed->record, version, compressed->encoding);
+    } else if (const auto* wire = std::get_if<PrcWireTess>(&tessellation)) {
+        writer.writeUnsignedInteger(kTypeWireTess);
+        writeBaseTessellationData(writer, {0, 0, 0, 1, 1, 1});
+        writeUnsignedIntegers(writer, wire->wireIndexes);
+        writer.writeBoolean(wire->hasColours);
+        if (wire->hasColours) {
+            writer.writeBitString("0 1"); // RGB, one colour per segment
+            writer.writeBoolean(wire->optimisedColours);
+            writeColourArray(writer, wire->colours, 3);
+        }
+    } else if (std::holds_alternative<PrcMarkupTess>(tessellation)) {
+        writer.writeUnsignedInteger(kTypeMarkupTess);
+        writeBaseTessellationData(writer, {1, 2, 3});
+        writeUnsignedIntegers(writer, {0x80000000, 5}); // codes
+        writeList(writer, std::vector<std::string>{"a", "", "note"}, [&](const auto& text) { writer.writeString(text); });
+        writer.writeString("label");
+        writer.writeBits(0x42, 8);
+    } else {
+        writer.append(std::get<PrcRawTess>(tessellation).bits);
+    }
+}
+
 std::vector<uint8_t> compressedOrStored(const PrcSectionOverride& section)
 {
     return section.storedAsGiven ? section.bytes : compressSection(section.bytes);
+}
+
+std::vector<uint8_t> modelFileSectionBytes(const std::vector<PrcModelRoot>& roots)
+{
+    PrcBitWriter writer;
+    writer.writeUnsignedInteger(0); // schema
+    writer.writeUnsignedInteger(kTypeModelFile);
+    writeContentPRCBase(writer, PrcBase{}, kTypeModelFile);
+    writer.writeBoolean(false); // unit from CAD file
+    writer.writeDouble(1);      // unit
+    writeList(writer, roots, [&](const PrcModelRoot& root) {
+        writeUid(writer, root.uid);
+        writer.writeUnsignedInteger(root.occurrencePlusOne);
+        writer.writeBoolean(false);
+    });
+    writeUserData(writer);
+    return writer.bytes();
 }
 
 } // namespace
@@ -196,24 +385,14 @@ void writeAttributes(PrcBitWriter& writer, const std::vector<PrcAttribute>& attr
         for (const PrcAttributeKey& key : attribute.keys) {
             writeTitle(writer, key.title);
             writer.writeUnsignedInteger(key.type);
-            switch (key.type) {
-            case 1:
-            case 3:
-                writer.writeInteger(key.integer);
-                break;
-            case 2:
-                writer.writeDouble(key.real);
-                break;
-            case 4:
-                writer.writeString(key.text);
-                break;
-            case 5:
-                writer.writeInteger(key.integer);
-                writer.writeUnsignedInteger(key.unsignedInteger);
-                break;
-            default:
-                break;
-            }
+            if (key.type == 1 || key.type == 3 || key.type == 5)
+                writer.writeInteger(-70000);
+            if (key.type == 5)
+                writer.writeUnsignedInteger(0x12345678);
+            if (key.type == 2)
+                writer.writeDouble(2.5);
+            if (key.type == 4)
+                writer.writeString("value");
         }
     }
 }
@@ -238,15 +417,13 @@ void writeUserData(PrcBitWriter& writer, uint32_t bits)
 
 void writeVector3d(PrcBitWriter& writer, const Vector3d& vector)
 {
-    writer.writeDouble(vector.x);
-    writer.writeDouble(vector.y);
-    writer.writeDouble(vector.z);
+    writeFixedDoubles(writer, {vector.x, vector.y, vector.z});
 }
 
 void writeReference(PrcBitWriter& writer, const PrcReference& reference)
 {
     writer.writeUnsignedInteger(reference.type);
-    writer.writeUnsignedInteger(reference.targetType);
+    writer.writeUnsignedInteger(311); // target type
     if (reference.type == kTypeReferenceOnTopology) {
         writer.writeBoolean(reference.present);
         if (!reference.present)
@@ -259,8 +436,8 @@ void writeReference(PrcBitWriter& writer, const PrcReference& reference)
         writeUid(writer, reference.uid);
     writer.writeUnsignedInteger(reference.index);
     if (reference.type == kTypeReferenceOnTopology) {
-        writer.writeUnsignedInteger(reference.topologyIndex);
-        writeUnsignedIntegers(writer, reference.topologyIndices);
+        writer.writeUnsignedInteger(9);
+        writeUnsignedIntegers(writer, {4, 5});
     }
 }
 
@@ -274,103 +451,85 @@ PrcTransformation generalTransformation(const Matrix4d& m)
     return t;
 }
 
+PrcTransformation placement(Vector3d translation, Vector3d scale)
+{
+    PrcTransformation t;
+    t.flags = scale.x == 1 && scale.y == 1 && scale.z == 1 ? 0x01 : 0x11;
+    t.translation = translation;
+    t.scale = scale;
+    return t;
+}
+
 void writeTransformation3d(PrcBitWriter& writer, const PrcTransformation& t)
 {
     writer.writeUnsignedInteger(t.type);
     if (t.type == kTypeGeneralTransformation)
-        writeFixedDoubles(writer, t.stored);
+        for (const double value : t.stored)
+            writer.writeDouble(value);
     else if (t.type == kTypeCartesianTransformation)
         writeCartesianFields(writer, t);
 }
 
 void writeMarkupLinkedItem(PrcBitWriter& writer, const PrcMarkupLinkedItem& item, uint32_t version)
 {
-    writer.writeUnsignedInteger(kTypeMarkupLinkedItem);
-    writeContentPRCBase(writer, item.base, kTypeMarkupLinkedItem);
-    writer.writeGraphics(item.graphics, version);
-    writer.writeUnsignedInteger(item.value);
-    for (const std::optional<PrcReference>* reference : {&item.first, &item.second}) {
-        writer.writeBoolean(reference->has_value());
-        if (*reference)
-            writeReference(writer, **reference);
-    }
-    for (const bool flag : item.flags)
-        writer.writeBoolean(flag);
-    writeUserData(writer, item.userDataBits);
+    writeDroppedStart(writer, kTypeMarkupLinkedItem, version);
+    writer.writeUnsignedInteger(6); // value
+    writeOptionalReference(writer, item.first);
+    writeOptionalReference(writer, item.second);
+    writer.writeBitString("1 0 1 1");
+    writeUserData(writer, kDroppedUserDataBits);
 }
 
 void writeLeader(PrcBitWriter& writer, const PrcLeader& leader, uint32_t version)
 {
-    writer.writeUnsignedInteger(kTypeLeader);
-    writeContentPRCBase(writer, leader.base, kTypeLeader);
-    writer.writeGraphics(leader.graphics, version);
-    for (const std::optional<PrcReference>* reference : {&leader.first, &leader.second}) {
-        writer.writeBoolean(reference->has_value());
-        if (*reference)
-            writeReference(writer, **reference);
-    }
-    writer.writeUnsignedInteger(leader.tessellation);
-    writeUserData(writer, leader.userDataBits);
+    writeDroppedStart(writer, kTypeLeader, version);
+    writeOptionalReference(writer, leader.first);
+    writeOptionalReference(writer, leader.second);
+    writer.writeUnsignedInteger(4); // tessellation
+    writeUserData(writer, kDroppedUserDataBits);
 }
 
 void writeMarkup(PrcBitWriter& writer, const PrcMarkup& markup, uint32_t version)
 {
-    writer.writeUnsignedInteger(kTypeMarkup);
-    writeContentPRCBase(writer, markup.base, kTypeMarkup);
-    writer.writeGraphics(markup.graphics, version);
-    writer.writeUnsignedInteger(markup.markupType);
-    writer.writeUnsignedInteger(markup.subType);
+    writeDroppedStart(writer, kTypeMarkup, version);
+    writer.writeUnsignedInteger(2); // type
+    writer.writeUnsignedInteger(300); // subtype
     writeReferences(writer, markup.linkedItems);
     writeReferences(writer, markup.leaders);
-    writer.writeUnsignedInteger(markup.tessellation);
-    writeUserData(writer, markup.userDataBits);
+    writer.writeUnsignedInteger(4); // tessellation
+    writeUserData(writer, kDroppedUserDataBits);
 }
 
 void writeAnnotationEntity(PrcBitWriter& writer, const PrcAnnotationEntity& entity, uint32_t version)
 {
-    writer.writeUnsignedInteger(entity.type);
-    writeContentPRCBase(writer, entity.base, entity.type);
-    writer.writeGraphics(entity.graphics, version);
+    writeDroppedStart(writer, entity.type, version);
     if (entity.type == kTypeAnnotationSet)
         writeList(writer, entity.children,
                   [&](const PrcAnnotationEntity& child) { writeAnnotationEntity(writer, child, version); });
     else if (entity.type == kTypeAnnotationReference)
         writeReferences(writer, entity.linkedItems);
     else
-        writeReference(writer, entity.markup);
-    writeUserData(writer, entity.userDataBits);
-}
-
-void writeMarkupLists(PrcBitWriter& writer, const PrcMarkupLists& lists, uint32_t version)
-{
-    writeList(writer, lists.linkedItems, [&](const auto& e) { writeMarkupLinkedItem(writer, e, version); });
-    writeList(writer, lists.leaders, [&](const auto& e) { writeLeader(writer, e, version); });
-    writeList(writer, lists.markups, [&](const auto& e) { writeMarkup(writer, e, version); });
-    writeList(writer, lists.annotations, [&](const auto& e) { writeAnnotationEntity(writer, e, version); });
+        writeReference(writer, {}); // the markup
+    writeUserData(writer, kDroppedUserDataBits);
 }
 
 void writeEntityReference(PrcBitWriter& writer, const PrcEntityReference& reference, uint32_t version)
 {
-    writer.writeUnsignedInteger(kTypeEntityReference);
-    writeContentPRCBase(writer, reference.base, kTypeEntityReference);
-    writer.writeGraphics(reference.graphics, version);
-    writer.writeUnsignedInteger(reference.localCoordinateSystem);
-    writer.writeBoolean(reference.reference.has_value());
-    if (reference.reference)
-        writeReference(writer, *reference.reference);
-    writeUserData(writer, reference.userDataBits);
+    writeDroppedStart(writer, kTypeEntityReference, version);
+    writer.writeUnsignedInteger(2); // local coordinate system
+    writeOptionalReference(writer, reference.reference);
+    writeUserData(writer, kDroppedUserDataBits);
 }
 
 void writeFilter(PrcBitWriter& writer, const PrcFilter& filter, uint32_t version)
 {
     writer.writeUnsignedInteger(kTypeFilter);
-    writeContentPRCBase(writer, filter.base, kTypeFilter);
-    writer.writeBoolean(filter.active);
-    writer.writeBoolean(filter.inclusive);
+    writeContentPRCBase(writer, kDroppedBase, kTypeFilter);
+    writer.writeBitString("1 0"); // active, inclusive
     writeUnsignedIntegers(writer, filter.layers);
-    writer.writeBoolean(filter.layersInclusive);
+    writer.writeBoolean(true); // layers inclusive
     writeList(writer, filter.entities, [&](const auto& e) { writeEntityReference(writer, e, version); });
-    writeUserData(writer, filter.userDataBits);
+    writeUserData(writer, kDroppedUserDataBits);
 }
 
 void writeSurfacePlane(PrcBitWriter& writer, const PrcSurfacePlane& plane)
@@ -378,84 +537,72 @@ void writeSurfacePlane(PrcBitWriter& writer, const PrcSurfacePlane& plane)
     writer.writeUnsignedInteger(kTypeSurfacePlane);
     writer.writeBoolean(plane.hasBase);
     if (plane.hasBase) {
-        writeAttributes(writer, plane.attributes);
-        writeName(writer, plane.reuseName, plane.name);
-        writer.writeUnsignedInteger(plane.baseValue);
+        writeAttributes(writer, {{{true, 1, ""}, {{{}, 2}}}});
+        writeName(writer, false, "plane");
+        writer.writeUnsignedInteger(12);
     }
-    writer.writeUnsignedInteger(plane.extension);
-    writeCartesianFields(writer, plane.transformation);
-    writeFixedDoubles(writer, plane.domain);
-    writeFixedDoubles(writer, plane.parameterisation);
+    writer.writeUnsignedInteger(300); // extension
+    PrcTransformation t = placement({1, 2, 3}, {2, 3, 4});
+    t.flags = plane.flags;
+    writeCartesianFields(writer, t);
+    writeFixedDoubles(writer, {-1, 1, -2, 2}); // domain
+    writeFixedDoubles(writer, {0, 0.5, 1, 3}); // parameterisation
 }
 
 void writeSceneDisplayParameters(PrcBitWriter& writer, const PrcSceneDisplayParameters& parameters,
                                  uint32_t version)
 {
     writer.writeUnsignedInteger(kTypeSceneDisplayParameters);
-    writeContentPRCBase(writer, parameters.base, kTypeSceneDisplayParameters);
-    writer.writeBoolean(parameters.active);
-    writeList(writer, parameters.lights, [&](const PrcLight& light) {
-        writer.writeUnsignedInteger(light.type);
-        writeContentPRCBase(writer, light.base, light.type);
-        for (const uint32_t colour : light.colours)
-            writer.writeUnsignedInteger(colour);
-        if (light.type == kTypePointLight || light.type == kTypeSpotLight) {
-            writeVector3d(writer, light.location);
-            writeFixedDoubles(writer, light.attenuation);
-            if (light.type == kTypeSpotLight) {
-                writeVector3d(writer, light.direction);
-                writeFixedDoubles(writer, light.fallOff);
-            }
-        } else if (light.type == kTypeDirectionalLight) {
-            writeVector3d(writer, light.direction);
+    writeContentPRCBase(writer, kDroppedBase, kTypeSceneDisplayParameters);
+    writer.writeBoolean(true); // active
+    writeList(writer, parameters.lights, [&](uint32_t type) {
+        writer.writeUnsignedInteger(type);
+        writeContentPRCBase(writer, kDroppedBase, type);
+        writeEach(writer, {1, 2, 3}); // ambient, diffuse and specular colour
+        if (type == kTypePointLight || type == kTypeSpotLight) {
+            writeFixedDoubles(writer, {1, 2, 3, 1, 0.5, 0.25}); // location, attenuation
+            if (type == kTypeSpotLight)
+                writeFixedDoubles(writer, {0, 0, -1, 0.5, 2}); // direction, fall-off
+        } else if (type == kTypeDirectionalLight) {
+            writeFixedDoubles(writer, {0, 0, -1});
             if (version > 8029)
-                writer.writeDouble(light.intensity);
+                writer.writeDouble(3); // intensity
         }
     });
-    writer.writeBoolean(parameters.camera.has_value());
-    if (const std::optional<PrcCamera>& camera = parameters.camera) {
+    writer.writeBoolean(parameters.camera);
+    if (parameters.camera) {
         writer.writeUnsignedInteger(kTypeCamera);
-        writeContentPRCBase(writer, camera->base, kTypeCamera);
-        writer.writeBoolean(camera->orthographic);
-        writeVector3d(writer, camera->location);
-        writeVector3d(writer, camera->lookAt);
-        writeVector3d(writer, camera->up);
-        writeFixedDoubles(writer, camera->values);
+        writeContentPRCBase(writer, kDroppedBase, kTypeCamera);
+        writer.writeBoolean(true); // orthographic
+        writeFixedDoubles(writer, {0, 0, 5, 0, 0, 0, 0, 1, 0, 1, 2, 3, 4, 5, 6});
     }
-    writer.writeBoolean(parameters.rotationCentre.has_value());
+    writer.writeBoolean(parameters.rotationCentre);
     if (parameters.rotationCentre)
-        writeVector3d(writer, *parameters.rotationCentre);
+        writeVector3d(writer, {1, 1, 1});
     writeList(writer, parameters.clippingPlanes, [&](const auto& plane) { writeSurfacePlane(writer, plane); });
-    writer.writeUnsignedInteger(parameters.backgroundStyle);
-    writer.writeUnsignedInteger(parameters.defaultLineStyle);
-    writer.writeUnsignedInteger(static_cast<uint32_t>(parameters.pairs.size()));
-    for (const auto& [first, second] : parameters.pairs) {
-        writer.writeUnsignedInteger(first);
-        writer.writeUnsignedInteger(second);
-    }
+    writer.writeUnsignedInteger(2); // background style
+    writer.writeUnsignedInteger(3); // default line style
+    writeEach(writer, {1, 4, 5}); // one pair
     if (version > 8136)
-        writer.writeBoolean(parameters.lastFlag);
+        writer.writeBoolean(true);
 }
 
 void writeView(PrcBitWriter& writer, const PrcView& view, uint32_t version)
 {
-    writer.writeUnsignedInteger(kTypeView);
-    writeContentPRCBase(writer, view.base, kTypeView);
-    writer.writeGraphics(view.graphics, version);
+    writeDroppedStart(writer, kTypeView, version);
     writeReferences(writer, view.annotations);
     writeSurfacePlane(writer, view.plane);
     writer.writeBoolean(view.sceneParameters.has_value());
     if (view.sceneParameters)
         writeSceneDisplayParameters(writer, *view.sceneParameters, version);
     if (version >= 7309)
-        writer.writeBoolean(view.flags[0]);
+        writer.writeBoolean(true);
     if (version >= 8016) {
-        writer.writeBoolean(view.flags[1]);
-        writer.writeBoolean(view.flags[2]);
+        writer.writeBitString("0 1");
         writeReferences(writer, view.linkedItems);
         writeList(writer, view.filters, [&](const auto& filter) { writeFilter(writer, filter, version); });
     }
-    writeUserData(writer, view.userDataBits);
+    writeUserData(writer, kDroppedUserDataBits);
 }
 
 PrcRepresentationItem polyBrepItem(uint32_t tessellation, uint32_t style)
@@ -487,25 +634,21 @@ void writeRepresentationItem(PrcBitWriter& writer, const PrcRepresentationItem& 
     switch (item.type) {
     case 232:
         writer.writeBoolean(item.hasBrepData);
-        if (item.hasBrepData) {
-            writer.writeUnsignedInteger(item.contextId);
-            writer.writeUnsignedInteger(item.bodyId);
-        }
+        if (item.hasBrepData)
+            writeEach(writer, {7, 300}); // context, body
         writer.writeBoolean(item.isClosed);
         break;
     case 233:
     case 235:
         writer.writeBoolean(item.hasIndices);
-        if (item.hasIndices) {
-            writer.writeUnsignedInteger(item.indices[0]);
-            writer.writeUnsignedInteger(item.indices[1]);
-        }
+        if (item.hasIndices)
+            writeEach(writer, {1, 2});
         break;
     case 234:
         writer.writeBoolean(item.origin.has_value());
         if (item.origin)
             writeVector3d(writer, *item.origin);
-        writeVector3d(writer, item.direction);
+        writeVector3d(writer, {0, 0, 1});
         break;
     case 236:
         writeList(writer, item.points, [&](const Vector3d& point) { writeVector3d(writer, point); });
@@ -526,58 +669,6 @@ void writeRepresentationItem(PrcBitWriter& writer, const PrcRepresentationItem& 
     writeUserData(writer, item.userDataBits);
 }
 
-void writePartDefinition(PrcBitWriter& writer, const PrcPartDefinition& part, uint32_t version)
-{
-    writer.writeUnsignedInteger(kTypePartDefinition);
-    writeContentPRCBase(writer, part.base, kTypePartDefinition);
-    writer.writeGraphics(part.graphics, version);
-    writeVector3d(writer, part.boundingBoxMin);
-    writeVector3d(writer, part.boundingBoxMax);
-    writeList(writer, part.items, [&](const auto& item) { writeRepresentationItem(writer, item, version); });
-    writeMarkupLists(writer, part.markups, version);
-    writeList(writer, part.views, [&](const auto& view) { writeView(writer, view, version); });
-    writeUserData(writer, part.userDataBits);
-}
-
-void writeProductOccurrence(PrcBitWriter& writer, const PrcProductOccurrence& occurrence, uint32_t version)
-{
-    writer.writeUnsignedInteger(kTypeProductOccurrence);
-    writeContentPRCBase(writer, occurrence.base, kTypeProductOccurrence);
-    writer.writeGraphics(occurrence.graphics, version);
-    writer.writeUnsignedInteger(occurrence.partPlusOne);
-    writer.writeUnsignedInteger(occurrence.prototypePlusOne);
-    if (occurrence.prototypePlusOne != 0) {
-        writer.writeBoolean(occurrence.prototypeInSameFileStructure);
-        if (!occurrence.prototypeInSameFileStructure)
-            writeUid(writer, occurrence.prototypeUid);
-    }
-    writer.writeUnsignedInteger(occurrence.externalDataPlusOne);
-    if (occurrence.externalDataPlusOne != 0) {
-        writer.writeBoolean(occurrence.externalDataInSameFileStructure);
-        if (!occurrence.externalDataInSameFileStructure)
-            writeUid(writer, occurrence.externalDataUid);
-    }
-    writeUnsignedIntegers(writer, occurrence.sons);
-    writer.writeBits(occurrence.productBehaviour, 8);
-    writer.writeBoolean(occurrence.unitFromCad);
-    writer.writeDouble(occurrence.unit);
-    writer.writeBits(occurrence.productInformationFlags, 8);
-    writer.writeInteger(occurrence.loadStatus);
-    writer.writeBoolean(occurrence.location.has_value());
-    if (occurrence.location)
-        writeTransformation3d(writer, *occurrence.location);
-    writeList(writer, occurrence.entityReferences, [&](const auto& r) { writeEntityReference(writer, r, version); });
-    writeMarkupLists(writer, occurrence.markups, version);
-    writeList(writer, occurrence.views, [&](const auto& view) { writeView(writer, view, version); });
-    writer.writeBoolean(occurrence.entityFilter.has_value());
-    if (occurrence.entityFilter)
-        writeFilter(writer, *occurrence.entityFilter, version);
-    writeList(writer, occurrence.displayFilters, [&](const auto& filter) { writeFilter(writer, filter, version); });
-    writeList(writer, occurrence.sceneParameters,
-              [&](const auto& parameters) { writeSceneDisplayParameters(writer, parameters, version); });
-    writeUserData(writer, occurrence.userDataBits);
-}
-
 PrcTree singlePartTree(uint32_t tessellation)
 {
     PrcTree tree;
@@ -595,10 +686,10 @@ void writeTreeSection(PrcBitWriter& writer, const PrcTree& tree, uint32_t versio
     writeList(writer, tree.parts, [&](const auto& part) { writePartDefinition(writer, part, version); });
     writeList(writer, tree.occurrences, [&](const auto& o) { writeProductOccurrence(writer, o, version); });
     writer.writeUnsignedInteger(kTypeInternalData);
-    writeContentPRCBase(writer, tree.internalBase, kTypeInternalData);
-    writer.writeUnsignedInteger(tree.nextAvailableIndex);
+    writeContentPRCBase(writer, PrcBase{}, kTypeInternalData);
+    writer.writeUnsignedInteger(99); // next available index
     writer.writeUnsignedInteger(tree.productOccurrenceIndex);
-    writeUserData(writer, tree.internalUserDataBits);
+    writeUserData(writer, 2);
     writeUserData(writer, tree.userDataBits);
 }
 
@@ -610,134 +701,72 @@ PrcStyle colourStyle(uint32_t colour, bool isMaterial)
     return style;
 }
 
-void writeTextureDefinition(PrcBitWriter& writer, const PrcTextureDefinition& texture)
-{
-    writer.writeUnsignedInteger(kTypeTextureDefinition);
-    writeContentPRCBase(writer, texture.base, kTypeTextureDefinition);
-    writer.writeUnsignedInteger(texture.pictureIndex);
-    writer.writeBits(texture.dimension, 8);
-    writer.writeInteger(texture.mappingType);
-    if (texture.mappingType == 3) {
-        writer.writeInteger(texture.mappingOperator);
-        writer.writeBoolean(texture.operatorTransformation.has_value());
-        if (texture.operatorTransformation)
-            writeTransformation3d(writer, *texture.operatorTransformation);
-    }
-    writer.writeUnsignedInteger(texture.mappingAttribute);
-    writeDoubles(writer, texture.intensities);
-    writer.writeUnsignedInteger(static_cast<uint32_t>(texture.components.size()));
-    writer.writeByteArray(texture.components);
-    writer.writeInteger(texture.function);
-    if (texture.function == 3)
-        writeFixedDoubles(writer, std::array<double, 4>{0.25, 0.5, 0.75, 1});
-    for (const auto& [first, second] : texture.blends) {
-        writer.writeInteger(first);
-        if (first != 0)
-            writer.writeInteger(second);
-    }
-    writer.writeBits(texture.applyingMode, 8);
-    if (texture.applyingMode & 0x02) {
-        writer.writeInteger(1);
-        writer.writeDouble(0.5);
-    }
-    writer.writeInteger(texture.wrapping[0]);
-    if (texture.dimension > 1) {
-        writer.writeInteger(texture.wrapping[1]);
-        if (texture.dimension != 2)
-            writer.writeInteger(texture.wrapping[2]);
-    }
-    writer.writeBoolean(texture.transformation.has_value());
-    if (const std::optional<PrcTextureTransformation>& t = texture.transformation) {
-        writer.writeUnsignedInteger(kTypeTextureTransformation);
-        writer.writeBoolean(t->flag1);
-        writer.writeBoolean(t->flag2);
-        writer.writeBoolean(t->flags.has_value());
-        if (t->flags) {
-            const uint8_t flags = *t->flags;
-            writer.writeBits(flags, 8);
-            int doubles = (flags & 0x01 ? 2 : 0) + (flags & 0x20 ? 4 : flags & 0x02 ? 2 : 0) +
-                          (flags & 0x10 ? 2 : flags & 0x08 ? 1 : 0) + (flags & 0x40 ? 3 : 0);
-            for (int i = 0; i < doubles; ++i)
-                writer.writeDouble(i + 0.5);
-        }
-    }
-}
-
 void writeGlobalsSection(PrcBitWriter& writer, const PrcGlobals& globals, uint32_t version)
 {
-    writeList(writer, globals.schema, [&](const PrcSchemaEntry& entry) {
-        writer.writeUnsignedInteger(entry.type);
-        writeUnsignedIntegers(writer, entry.tokens);
+    writeList(writer, globals.schemaTypes, [&](uint32_t type) {
+        writer.writeUnsignedInteger(type);
+        writeUnsignedIntegers(writer, {19, 20, 7309});
     });
     writer.writeUnsignedInteger(kTypeGlobals);
     writeContentPRCBase(writer, globals.base, kTypeGlobals);
-    writeList(writer, globals.referencedFileStructures, [&](const PrcUid& uid) { writeUid(writer, uid); });
-    writer.writeDouble(globals.chordRatio);
-    writer.writeDouble(globals.angle);
-    writer.writeString(globals.defaultFont);
-    writeList(writer, globals.fonts, [&](const PrcFont& font) {
-        writer.writeString(font.family);
-        writer.writeUnsignedInteger(font.characterSet);
-        writer.writeUnsignedInteger(static_cast<uint32_t>(font.pairs.size()));
-        for (const auto& [value, character] : font.pairs) {
-            writer.writeUnsignedInteger(value);
-            writer.writeBits(character, 8);
-        }
-    });
-    writeList(writer, globals.colours, [&](const Colour& colour) {
-        writer.writeDouble(colour.r);
-        writer.writeDouble(colour.g);
-        writer.writeDouble(colour.b);
-    });
-    writeList(writer, globals.pictures, [&](const PrcPicture& picture) {
+    writer.writeUnsignedInteger(1); // referenced file structures
+    writeUid(writer, {1, 2, 3, 4});
+    writeFixedDoubles(writer, {0.1, 40}); // chord ratio, angle
+    writer.writeString("Arial");
+    writer.writeUnsignedInteger(globals.fonts);
+    for (uint32_t i = 0; i < globals.fonts; ++i) {
+        writer.writeString("Courier");
+        writeEach(writer, {1, 2, 2}); // character set, two characters: 2 'a', 300 'b'
+        writer.writeBits('a', 8);
+        writer.writeUnsignedInteger(300);
+        writer.writeBits('b', 8);
+    }
+    writeList(writer, globals.colours,
+              [&](const Colour& colour) { writeFixedDoubles(writer, {colour.r, colour.g, colour.b}); });
+    writer.writeUnsignedInteger(globals.pictures);
+    for (uint32_t i = 0; i < globals.pictures; ++i) {
         writer.writeUnsignedInteger(kTypePicture);
-        writeContentPRCBase(writer, picture.base, kTypePicture);
-        writer.writeInteger(picture.format);
-        writer.writeUnsignedInteger(picture.fileIndex);
-        writer.writeUnsignedInteger(picture.width);
-        writer.writeUnsignedInteger(picture.height);
-    });
+        writeContentPRCBase(writer, kDroppedBase, kTypePicture);
+        writer.writeInteger(-1); // format
+        writeEach(writer, {2, 64, 32}); // file index, width, height
+    }
     writeList(writer, globals.textureDefinitions, [&](const auto& texture) { writeTextureDefinition(writer, texture); });
     writeList(writer, globals.materials, [&](const PrcMaterialEntry& entry) {
         if (const auto* material = std::get_if<PrcMaterial>(&entry)) {
             writer.writeUnsignedInteger(kTypeMaterial);
-            writeContentPRCBase(writer, material->base, kTypeMaterial);
-            for (const uint32_t index : {material->ambientPlusOne, material->diffusePlusOne,
-                                         material->emissivePlusOne, material->specularPlusOne})
-                writer.writeUnsignedInteger(index);
-            for (const double value : {material->shininess, material->ambientAlpha, material->diffuseAlpha,
-                                       material->emissiveAlpha, material->specularAlpha})
-                writer.writeDouble(value);
+            writeContentPRCBase(writer, kDroppedBase, kTypeMaterial);
+            writeEach(writer, {material->ambientPlusOne, material->diffusePlusOne, material->emissivePlusOne,
+                               material->specularPlusOne});
+            writeFixedDoubles(writer, {material->shininess, material->ambientAlpha, material->diffuseAlpha,
+                                       material->emissiveAlpha, material->specularAlpha});
         } else if (const auto* application = std::get_if<PrcTextureApplication>(&entry)) {
             writer.writeUnsignedInteger(kTypeTextureApplication);
-            writeContentPRCBase(writer, application->base, kTypeTextureApplication);
-            writer.writeUnsignedInteger(application->materialPlusOne);
-            for (const uint32_t value : application->rest)
-                writer.writeUnsignedInteger(value);
+            writeContentPRCBase(writer, kDroppedBase, kTypeTextureApplication);
+            writeEach(writer, {application->materialPlusOne, 1, 0, 2});
         } else {
             writer.writeUnsignedInteger(std::get<PrcUnknownMaterial>(entry).type);
         }
     });
-    writeList(writer, globals.linePatterns, [&](const PrcLinePattern& pattern) {
+    writer.writeUnsignedInteger(globals.linePatterns);
+    for (uint32_t i = 0; i < globals.linePatterns; ++i) {
         writer.writeUnsignedInteger(kTypeLinePattern);
-        writeContentPRCBase(writer, pattern.base, kTypeLinePattern);
-        writeDoubles(writer, pattern.lengths);
-        writer.writeDouble(pattern.phase);
-        writer.writeBoolean(pattern.flag);
-    });
+        writeContentPRCBase(writer, kDroppedBase, kTypeLinePattern);
+        writeDoubles(writer, {1, 2}); // lengths
+        writer.writeDouble(0);       // phase
+        writer.writeBoolean(true);
+    }
     writeList(writer, globals.styles, [&](const PrcStyle& style) {
         writer.writeUnsignedInteger(kTypeStyle);
-        writeContentPRCBase(writer, style.base, kTypeStyle);
+        writeContentPRCBase(writer, kDroppedBase, kTypeStyle);
         writer.writeDouble(style.lineWidth);
-        writer.writeBoolean(style.isVPicture);
-        writer.writeUnsignedInteger(style.patternPlusOne);
+        writer.writeBoolean(false);     // vpicture
+        writer.writeUnsignedInteger(0); // line pattern
         writer.writeBoolean(style.isMaterial);
         writer.writeUnsignedInteger(style.colourPlusOne);
-        for (const std::optional<uint8_t>& byte : style.optionalBytes) {
-            writer.writeBoolean(byte.has_value());
-            if (byte)
-                writer.writeBits(*byte, 8);
-        }
+        writer.writeBoolean(style.transparent);
+        if (style.transparent)
+            writer.writeBits(128, 8);
+        writer.writeBitString("0 1 00000011 0"); // second and fourth bytes absent, third 3
     });
     writer.writeUnsignedInteger(globals.fillPatternCount);
     writeList(writer, globals.coordinateSystems,
@@ -745,100 +774,39 @@ void writeGlobalsSection(PrcBitWriter& writer, const PrcGlobals& globals, uint32
     writeUserData(writer, globals.userDataBits);
 }
 
-PrcPlainTess tessOfTriangles(const std::vector<double>& coordinates)
+PRC3DTess tessOfTriangles(const std::vector<double>& coordinates)
 {
-    PrcPlainTess tess;
-    tess.record.coordinates = coordinates;
+    PRC3DTess tess;
+    tess.coordinates = coordinates;
     const uint32_t points = static_cast<uint32_t>(coordinates.size() / 3);
     for (uint32_t i = 0; i < points; ++i)
-        tess.record.triangulated_index.push_back(3 * i);
-    PRCTessFace& face = tess.record.face_tessellation.emplace_back();
+        tess.triangulated_index.push_back(3 * i);
+    PRCTessFace& face = tess.face_tessellation.emplace_back();
     face.used_entities_flag = 0x0002;
     face.sizes_triangulated = {points / 3};
     return tess;
 }
 
-void writeColourArray(PrcBitWriter& writer, const std::vector<uint8_t>& colours, uint32_t components)
-{
-    for (size_t at = 0; at + components <= colours.size(); at += components) {
-        const bool repeat = at > 0 && std::equal(colours.begin() + static_cast<ptrdiff_t>(at),
-                                                 colours.begin() + static_cast<ptrdiff_t>(at + components),
-                                                 colours.begin() + static_cast<ptrdiff_t>(at - components));
-        if (at > 0)
-            writer.writeBoolean(repeat);
-        if (!repeat)
-            for (uint32_t c = 0; c < components; ++c)
-                writer.writeBits(colours[at + c], 8);
-    }
-}
-
-void writeTessFace(PrcBitWriter& writer, const PRCTessFace& face, const PrcTessFaceExtras& extras)
+void writeTessFace(PrcBitWriter& writer, const PRCTessFace& face, bool optimisedColours)
 {
     writer.writeUnsignedInteger(kTypeTessFace);
     writer.writeUnsignedInteger(static_cast<uint32_t>(face.line_attributes.size()));
     for (const uint32_t style : face.line_attributes)
         writer.writeUnsignedInteger(style + 1);
-    writer.writeUnsignedInteger(extras.startWire);
-    writeUnsignedIntegers(writer, extras.wireSizes);
+    writer.writeUnsignedInteger(3);        // start wire
+    writeUnsignedIntegers(writer, {2, 2}); // wire sizes
     writer.writeUnsignedInteger(face.used_entities_flag);
-    writer.writeUnsignedInteger(extras.startTriangulated);
+    writer.writeUnsignedInteger(12); // start triangulated
     writeUnsignedIntegers(writer, face.sizes_triangulated);
-    writer.writeUnsignedInteger(extras.textureCoordinateIndexes);
+    writer.writeUnsignedInteger(1); // texture coordinate indexes
     writer.writeBoolean(face.has_vertex_colors);
     if (face.has_vertex_colors) {
         writer.writeBoolean(face.is_rgba);
-        writer.writeBoolean(extras.optimisedColours);
+        writer.writeBoolean(optimisedColours);
         writeColourArray(writer, face.rgba_vertices, face.is_rgba ? 4 : 3);
     }
     if (!face.line_attributes.empty())
-        writer.writeUnsignedInteger(extras.behaviour);
-}
-
-void writePRC3DTess(PrcBitWriter& writer, const PRC3DTess& tess, uint32_t version, const PrcTessExtras& extras)
-{
-    writer.writeUnsignedInteger(kTypeTess);
-    writeBaseTessellationData(writer, extras.isCalculated, tess.coordinates);
-    writer.writeBoolean(extras.hasFaces);
-    if (version > 7038)
-        writer.writeBoolean(extras.hasLoops);
-    if (version > 7046) {
-        writer.writeBoolean(tess.must_recalculate_normals);
-        if (tess.must_recalculate_normals) {
-            writer.writeBits(extras.recalculationFlags, 8);
-            writer.writeDouble(tess.crease_angle);
-        }
-    }
-    writeDoubles(writer, tess.normal_coordinates);
-    writeUnsignedIntegers(writer, extras.wireIndices);
-    writeUnsignedIntegers(writer, tess.triangulated_index);
-    writer.writeUnsignedInteger(static_cast<uint32_t>(tess.face_tessellation.size()));
-    for (size_t i = 0; i < tess.face_tessellation.size(); ++i)
-        writeTessFace(writer, tess.face_tessellation[i], i < extras.faces.size() ? extras.faces[i] : PrcTessFaceExtras{});
-    writeDoubles(writer, extras.textureCoordinates);
-}
-
-void writePRC3DWireTess(PrcBitWriter& writer, const PrcWireTess& wire)
-{
-    writer.writeUnsignedInteger(kTypeWireTess);
-    writeBaseTessellationData(writer, wire.isCalculated, wire.coordinates);
-    writeUnsignedIntegers(writer, wire.wireIndexes);
-    writer.writeBoolean(wire.hasColours);
-    if (!wire.hasColours)
-        return;
-    writer.writeBoolean(wire.isRgba);
-    writer.writeBoolean(wire.isSegmentColor);
-    writer.writeBoolean(wire.optimisedColours);
-    writeColourArray(writer, wire.colours, wire.isRgba ? 4 : 3);
-}
-
-void writePRCMarkupTess(PrcBitWriter& writer, const PrcMarkupTess& markup)
-{
-    writer.writeUnsignedInteger(kTypeMarkupTess);
-    writeBaseTessellationData(writer, markup.isCalculated, markup.coordinates);
-    writeUnsignedIntegers(writer, markup.codes);
-    writeList(writer, markup.texts, [&](const std::string& text) { writer.writeString(text); });
-    writer.writeString(markup.label);
-    writer.writeBits(markup.behaviour, 8);
+        writer.writeUnsignedInteger(7); // behaviour
 }
 
 void writePRC3DTessCompressed(PrcBitWriter& writer, const PRC3DTessCompressed& tess, uint32_t version,
@@ -863,7 +831,7 @@ void writePRC3DTessCompressed(PrcBitWriter& writer, const PRC3DTessCompressed& t
         for (const float coordinate : tess.origin)
             for (int shift = 0; shift < 32; shift += 8)
                 writer.writeBits(std::bit_cast<uint32_t>(coordinate) >> shift & 0xFF, 8);
-    writeCompressedIntegerArray(writer, tess.point_array, encoding.compressPointCounts);
+    writeCompressedIntegerArray(writer, tess.point_array, encoding.compressArrays);
     writeCharacterArray(writer, tess.edge_status_array, arrayEncoding(2));
     writeCompressedIndiceArray(writer, asSigned(tess.triangle_face_array), arrayEncoding(6));
 
@@ -922,20 +890,6 @@ void writePRC3DTessCompressed(PrcBitWriter& writer, const PRC3DTessCompressed& t
         writeCharacterArray(writer, tess.trailingBytes, arrayEncoding(8));
 }
 
-void writeTessellation(PrcBitWriter& writer, const PrcTessellation& tessellation, uint32_t version)
-{
-    if (const auto* plain = std::get_if<PrcPlainTess>(&tessellation))
-        writePRC3DTess(writer, plain->record, version, plain->extras);
-    else if (const auto* compressed = std::get_if<PrcCompressedTess>(&tessellation))
-        writePRC3DTessCompressed(writer, compressed->record, version, compressed->encoding);
-    else if (const auto* wire = std::get_if<PrcWireTess>(&tessellation))
-        writePRC3DWireTess(writer, *wire);
-    else if (const auto* markup = std::get_if<PrcMarkupTess>(&tessellation))
-        writePRCMarkupTess(writer, *markup);
-    else
-        writer.append(std::get<PrcRawTess>(tessellation).bits);
-}
-
 void writeTessellationSection(PrcBitWriter& writer, const std::vector<PrcTessellation>& tessellations,
                               uint32_t version, std::optional<uint32_t> countOverride)
 {
@@ -967,58 +921,32 @@ std::vector<uint8_t> tessellationSectionBytes(const std::vector<PrcTessellation>
     return writer.bytes();
 }
 
-std::vector<uint8_t> modelFileSectionBytes(const std::vector<PrcModelRoot>& roots)
-{
-    PrcBitWriter writer;
-    writer.writeUnsignedInteger(0); // schema
-    writer.writeUnsignedInteger(kTypeModelFile);
-    writeContentPRCBase(writer, PrcBase{}, kTypeModelFile);
-    writer.writeBoolean(false); // unit from CAD file
-    writer.writeDouble(1);      // unit
-    writeList(writer, roots, [&](const PrcModelRoot& root) {
-        writeUid(writer, root.uid);
-        writer.writeUnsignedInteger(root.occurrencePlusOne);
-        writer.writeBoolean(root.flag);
-    });
-    writeUserData(writer);
-    return writer.bytes();
-}
-
 std::vector<uint8_t> buildPrcModelFile(const PrcModel& model)
 {
-    PrcFileBuilder builder;
-    builder.minimalVersionForRead = model.minimalVersion;
-    builder.authoringVersion = model.authoringVersion;
+    PrcFileLayout layout;
+    layout.minimalVersionForRead = model.minimalVersion;
+    layout.authoringVersion = model.authoringVersion;
     for (const PrcFileStructureSpec& spec : model.fileStructures) {
-        const size_t index = builder.addFileStructure(spec.uid);
+        PrcFileLayout::FileStructure& structure = layout.fileStructures.emplace_back();
+        structure.uid = spec.uid;
         const uint32_t version = spec.authoringVersion;
         for (size_t section = 0; section < std::min<size_t>(spec.sectionCount, 5); ++section) {
-            if (spec.overrides[section]) {
-                builder.addRawBlock(index, compressedOrStored(*spec.overrides[section]));
-                continue;
-            }
-            switch (section) {
-            case 0:
-                builder.addRawBlock(index, fileStructureHeaderBytes(spec.minimalVersion, version, spec.uid, {}));
-                break;
-            case 1:
-                builder.addSection(index, globalsSectionBytes(spec.globals, version));
-                break;
-            case 2:
-                builder.addSection(index, treeSectionBytes(spec.tree, version));
-                break;
-            case 3:
-                builder.addSection(index, tessellationSectionBytes(spec.tessellations, version));
-                break;
-            default:
-                builder.addSection(index, {});
-                break;
-            }
+            std::vector<uint8_t>& block = structure.blocks.emplace_back();
+            if (spec.overrides[section])
+                block = compressedOrStored(*spec.overrides[section]);
+            else if (section == 0)
+                block = fileStructureHeaderBytes(spec.minimalVersion, version, spec.uid, {});
+            else if (section == 1)
+                block = compressSection(globalsSectionBytes(spec.globals, version));
+            else if (section == 2)
+                block = compressSection(treeSectionBytes(spec.tree, version));
+            else if (section == 3)
+                block = compressSection(tessellationSectionBytes(spec.tessellations, version));
+            else
+                block = compressSection({});
         }
     }
-    if (model.modelFileOverride)
-        builder.setRawModelFile(compressedOrStored(*model.modelFileOverride));
-    else
-        builder.setModelFile(modelFileSectionBytes(model.roots));
-    return builder.build();
+    layout.modelFile = model.modelFileOverride ? compressedOrStored(*model.modelFileOverride)
+                                               : compressSection(modelFileSectionBytes(model.roots));
+    return prcFileBytes(layout);
 }

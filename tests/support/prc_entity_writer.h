@@ -2,9 +2,9 @@
 // tessellation readers, and a builder of whole PRC files from them.
 //
 // Every entity is plain data with harmless defaults, so a test sets only the fields it
-// is about; the write functions serialise them field by field. Fields the readers drop
-// are still written (with the values given), so that a test can prove they are stepped
-// over exactly. Counts are taken from the vectors.
+// is about. Fields the readers drop are written with fixed, non-trivial values (or from
+// the fields given), so that the tests prove they are stepped over exactly. Counts are
+// taken from the vectors.
 //
 // A whole model in a few calls:
 //     PrcModel model;
@@ -51,10 +51,6 @@ struct PrcTitle {
 struct PrcAttributeKey {
     PrcTitle title;
     uint32_t type = 0;
-    int32_t integer = 0;
-    uint32_t unsignedInteger = 0;
-    double real = 0;
-    std::string text;
 };
 
 struct PrcAttribute {
@@ -78,13 +74,10 @@ PrcBase namedBase(std::string name);
 // written only when present.
 struct PrcReference {
     uint32_t type = 205;
-    uint32_t targetType = 0;
     bool present = true; // 206 only
     bool sameFileStructure = true;
-    PrcUid uid{};
-    uint32_t index = 0;
-    uint32_t topologyIndex = 0;               // 206 only
-    std::vector<uint32_t> topologyIndices{};  // 206 only
+    PrcUid uid{7, 8, 9, 10};
+    uint32_t index = 3;
 };
 
 void writeAttributes(PrcBitWriter& writer, const std::vector<PrcAttribute>& attributes);
@@ -107,136 +100,78 @@ struct PrcTransformation {
     Vector3d x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1};
     Vector3d scale{1, 1, 1};
     double uniformScale = 1;
-    std::array<double, 4> homogeneous{};
 };
 
 // A general transformation holding the row-major matrix m.
 PrcTransformation generalTransformation(const Matrix4d& m);
+// A cartesian one with translation (flag 0x01) and a scale (0x10) when not 1, 1, 1.
+PrcTransformation placement(Vector3d translation, Vector3d scale = {1, 1, 1});
 void writeTransformation3d(PrcBitWriter& writer, const PrcTransformation& transformation);
 
 // ---- Markups, views, filters, scene parameters (read and dropped by the tree) ----
+// Each is written with a named base, a graphics block and a few bits of user data.
 
 struct PrcMarkupLinkedItem {
-    PrcBase base;
-    PrcGraphicsBlock graphics;
-    uint32_t value = 0;
-    std::optional<PrcReference> first, second;
-    std::array<bool, 4> flags{};
-    uint32_t userDataBits = 0;
+    std::optional<PrcReference> first{}, second{};
 };
 
 struct PrcLeader {
-    PrcBase base;
-    PrcGraphicsBlock graphics;
-    std::optional<PrcReference> first, second;
-    uint32_t tessellation = 0;
-    uint32_t userDataBits = 0;
+    std::optional<PrcReference> first{}, second{};
 };
 
 struct PrcMarkup {
-    PrcBase base;
-    PrcGraphicsBlock graphics;
-    uint32_t markupType = 0, subType = 0;
-    std::vector<PrcReference> linkedItems, leaders;
-    uint32_t tessellation = 0;
-    uint32_t userDataBits = 0;
+    std::vector<PrcReference> linkedItems{}, leaders{};
 };
 
 // 504 item (markup reference), 505 set (children), 506 reference (linked items).
 struct PrcAnnotationEntity {
     uint32_t type = 504;
-    PrcBase base;
-    PrcGraphicsBlock graphics;
-    PrcReference markup;
-    std::vector<PrcAnnotationEntity> children;
-    std::vector<PrcReference> linkedItems;
-    uint32_t userDataBits = 0;
+    std::vector<PrcAnnotationEntity> children{};
+    std::vector<PrcReference> linkedItems{{}, {}};
 };
 
 struct PrcMarkupLists {
-    std::vector<PrcMarkupLinkedItem> linkedItems;
-    std::vector<PrcLeader> leaders;
-    std::vector<PrcMarkup> markups;
-    std::vector<PrcAnnotationEntity> annotations;
+    std::vector<PrcMarkupLinkedItem> linkedItems{};
+    std::vector<PrcLeader> leaders{};
+    std::vector<PrcMarkup> markups{};
+    std::vector<PrcAnnotationEntity> annotations{};
 };
 
 struct PrcEntityReference {
-    PrcBase base;
-    PrcGraphicsBlock graphics;
-    uint32_t localCoordinateSystem = 0;
-    std::optional<PrcReference> reference;
-    uint32_t userDataBits = 0;
+    std::optional<PrcReference> reference{};
 };
 
 struct PrcFilter {
-    PrcBase base;
-    bool active = true, inclusive = true;
-    std::vector<uint32_t> layers;
-    bool layersInclusive = false;
-    std::vector<PrcEntityReference> entities;
-    uint32_t userDataBits = 0;
+    std::vector<uint32_t> layers{};
+    std::vector<PrcEntityReference> entities{};
 };
 
 // The transformation fields of a surface plane are written by flags like a cartesian one.
 struct PrcSurfacePlane {
     bool hasBase = false;
-    std::vector<PrcAttribute> attributes;
-    bool reuseName = false;
-    std::string name;
-    uint32_t baseValue = 0;
-    uint32_t extension = 0;
-    PrcTransformation transformation;
-    std::array<double, 4> domain{}, parameterisation{};
-};
-
-// 731 ambient, 732 point, 733 directional, 734 spot.
-struct PrcLight {
-    uint32_t type = 731;
-    PrcBase base;
-    std::array<uint32_t, 3> colours{};
-    Vector3d location{}, direction{};
-    std::array<double, 3> attenuation{};
-    std::array<double, 2> fallOff{};
-    double intensity = 1;
-};
-
-struct PrcCamera {
-    PrcBase base;
-    bool orthographic = false;
-    Vector3d location{}, lookAt{}, up{};
-    std::array<double, 6> values{};
+    uint8_t flags = 0;
 };
 
 struct PrcSceneDisplayParameters {
-    PrcBase base;
-    bool active = true;
-    std::vector<PrcLight> lights;
-    std::optional<PrcCamera> camera;
-    std::optional<Vector3d> rotationCentre;
-    std::vector<PrcSurfacePlane> clippingPlanes;
-    uint32_t backgroundStyle = 0, defaultLineStyle = 0;
-    std::vector<std::pair<uint32_t, uint32_t>> pairs;
-    bool lastFlag = false; // written for versions above 8136
+    std::vector<uint32_t> lights{}; // types: 731 ambient, 732 point, 733 directional, 734 spot
+    bool camera = false;
+    bool rotationCentre = false;
+    std::vector<PrcSurfacePlane> clippingPlanes{};
 };
 
 // The flags, linked items and filters are written only for the versions that have them.
 struct PrcView {
-    PrcBase base;
-    PrcGraphicsBlock graphics;
-    std::vector<PrcReference> annotations;
-    PrcSurfacePlane plane;
-    std::optional<PrcSceneDisplayParameters> sceneParameters;
-    std::array<bool, 3> flags{};
-    std::vector<PrcReference> linkedItems;
-    std::vector<PrcFilter> filters;
-    uint32_t userDataBits = 0;
+    std::vector<PrcReference> annotations{};
+    PrcSurfacePlane plane{};
+    std::optional<PrcSceneDisplayParameters> sceneParameters{};
+    std::vector<PrcReference> linkedItems{};
+    std::vector<PrcFilter> filters{};
 };
 
 void writeMarkupLinkedItem(PrcBitWriter& writer, const PrcMarkupLinkedItem& item, uint32_t version);
 void writeLeader(PrcBitWriter& writer, const PrcLeader& leader, uint32_t version);
 void writeMarkup(PrcBitWriter& writer, const PrcMarkup& markup, uint32_t version);
 void writeAnnotationEntity(PrcBitWriter& writer, const PrcAnnotationEntity& entity, uint32_t version);
-void writeMarkupLists(PrcBitWriter& writer, const PrcMarkupLists& lists, uint32_t version);
 void writeEntityReference(PrcBitWriter& writer, const PrcEntityReference& reference, uint32_t version);
 void writeFilter(PrcBitWriter& writer, const PrcFilter& filter, uint32_t version);
 void writeSurfacePlane(PrcBitWriter& writer, const PrcSurfacePlane& plane);
@@ -254,12 +189,9 @@ struct PrcRepresentationItem {
     uint32_t localCoordinateSystemPlusOne = 0;
     uint32_t tessellationPlusOne = 0;
     bool hasBrepData = false; // 232
-    uint32_t contextId = 0, bodyId = 0;
     bool isClosed = false;    // 232, 237
     bool hasIndices = false;  // 233, 235
-    std::array<uint32_t, 2> indices{};
     std::optional<Vector3d> origin; // 234
-    Vector3d direction{};
     std::vector<Vector3d> points;                 // 236
     std::vector<PrcRepresentationItem> children;  // 239
     PrcTransformation transformation;             // 240
@@ -287,12 +219,9 @@ struct PrcProductOccurrence {
     uint32_t prototypePlusOne = 0;
     bool prototypeInSameFileStructure = true;
     PrcUid prototypeUid{};
-    uint32_t externalDataPlusOne = 0;
-    bool externalDataInSameFileStructure = true;
-    PrcUid externalDataUid{};
+    uint32_t externalDataPlusOne = 0; // written as in another file structure
     std::vector<uint32_t> sons;
     uint8_t productBehaviour = 0;
-    bool unitFromCad = false;
     double unit = 1;
     uint8_t productInformationFlags = 0;
     int32_t loadStatus = 0;
@@ -309,10 +238,7 @@ struct PrcProductOccurrence {
 struct PrcTree {
     std::vector<PrcPartDefinition> parts;
     std::vector<PrcProductOccurrence> occurrences;
-    PrcBase internalBase;
-    uint32_t nextAvailableIndex = 0;
     uint32_t productOccurrenceIndex = 0; // stored as is
-    uint32_t internalUserDataBits = 0;
     uint32_t userDataBits = 0;
 };
 
@@ -321,62 +247,32 @@ struct PrcTree {
 PrcTree singlePartTree(uint32_t tessellation);
 
 void writeRepresentationItem(PrcBitWriter& writer, const PrcRepresentationItem& item, uint32_t version);
-void writePartDefinition(PrcBitWriter& writer, const PrcPartDefinition& part, uint32_t version);
-void writeProductOccurrence(PrcBitWriter& writer, const PrcProductOccurrence& occurrence, uint32_t version);
 void writeTreeSection(PrcBitWriter& writer, const PrcTree& tree, uint32_t version);
 
 // ---- Globals ----
 
-struct PrcSchemaEntry {
-    uint32_t type = 0;
-    std::vector<uint32_t> tokens;
-};
-
-struct PrcFont {
-    std::string family;
-    uint32_t characterSet = 0;
-    std::vector<std::pair<uint32_t, uint8_t>> pairs;
-};
-
-struct PrcPicture {
-    PrcBase base;
-    int32_t format = 0;
-    uint32_t fileIndex = 0, width = 0, height = 0;
-};
-
-struct PrcTextureTransformation {
-    bool flag1 = false, flag2 = false;
-    std::optional<uint8_t> flags; // the 2D transformation, doubles written by its bits
-};
-
+// Optional parts by mapping type (3: an operator and its transformation), function (3:
+// four Doubles), first blend (not 0: a second Integer), applying mode (0x02: an Integer
+// and a Double) and dimension (the wrapping modes).
 struct PrcTextureDefinition {
-    PrcBase base;
-    uint32_t pictureIndex = 0;
     uint8_t dimension = 2;
     int32_t mappingType = 1;
-    int32_t mappingOperator = 0;                          // mapping type 3 only
     std::optional<PrcTransformation> operatorTransformation; // mapping type 3 only
-    uint32_t mappingAttribute = 0;
-    std::vector<double> intensities;
-    std::vector<uint8_t> components;
-    int32_t function = 0; // 3 adds four Doubles
-    std::array<std::pair<int32_t, int32_t>, 2> blends{}; // second written when first is not 0
-    uint8_t applyingMode = 0;                             // 0x02 adds an Integer and a Double
-    std::array<int32_t, 3> wrapping{};                    // as many as the dimension asks
-    std::optional<PrcTextureTransformation> transformation;
+    int32_t function = 0;
+    int32_t firstBlend = 0;
+    uint8_t applyingMode = 0;
+    bool hasTransformation = false;             // the 2D transformation block
+    std::optional<uint8_t> transformationFlags; // inside it, doubles by its bits
 };
 
 struct PrcMaterial {
-    PrcBase base;
     uint32_t ambientPlusOne = 0, diffusePlusOne = 0, emissivePlusOne = 0, specularPlusOne = 0;
     double shininess = 0;
     double ambientAlpha = 1, diffuseAlpha = 1, emissiveAlpha = 1, specularAlpha = 1;
 };
 
 struct PrcTextureApplication {
-    PrcBase base;
     uint32_t materialPlusOne = 0;
-    std::array<uint32_t, 3> rest{};
 };
 
 // A type number other than 702 or 711, written bare, for tests of refusals.
@@ -386,35 +282,21 @@ struct PrcUnknownMaterial {
 
 using PrcMaterialEntry = std::variant<PrcMaterial, PrcTextureApplication, PrcUnknownMaterial>;
 
-struct PrcLinePattern {
-    PrcBase base;
-    std::vector<double> lengths;
-    double phase = 0;
-    bool flag = false;
-};
-
 struct PrcStyle {
-    PrcBase base;
     double lineWidth = 1;
-    bool isVPicture = false;
-    uint32_t patternPlusOne = 0;
     bool isMaterial = false;
     uint32_t colourPlusOne = 0;
-    std::array<std::optional<uint8_t>, 4> optionalBytes{}; // transparency first
+    bool transparent = false; // the first optional byte; the third is always written
 };
 
+// Fonts, pictures and line patterns are dropped by the reader: only their numbers vary.
 struct PrcGlobals {
-    std::vector<PrcSchemaEntry> schema;
+    std::vector<uint32_t> schemaTypes; // each with a few tokens
     PrcBase base;
-    std::vector<PrcUid> referencedFileStructures;
-    double chordRatio = 0, angle = 0;
-    std::string defaultFont;
-    std::vector<PrcFont> fonts;
+    uint32_t fonts = 0, pictures = 0, linePatterns = 0;
     std::vector<Colour> colours;
-    std::vector<PrcPicture> pictures;
     std::vector<PrcTextureDefinition> textureDefinitions;
     std::vector<PrcMaterialEntry> materials;
-    std::vector<PrcLinePattern> linePatterns;
     std::vector<PrcStyle> styles;
     uint32_t fillPatternCount = 0; // only the count is written
     std::vector<PrcRepresentationItem> coordinateSystems;
@@ -424,60 +306,27 @@ struct PrcGlobals {
 // A style that names colour index (0-based) or, with isMaterial, a material.
 PrcStyle colourStyle(uint32_t colour, bool isMaterial = false);
 
-void writeTextureDefinition(PrcBitWriter& writer, const PrcTextureDefinition& texture);
 void writeGlobalsSection(PrcBitWriter& writer, const PrcGlobals& globals, uint32_t version);
 
 // ---- Tessellations ----
 
-// The dropped fields of a face; the kept ones come from the PRCTessFace record (line
-// attributes minus 1, colours as bytes: the array is written with repeat bits).
-struct PrcTessFaceExtras {
-    uint32_t startWire = 0;
-    std::vector<uint32_t> wireSizes;
-    uint32_t startTriangulated = 0;
-    uint32_t textureCoordinateIndexes = 0;
-    bool optimisedColours = false;
-    uint32_t behaviour = 0;
-};
-
-struct PrcTessExtras {
-    bool isCalculated = false;
-    bool hasFaces = true;
-    bool hasLoops = false;
-    uint8_t recalculationFlags = 0;
-    std::vector<uint32_t> wireIndices;
-    std::vector<double> textureCoordinates;
-    std::vector<PrcTessFaceExtras> faces; // by face, defaults when missing
-};
-
-struct PrcPlainTess {
-    PRC3DTess record;
-    PrcTessExtras extras;
-};
+// The fields a plain tessellation has beyond PRC3DTess (wires, texture coordinates,
+// recalculation flags) are written with fixed values.
 
 struct PrcWireTess {
-    bool isCalculated = false;
-    std::vector<double> coordinates;
-    std::vector<uint32_t> wireIndexes;
-    bool hasColours = false;
-    bool isRgba = false, isSegmentColor = false, optimisedColours = false;
-    std::vector<uint8_t> colours; // 3 or 4 bytes per entry
+    std::vector<uint32_t> wireIndexes{2, 0, 3};
+    bool hasColours = true;
+    bool optimisedColours = false;
+    std::vector<uint8_t> colours = std::vector<uint8_t>(3, 9); // RGB, one per segment
 };
 
-struct PrcMarkupTess {
-    bool isCalculated = false;
-    std::vector<double> coordinates;
-    std::vector<uint32_t> codes;
-    std::vector<std::string> texts;
-    std::string label;
-    uint8_t behaviour = 0;
-};
+// Written with fixed content.
+struct PrcMarkupTess {};
 
 // How the arrays of a compressed record are stored: Huffman-compressed or plain where
 // the format lets the writer choose, and the block a reader steps over.
 struct PrcCompressedTessEncoding {
     bool compressArrays = true;
-    bool compressPointCounts = true;
     bool writeSkippedBlock = false;
     // Refuse bit arrays whose size does not match the face or triangle count; off for
     // tests of corrupt records.
@@ -494,21 +343,17 @@ struct PrcRawTess {
     PrcBitWriter bits;
 };
 
-using PrcTessellation = std::variant<PrcPlainTess, PrcCompressedTess, PrcWireTess, PrcMarkupTess, PrcRawTess>;
+using PrcTessellation = std::variant<PRC3DTess, PrcCompressedTess, PrcWireTess, PrcMarkupTess, PrcRawTess>;
 
 // A plain tessellation of one face of triangles over the given points, indices 0, 1, 2, ...
-PrcPlainTess tessOfTriangles(const std::vector<double>& coordinates);
+PRC3DTess tessOfTriangles(const std::vector<double>& coordinates);
 
-void writeColourArray(PrcBitWriter& writer, const std::vector<uint8_t>& colours, uint32_t components);
-void writeTessFace(PrcBitWriter& writer, const PRCTessFace& face, const PrcTessFaceExtras& extras = {});
-void writePRC3DTess(PrcBitWriter& writer, const PRC3DTess& tess, uint32_t version, const PrcTessExtras& extras = {});
-void writePRC3DWireTess(PrcBitWriter& writer, const PrcWireTess& wire);
-void writePRCMarkupTess(PrcBitWriter& writer, const PrcMarkupTess& markup);
+// optimisedColours sets the flag that no reader accepts.
+void writeTessFace(PrcBitWriter& writer, const PRCTessFace& face, bool optimisedColours = false);
 // Serialises the record as given. The bit arrays sized by the face count (the largest
 // face number plus 1) or the triangle count must have those sizes (std::invalid_argument).
 void writePRC3DTessCompressed(PrcBitWriter& writer, const PRC3DTessCompressed& tess, uint32_t version,
                               const PrcCompressedTessEncoding& encoding = {});
-void writeTessellation(PrcBitWriter& writer, const PrcTessellation& tessellation, uint32_t version);
 // countOverride writes another number of tessellations than the list holds.
 void writeTessellationSection(PrcBitWriter& writer, const std::vector<PrcTessellation>& tessellations,
                               uint32_t version, std::optional<uint32_t> countOverride = std::nullopt);
@@ -538,7 +383,6 @@ struct PrcFileStructureSpec {
 struct PrcModelRoot {
     PrcUid uid{};
     uint32_t occurrencePlusOne = 1;
-    bool flag = false;
 };
 
 struct PrcModel {
@@ -553,6 +397,5 @@ struct PrcModel {
 std::vector<uint8_t> globalsSectionBytes(const PrcGlobals& globals, uint32_t version);
 std::vector<uint8_t> treeSectionBytes(const PrcTree& tree, uint32_t version);
 std::vector<uint8_t> tessellationSectionBytes(const std::vector<PrcTessellation>& tessellations, uint32_t version);
-std::vector<uint8_t> modelFileSectionBytes(const std::vector<PrcModelRoot>& roots);
 
 std::vector<uint8_t> buildPrcModelFile(const PrcModel& model);

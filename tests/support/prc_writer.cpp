@@ -8,14 +8,12 @@
 #include <array>
 #include <bit>
 #include <map>
-#include <queue>
 #include <stdexcept>
 #include <unordered_map>
 
 namespace {
 
 constexpr uint32_t kLastVersionWithoutGraphicsExtension = 8137;
-constexpr uint32_t kMaxCodeLength = 32;
 
 // The codes of the frequent-double table by value and by exponent.
 struct DoubleCodes {
@@ -256,12 +254,8 @@ void PrcBitWriter::writeGraphics(const PrcGraphicsBlock& graphics, uint32_t vers
 
 void PrcBitWriter::writeUnsignedIntegerWithVariableBitNumber(uint32_t value)
 {
-    writeUnsignedIntegerWithVariableBitNumber(value, bitLength(value));
-}
-
-void PrcBitWriter::writeUnsignedIntegerWithVariableBitNumber(uint32_t value, uint32_t width)
-{
-    if (width > 31 || bitLength(value) > width)
+    const uint32_t width = bitLength(value);
+    if (width > 31)
         throw std::invalid_argument("writeUnsignedIntegerWithVariableBitNumber: width");
     writeBits(width, 5);
     writeBits(value, static_cast<int>(width));
@@ -294,68 +288,37 @@ void LsbBitFieldWriter::writeBits(uint32_t value, uint32_t count)
     }
 }
 
+namespace {
+
+// One code of a Huffman table. code holds the bits in the order they appear in the
+// element data, the first in bit 0 (the field of the table entry stores them reversed).
+struct HuffmanCodeEntry {
+    uint32_t value;
+    uint32_t length;
+    uint32_t code;
+};
+
+// A prefix-free code with codes of two lengths: the most frequent value gets 0, every
+// other value 1 followed by its rank in as few bits as the ranks need.
 std::vector<HuffmanCodeEntry> computeHuffmanCode(const std::vector<uint32_t>& values)
 {
     std::map<uint32_t, uint64_t> frequencies;
     for (const uint32_t value : values)
         ++frequencies[value];
-    if (frequencies.empty())
-        return {};
-    if (frequencies.size() == 1)
-        return {{frequencies.begin()->first, 1, 0}};
-
-    // Code lengths from the classic merge of the two rarest subtrees.
-    struct Node {
-        uint64_t weight;
-        int left;
-        int right;
-        uint32_t value;
-    };
-    std::vector<Node> nodes;
-    using Item = std::pair<uint64_t, int>;
-    std::priority_queue<Item, std::vector<Item>, std::greater<>> queue;
-    for (const auto& [value, frequency] : frequencies) {
-        nodes.push_back({frequency, -1, -1, value});
-        queue.push({frequency, static_cast<int>(nodes.size()) - 1});
-    }
-    while (queue.size() > 1) {
-        const Item a = queue.top();
-        queue.pop();
-        const Item b = queue.top();
-        queue.pop();
-        nodes.push_back({a.first + b.first, a.second, b.second, 0});
-        queue.push({a.first + b.first, static_cast<int>(nodes.size()) - 1});
-    }
-    std::vector<std::pair<uint32_t, uint32_t>> lengths; // (length, value)
-    std::vector<std::pair<int, uint32_t>> stack{{queue.top().second, 0}};
-    while (!stack.empty()) {
-        const auto [index, depth] = stack.back();
-        stack.pop_back();
-        if (nodes[index].left < 0) {
-            lengths.push_back({depth, nodes[index].value});
-        } else {
-            stack.push_back({nodes[index].left, depth + 1});
-            stack.push_back({nodes[index].right, depth + 1});
-        }
-    }
-    std::sort(lengths.begin(), lengths.end());
-    if (lengths.back().first > kMaxCodeLength)
-        throw std::invalid_argument("computeHuffmanCode: code longer than 32 bits");
-
-    // Canonical codes, prefix-free when read from their first bit; the data carries the
-    // first bit in bit 0.
+    std::vector<std::pair<uint64_t, uint32_t>> ranked; // (frequency, value), most frequent first
+    for (const auto& [value, frequency] : frequencies)
+        ranked.push_back({frequency, value});
+    std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<HuffmanCodeEntry> code;
-    uint64_t next = 0;
-    uint32_t previousLength = lengths.front().first;
-    for (const auto& [length, value] : lengths) {
-        next <<= (length - previousLength);
-        previousLength = length;
-        code.push_back({value, length, reverseBits(static_cast<uint32_t>(next), length)});
-        ++next;
-    }
+    const uint32_t rankBits = ranked.size() > 2 ? bitLength(ranked.size() - 2) : 0;
+    for (uint32_t rank = 0; rank < ranked.size(); ++rank)
+        code.push_back(rank == 0 ? HuffmanCodeEntry{ranked[0].second, 1, 0}
+                                 : HuffmanCodeEntry{ranked[rank].second, 1 + rankBits,
+                                                    1 | reverseBits(rank - 1, rankBits) << 1});
     return code;
 }
 
+// Table and elements into a bit field; every value must have a code in the table.
 void writeHuffmanBitField(LsbBitFieldWriter& field, const std::vector<uint32_t>& values, uint8_t numBitsPerElem,
                           const std::vector<HuffmanCodeEntry>& code, const HuffmanOptions& options)
 {
@@ -384,6 +347,7 @@ void writeHuffmanBitField(LsbBitFieldWriter& field, const std::vector<uint32_t>&
     }
 }
 
+// huffman_array_size, the words of the field and, for raw words, the bits used in the last.
 void writeHuffmanWords(PrcBitWriter& writer, const LsbBitFieldWriter& field, const HuffmanOptions& options)
 {
     const uint64_t wordCount = (field.bitCount() + 31) / 32;
@@ -403,43 +367,51 @@ void writeHuffmanWords(PrcBitWriter& writer, const LsbBitFieldWriter& field, con
                                     static_cast<uint32_t>(bytes[4 * i + 3]) << 24);
 }
 
+} // namespace
+
 void writeHuffmanCompressedArray(PrcBitWriter& writer, const std::vector<uint32_t>& values, uint8_t numBitsPerElem,
-                                 const std::vector<HuffmanCodeEntry>& code, const HuffmanOptions& options)
+                                 const HuffmanOptions& options)
 {
     LsbBitFieldWriter field;
-    writeHuffmanBitField(field, values, numBitsPerElem, code.empty() ? computeHuffmanCode(values) : code, options);
+    writeHuffmanBitField(field, values, numBitsPerElem, computeHuffmanCode(values), options);
     writeHuffmanWords(writer, field, options);
 }
 
-void writeCharacterArray(PrcBitWriter& writer, const std::vector<uint8_t>& values, const PrcArrayEncoding& encoding)
+namespace {
+
+// The compression flag, then Huffman-coded elements or a count and whole bytes, the
+// low byte first.
+template <typename T>
+void writeSmallArray(PrcBitWriter& writer, const std::vector<T>& values, const PrcArrayEncoding& encoding)
 {
     if (encoding.writeFlag)
         writer.writeBoolean(encoding.compressed);
     if (encoding.compressed) {
         writeHuffmanCompressedArray(writer, huffmanElements(values, encoding),
-                                    static_cast<uint8_t>(encoding.numBitsPerElem), encoding.code, encoding.options);
+                                    static_cast<uint8_t>(encoding.numBitsPerElem), encoding.options);
         return;
     }
     writer.writeUnsignedInteger(static_cast<uint32_t>(values.size()));
-    writer.writeByteArray(values);
+    for (const T value : values)
+        for (size_t byte = 0; byte < sizeof(T); ++byte)
+            writer.writeBits(value >> (8 * byte) & 0xFF, 8);
+}
+
+} // namespace
+
+void writeCharacterArray(PrcBitWriter& writer, const std::vector<uint8_t>& values, const PrcArrayEncoding& encoding)
+{
+    writeSmallArray(writer, values, encoding);
 }
 
 void writeShortArray(PrcBitWriter& writer, const std::vector<uint16_t>& values, const PrcArrayEncoding& encoding)
 {
-    if (encoding.writeFlag)
-        writer.writeBoolean(encoding.compressed);
-    if (encoding.compressed) {
-        writeHuffmanCompressedArray(writer, huffmanElements(values, encoding),
-                                    static_cast<uint8_t>(encoding.numBitsPerElem), encoding.code, encoding.options);
-        return;
-    }
-    writer.writeUnsignedInteger(static_cast<uint32_t>(values.size()));
-    for (const uint16_t value : values) {
-        writer.writeBits(value & 0xFF, 8);
-        writer.writeBits(value >> 8, 8);
-    }
+    writeSmallArray(writer, values, encoding);
 }
 
+namespace {
+
+// The sign bit and bitCount - 1 magnitude bits.
 void writeSignAndMagnitude(PrcBitWriter& writer, int32_t value, uint32_t bitCount)
 {
     const uint64_t magnitude = value < 0 ? uint64_t{0} - static_cast<int64_t>(value) : static_cast<uint64_t>(value);
@@ -449,8 +421,6 @@ void writeSignAndMagnitude(PrcBitWriter& writer, int32_t value, uint32_t bitCoun
     writer.writeBoolean(value < 0);
     writer.writeBits(static_cast<uint32_t>(magnitude), static_cast<int>(magnitudeBits));
 }
-
-namespace {
 
 // Sign bit plus the magnitude's bits.
 uint32_t signAndMagnitudeBits(int64_t value)
@@ -511,11 +481,11 @@ void writeCompressedIndiceArray(PrcBitWriter& writer, const std::vector<int32_t>
         writeSignAndMagnitude(writer, differences[i], bitCounts[i]);
 }
 
-std::vector<uint8_t> compressSection(const std::vector<uint8_t>& bytes, int level)
+std::vector<uint8_t> compressSection(const std::vector<uint8_t>& bytes)
 {
     uLongf size = compressBound(static_cast<uLong>(bytes.size()));
     std::vector<uint8_t> out(size);
-    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), level) != Z_OK)
+    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
         throw std::runtime_error("compressSection: compress2 failed");
     out.resize(size);
     return out;
@@ -556,26 +526,6 @@ std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes)
     return out;
 }
 
-std::vector<uint8_t> prcFileHeaderBytes(const PrcFileHeader& header)
-{
-    std::vector<uint8_t> out{'P', 'R', 'C'};
-    appendU32(out, header.minimal_version_for_read);
-    appendU32(out, header.authoring_version);
-    appendUid(out, header.file_structure_uid);
-    appendUid(out, header.application_uid);
-    appendU32(out, static_cast<uint32_t>(header.fileStructures.size()));
-    for (const FileStructureDescriptor& descriptor : header.fileStructures) {
-        appendUid(out, descriptor.uid);
-        appendU32(out, descriptor.reserved);
-        appendU32(out, static_cast<uint32_t>(descriptor.sectionOffsets.size()));
-        for (const uint32_t offset : descriptor.sectionOffsets)
-            appendU32(out, offset);
-    }
-    appendU32(out, header.start_model_file);
-    appendU32(out, header.end_model_file);
-    return out;
-}
-
 std::vector<uint8_t> fileStructureHeaderBytes(uint32_t minimalVersionForRead, uint32_t authoringVersion,
                                               const PrcUid& uid, const PrcUid& applicationUid)
 {
@@ -588,65 +538,34 @@ std::vector<uint8_t> fileStructureHeaderBytes(uint32_t minimalVersionForRead, ui
     return out;
 }
 
-size_t PrcFileBuilder::addFileStructure(const PrcUid& uid, uint32_t reserved)
+std::vector<uint8_t> prcFileBytes(const PrcFileLayout& layout)
 {
-    fileStructures_.push_back({uid, reserved, {}});
-    return fileStructures_.size() - 1;
-}
-
-void PrcFileBuilder::addRawBlock(size_t fileStructure, std::vector<uint8_t> bytes)
-{
-    fileStructures_.at(fileStructure).blocks.push_back(std::move(bytes));
-}
-
-void PrcFileBuilder::addSection(size_t fileStructure, const std::vector<uint8_t>& uncompressed)
-{
-    addRawBlock(fileStructure, compressSection(uncompressed));
-}
-
-void PrcFileBuilder::setModelFile(const std::vector<uint8_t>& uncompressed)
-{
-    modelFile_ = compressSection(uncompressed);
-}
-
-void PrcFileBuilder::setRawModelFile(std::vector<uint8_t> stored)
-{
-    modelFile_ = std::move(stored);
-}
-
-PrcFileHeader PrcFileBuilder::header() const
-{
-    PrcFileHeader header;
-    header.minimal_version_for_read = minimalVersionForRead;
-    header.authoring_version = authoringVersion;
-    header.file_structure_uid = fileStructureUid;
-    header.application_uid = applicationUid;
-    header.number_of_file_structures = static_cast<uint32_t>(fileStructures_.size());
-    for (const FileStructure& structure : fileStructures_) {
-        FileStructureDescriptor descriptor;
-        descriptor.uid = structure.uid;
-        descriptor.reserved = structure.reserved;
-        descriptor.sectionOffsets.assign(structure.blocks.size(), 0);
-        header.fileStructures.push_back(descriptor);
-    }
-    // The offsets do not change the header's size, so it can be measured first.
-    uint64_t offset = prcFileHeaderBytes(header).size();
-    for (size_t i = 0; i < fileStructures_.size(); ++i)
-        for (size_t j = 0; j < fileStructures_[i].blocks.size(); ++j) {
-            header.fileStructures[i].sectionOffsets[j] = static_cast<uint32_t>(offset);
-            offset += fileStructures_[i].blocks[j].size();
+    // "PRC", versions, uids, count, model file offsets; per file structure its uid,
+    // reserved word, count and offsets.
+    uint64_t headerSize = 3 + 2 * 4 + 2 * 16 + 4 + 2 * 4;
+    for (const PrcFileLayout::FileStructure& structure : layout.fileStructures)
+        headerSize += 16 + 2 * 4 + 4 * structure.blocks.size();
+    std::vector<uint8_t> out{'P', 'R', 'C'};
+    appendU32(out, layout.minimalVersionForRead);
+    appendU32(out, layout.authoringVersion);
+    appendUid(out, layout.fileStructureUid);
+    appendUid(out, layout.applicationUid);
+    appendU32(out, static_cast<uint32_t>(layout.fileStructures.size()));
+    uint64_t offset = headerSize;
+    for (const PrcFileLayout::FileStructure& structure : layout.fileStructures) {
+        appendUid(out, structure.uid);
+        appendU32(out, structure.reserved);
+        appendU32(out, static_cast<uint32_t>(structure.blocks.size()));
+        for (const std::vector<uint8_t>& block : structure.blocks) {
+            appendU32(out, static_cast<uint32_t>(offset));
+            offset += block.size();
         }
-    header.start_model_file = static_cast<uint32_t>(offset);
-    header.end_model_file = static_cast<uint32_t>(offset + modelFile_.size());
-    return header;
-}
-
-std::vector<uint8_t> PrcFileBuilder::build() const
-{
-    std::vector<uint8_t> file = prcFileHeaderBytes(header());
-    for (const FileStructure& structure : fileStructures_)
+    }
+    appendU32(out, static_cast<uint32_t>(offset));
+    appendU32(out, static_cast<uint32_t>(offset + layout.modelFile.size()));
+    for (const PrcFileLayout::FileStructure& structure : layout.fileStructures)
         for (const std::vector<uint8_t>& block : structure.blocks)
-            file.insert(file.end(), block.begin(), block.end());
-    file.insert(file.end(), modelFile_.begin(), modelFile_.end());
-    return file;
+            out.insert(out.end(), block.begin(), block.end());
+    out.insert(out.end(), layout.modelFile.begin(), layout.modelFile.end());
+    return out;
 }

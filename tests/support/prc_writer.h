@@ -69,7 +69,6 @@ public:
     void writeGraphics(const PrcGraphicsBlock& graphics, uint32_t version);
     // The smallest width that holds value (5 bits), then value in that many bits.
     void writeUnsignedIntegerWithVariableBitNumber(uint32_t value);
-    void writeUnsignedIntegerWithVariableBitNumber(uint32_t value, uint32_t width);
     void append(const PrcBitWriter& other);
 
     uint64_t bitCount() const { return bitCount_; }
@@ -95,38 +94,20 @@ private:
     uint64_t bitCount_ = 0;
 };
 
-// One code of a Huffman table. code holds the bits in the order they appear in the
-// element data, the first in bit 0 (the field of the table entry stores them reversed).
-struct HuffmanCodeEntry {
-    uint32_t value;
-    uint32_t length;
-    uint32_t code;
-};
-
-// A prefix-free code from the frequencies of the values (one value gets a 1-bit code).
-std::vector<HuffmanCodeEntry> computeHuffmanCode(const std::vector<uint32_t>& values);
-
-// Table and elements into a bit field; every value must have a code in the table.
-void writeHuffmanBitField(LsbBitFieldWriter& field, const std::vector<uint32_t>& values, uint8_t numBitsPerElem,
-                          const std::vector<HuffmanCodeEntry>& code, const HuffmanOptions& options);
-// huffman_array_size, the words of the field and, for raw words, the bits used in the last.
-void writeHuffmanWords(PrcBitWriter& writer, const LsbBitFieldWriter& field, const HuffmanOptions& options);
-// Both: a whole Huffman-compressed array. An empty code is computed from the values.
-void writeHuffmanCompressedArray(PrcBitWriter& writer, const std::vector<uint32_t>& values, uint8_t numBitsPerElem,
-                                 const std::vector<HuffmanCodeEntry>& code, const HuffmanOptions& options);
-
-// How a character or short array is stored.
+// How a character or short array is stored; Huffman codes are computed from the values.
 struct PrcArrayEncoding {
     bool writeFlag = true;   // write the compression flag (else the reader assumes it)
     bool compressed = false; // Huffman-compressed, otherwise plain bytes
     uint32_t numBitsPerElem = 8;
     bool signedValues = false;
     HuffmanOptions options{};
-    std::vector<HuffmanCodeEntry> code{}; // empty: computed from the values
 };
 
 void writeCharacterArray(PrcBitWriter& writer, const std::vector<uint8_t>& values, const PrcArrayEncoding& encoding);
 void writeShortArray(PrcBitWriter& writer, const std::vector<uint16_t>& values, const PrcArrayEncoding& encoding);
+// A whole Huffman-compressed array with a code made for the values.
+void writeHuffmanCompressedArray(PrcBitWriter& writer, const std::vector<uint32_t>& values, uint8_t numBitsPerElem,
+                                 const HuffmanOptions& options);
 // The bit counts go into a character array of 6-bit signed values (compressed unless
 // compressCounts is false, plain counts allow 32 bits); INT32_MIN has no encoding.
 void writeCompressedIntegerArray(PrcBitWriter& writer, const std::vector<int32_t>& values, bool compressCounts = true,
@@ -135,51 +116,32 @@ void writeCompressedIntegerArray(PrcBitWriter& writer, const std::vector<int32_t
 // with the given encoding (signedValues is forced).
 void writeCompressedIndiceArray(PrcBitWriter& writer, const std::vector<int32_t>& indices,
                                 const PrcArrayEncoding& deltaEncoding);
-// The sign bit and bitCount - 1 magnitude bits.
-void writeSignAndMagnitude(PrcBitWriter& writer, int32_t value, uint32_t bitCount);
 
 // A zlib stream with header, as deflate writes it.
-std::vector<uint8_t> compressSection(const std::vector<uint8_t>& bytes, int level = -1);
+std::vector<uint8_t> compressSection(const std::vector<uint8_t>& bytes);
 // A zlib stream of mebibytes MiB of zeros (at least 2), built from one fully flushed
 // block repeated, so that even a gigabyte costs about a megabyte and no compression time.
 std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes);
 
-// The PRC file header as stored (number_of_file_structures and number_of_offsets are
-// taken from the vectors).
-std::vector<uint8_t> prcFileHeaderBytes(const PrcFileHeader& header);
 // The uncompressed header at the first offset of a file structure: "PRC", the two
 // versions, the uids and an empty list of embedded files.
 std::vector<uint8_t> fileStructureHeaderBytes(uint32_t minimalVersionForRead, uint32_t authoringVersion,
                                               const PrcUid& uid, const PrcUid& applicationUid);
 
 // A whole PRC file: the file header, then the blocks of every file structure in order
-// (each block opens one section offset), then the ModelFile section.
-class PrcFileBuilder {
-public:
+// (each block opens one section offset), then the ModelFile section, all stored as given.
+struct PrcFileLayout {
+    struct FileStructure {
+        PrcUid uid{};
+        uint32_t reserved = 0;
+        std::vector<std::vector<uint8_t>> blocks;
+    };
     uint32_t minimalVersionForRead = 8137;
     uint32_t authoringVersion = 8137;
     PrcUid fileStructureUid{};
     PrcUid applicationUid{};
-
-    // Returns the file structure's index.
-    size_t addFileStructure(const PrcUid& uid, uint32_t reserved = 0);
-    // A block stored as given, such as the file structure header or broken data.
-    void addRawBlock(size_t fileStructure, std::vector<uint8_t> bytes);
-    // A section given uncompressed (usually PrcBitWriter::bytes()), stored compressed.
-    void addSection(size_t fileStructure, const std::vector<uint8_t>& uncompressed);
-    void setModelFile(const std::vector<uint8_t>& uncompressed);
-    void setRawModelFile(std::vector<uint8_t> stored);
-
-    std::vector<uint8_t> build() const;
-    // The header that build() writes, with every offset filled in.
-    PrcFileHeader header() const;
-
-private:
-    struct FileStructure {
-        PrcUid uid;
-        uint32_t reserved;
-        std::vector<std::vector<uint8_t>> blocks;
-    };
-    std::vector<FileStructure> fileStructures_;
-    std::vector<uint8_t> modelFile_;
+    std::vector<FileStructure> fileStructures;
+    std::vector<uint8_t> modelFile;
 };
+
+std::vector<uint8_t> prcFileBytes(const PrcFileLayout& layout);

@@ -2,24 +2,15 @@
 
 namespace {
 
-PrcTransformation placed(Vector3d translation, Vector3d scale)
+PRC3DTess unitCube()
 {
-    PrcTransformation t;
-    t.flags = 0x01 | 0x10;
-    t.translation = translation;
-    t.scale = scale;
-    return t;
-}
-
-PrcPlainTess unitCube()
-{
-    PrcPlainTess tess;
-    tess.record.coordinates = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1};
+    PRC3DTess tess;
+    tess.coordinates = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1};
     const uint32_t corners[] = {0, 2, 1, 0, 3, 2, 4, 5, 6, 4, 6, 7, 0, 1, 5, 0, 5, 4,
                                 1, 2, 6, 1, 6, 5, 2, 3, 7, 2, 7, 6, 3, 0, 4, 3, 4, 7};
     for (const uint32_t point : corners)
-        tess.record.triangulated_index.push_back(point * 3);
-    PRCTessFace& face = tess.record.face_tessellation.emplace_back();
+        tess.triangulated_index.push_back(point * 3);
+    PRCTessFace& face = tess.face_tessellation.emplace_back();
     face.used_entities_flag = 0x0002;
     face.sizes_triangulated = {12};
     return tess;
@@ -27,20 +18,20 @@ PrcPlainTess unitCube()
 
 // A wedge: the three sides as one strip, then the two triangular ends as fans with
 // per-vertex colours (written last, so they win on the shared vertices).
-PrcPlainTess wedge()
+PRC3DTess wedge()
 {
-    PrcPlainTess tess;
-    tess.record.coordinates = {0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 1};
+    PRC3DTess tess;
+    tess.coordinates = {0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 1};
     const uint32_t strip[] = {0, 3, 1, 4, 2, 5, 0, 3};
     const uint32_t fans[] = {0, 2, 1, 3, 4, 5};
     for (const uint32_t point : strip)
-        tess.record.triangulated_index.push_back(point * 3);
+        tess.triangulated_index.push_back(point * 3);
     for (const uint32_t point : fans)
-        tess.record.triangulated_index.push_back(point * 3);
-    PRCTessFace& sides = tess.record.face_tessellation.emplace_back();
+        tess.triangulated_index.push_back(point * 3);
+    PRCTessFace& sides = tess.face_tessellation.emplace_back();
     sides.used_entities_flag = 0x0008;
     sides.sizes_triangulated = {8};
-    PRCTessFace& ends = tess.record.face_tessellation.emplace_back();
+    PRCTessFace& ends = tess.face_tessellation.emplace_back();
     ends.used_entities_flag = 0x0004;
     ends.sizes_triangulated = {3, 3};
     ends.has_vertex_colors = true;
@@ -88,14 +79,14 @@ PrcModel sampleAssemblyModel()
 
     const Vector3d legScale{0.1, 0.1, 1};
     std::vector<PrcProductOccurrence>& o = fs.tree.occurrences;
-    o.push_back(occurrence("table", 0, placed({0, 0, 0}, {1, 1, 1})));
-    o.push_back(occurrence("top", 1, placed({-1, -0.5, 1}, {2, 1, 0.1})));
-    o.push_back(occurrence("leg front left", 2, placed({-1, -0.5, 0}, legScale), 1));
-    o.push_back(occurrence("leg front right", 2, placed({0.9, -0.5, 0}, legScale), 1));
-    o.push_back(occurrence("leg back left", 2, placed({-1, 0.4, 0}, legScale), 2));
-    o.push_back(occurrence("leg back right", 2, placed({0.9, 0.4, 0}, legScale)));
-    o.push_back(occurrence("wedge", 3, placed({0.2, -0.2, 1.1}, {0.5, 0.4, 0.3})));
-    PrcProductOccurrence mirrored = occurrence("wedge mirrored", 0, placed({-0.2, -0.2, 1.1}, {-0.5, 0.4, 0.3}));
+    o.push_back(occurrence("table", 0, placement({0, 0, 0}, {1, 1, 1})));
+    o.push_back(occurrence("top", 1, placement({-1, -0.5, 1}, {2, 1, 0.1})));
+    o.push_back(occurrence("leg front left", 2, placement({-1, -0.5, 0}, legScale), 1));
+    o.push_back(occurrence("leg front right", 2, placement({0.9, -0.5, 0}, legScale), 1));
+    o.push_back(occurrence("leg back left", 2, placement({-1, 0.4, 0}, legScale), 2));
+    o.push_back(occurrence("leg back right", 2, placement({0.9, 0.4, 0}, legScale)));
+    o.push_back(occurrence("wedge", 3, placement({0.2, -0.2, 1.1}, {0.5, 0.4, 0.3})));
+    PrcProductOccurrence mirrored = occurrence("wedge mirrored", 0, placement({-0.2, -0.2, 1.1}, {-0.5, 0.4, 0.3}));
     mirrored.prototypePlusOne = 7;
     o.push_back(mirrored);
     o[0].sons = {1, 2, 3, 4, 5, 6, 7};

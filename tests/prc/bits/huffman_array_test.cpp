@@ -42,7 +42,7 @@ TEST(HuffmanArray, RoundTripsEveryOptionAndWidth)
         for (const HuffmanOptions options : {HuffmanOptions{true, true}, HuffmanOptions{false, true},
                                              HuffmanOptions{true, false}, HuffmanOptions{false, false}}) {
             PrcBitWriter w;
-            writeHuffmanCompressedArray(w, values, bits, {}, options);
+            writeHuffmanCompressedArray(w, values, bits, options);
             w.writeBits(0x5A, 8);
             PrcBitInput in(w.bytes());
             EXPECT_EQ(readHuffmanCompressedArray(in.reader, bits, signedValues, options), values) << int(bits);

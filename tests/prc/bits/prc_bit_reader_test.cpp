@@ -1,3 +1,5 @@
+// The bit reader's primitives, and the test writer against the same fixed bit strings,
+// so that round trips do not rest on a writer that shares the reader's mistakes.
 #include "prc/bits/prc_bit_reader.h"
 
 #include "tests/support/error_message.h"
@@ -5,9 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 const std::string kPastEnd = "PRCBitReader: read past end";
+
+std::string plain(std::string_view text)
+{
+    return PrcBitWriter(text).bitString();
+}
 
 TEST(PrcBitReaderBits, OrderWidthsPositionsAndEnd)
 {
@@ -23,7 +32,6 @@ TEST(PrcBitReaderBits, OrderWidthsPositionsAndEnd)
     EXPECT_EQ(r.readBits(4), 0xCu);
     EXPECT_EQ(runtimeErrorOf([&] { r.readBits(25); }), kPastEnd);
     EXPECT_EQ(r.readBits(24), 0xFF0081u);
-    EXPECT_EQ(r.bitsLeft(), 0u);
     EXPECT_EQ(runtimeErrorOf([&] { r.readBoolean(); }), kPastEnd);
     EXPECT_EQ(runtimeErrorOf([&] { r.skipBits(1); }), kPastEnd);
     r.setPosition({7, 3}); // not a position of this reader: the end
@@ -32,30 +40,37 @@ TEST(PrcBitReaderBits, OrderWidthsPositionsAndEnd)
     EXPECT_EQ(wide.reader.readBits(40), 0x12345678u); // the last 32 bits remain
 }
 
-struct IntegerCase {
-    const char* bits;
-    uint32_t unsignedValue;
-    int32_t signedValue;
-};
-
-TEST(PrcBitReaderIntegers, UnsignedAndSignedForms)
+TEST(PrcBitReaderIntegers, FixedBitsBothWays)
 {
-    const IntegerCase cases[] = {
-        {"0", 0, 0}, {"1 00000101 0", 5, 5}, {"1 11111111 0", 255, -1}, {"1 11111111 1 00000000 0", 255, 255},
-        {"1 10000000 0", 128, -128}, {"1 00000001 1 00000010 0", 0x201, 0x201},
-        {"1 00000000 1 00000000 1 10000000 0", 0x800000, -0x800000}, // three bytes: extended
-        {"1 00000000 1 00000000 1 00000000 1 10000000 0", 0x80000000u, INT32_MIN}, // four: whole
-        {"1 11111111 1 11111111 1 11111111 1 01111111 0", 0x7FFFFFFF, INT32_MAX},
+    enum : int { kNone = 0, kUnsigned = 1, kSigned = 2, kBoth = 3 }; // which form the writer writes so
+    const std::tuple<const char*, uint32_t, int32_t, int> cases[] = {
+        {"0", 0, 0, kBoth},
+        {"1 00000101 0", 5, 5, kBoth},
+        {"1 11111111 0", 255, -1, kBoth},
+        {"1 11111111 1 00000000 0", 255, 255, kSigned},
+        {"1 10000000 0", 128, -128, kBoth},
+        {"1 10000000 1 00000000 0", 128, 128, kSigned},
+        {"1 00000001 1 00000010 0", 0x201, 0x201, kBoth},
+        {"1 00000000 1 00000000 1 10000000 0", 0x800000, -0x800000, kBoth}, // three bytes: extended
+        {"1 00000000 1 00000000 1 00000000 1 10000000 0", 0x80000000u, INT32_MIN, kBoth}, // four: whole
+        {"1 11111111 1 11111111 1 11111111 1 01111111 0", 0x7FFFFFFF, INT32_MAX, kBoth},
+        {"1 11111111 1 11111111 1 11111111 1 11111111 0", 0xFFFFFFFF, -1, kUnsigned},
         // Bytes past the fourth are read and dropped and extend nothing.
-        {"1 00000001 1 00000000 1 00000000 1 00000000 1 10000000 0", 1, 1},
-        {"1 11111111 1 00000000 1 00000000 1 00000000 1 11111111 1 11111111 0", 255, 255}};
-    for (const IntegerCase& c : cases) {
-        PrcBitInput u(c.bits);
-        PrcBitInput s(c.bits);
-        EXPECT_EQ(u.reader.readUnsignedInteger(), c.unsignedValue) << c.bits;
-        EXPECT_EQ(s.reader.readInteger(), c.signedValue) << c.bits;
-        EXPECT_EQ(u.reader.bitsLeft(), u.bytes.size() * 8 - bitsFromString(c.bits).size()) << c.bits;
-        EXPECT_EQ(s.reader.bitsLeft(), u.reader.bitsLeft()) << c.bits;
+        {"1 00000001 1 00000000 1 00000000 1 00000000 1 10000000 0", 1, 1, kNone},
+        {"1 11111111 1 00000000 1 00000000 1 00000000 1 11111111 1 11111111 0", 255, 255, kNone}};
+    for (const auto& [bits, unsignedValue, signedValue, written] : cases) {
+        PrcBitInput u(bits);
+        PrcBitInput s(bits);
+        EXPECT_EQ(u.reader.readUnsignedInteger(), unsignedValue) << bits;
+        EXPECT_EQ(s.reader.readInteger(), signedValue) << bits;
+        EXPECT_EQ(u.reader.bitsLeft(), u.bytes.size() * 8 - bitsFromString(bits).size()) << bits;
+        EXPECT_EQ(s.reader.bitsLeft(), u.reader.bitsLeft()) << bits;
+        PrcBitWriter w;
+        if (written & kUnsigned)
+            w.writeUnsignedInteger(unsignedValue);
+        else if (written & kSigned)
+            w.writeInteger(signedValue);
+        EXPECT_EQ(w.bitString(), written ? plain(bits) : "") << bits;
     }
     // A continuation flag as the last bit, or a byte cut short.
     for (const char* bits : {"0000000 1", "1 00000001 1 0000", "1 0000000"}) {
@@ -66,6 +81,16 @@ TEST(PrcBitReaderIntegers, UnsignedAndSignedForms)
         EXPECT_EQ(runtimeErrorOf([&] { u.reader.readUnsignedInteger(); }), kPastEnd) << bits;
         EXPECT_EQ(runtimeErrorOf([&] { s.reader.readInteger(); }), kPastEnd) << bits;
     }
+    std::mt19937 random(5);
+    for (int i = 0; i < 2000; ++i) {
+        const uint32_t value = random() >> (random() % 32);
+        PrcBitWriter w;
+        w.writeUnsignedInteger(value);
+        w.writeInteger(static_cast<int32_t>(value));
+        PrcBitInput in(w.bytes());
+        EXPECT_EQ(in.reader.readUnsignedInteger(), value);
+        EXPECT_EQ(in.reader.readInteger(), static_cast<int32_t>(value));
+    }
 }
 
 TEST(PrcBitReaderString, FlagLengthAndBytes)
@@ -73,15 +98,20 @@ TEST(PrcBitReaderString, FlagLengthAndBytes)
     PrcBitInput none("0 1");
     EXPECT_EQ(none.reader.readString(), "");
     EXPECT_EQ(none.reader.bitsLeft(), 7u); // the flag alone
-    PrcBitInput text("1 1 00000100 0 01100001 00000000 11000011 10101001");
+    const char* bits = "1 1 00000100 0 01100001 00000000 11000011 10101001";
+    PrcBitInput text(bits);
     EXPECT_EQ(text.reader.readString(), std::string("a\0\xC3\xA9", 4)); // bytes kept as they are
+    PrcBitWriter w;
+    w.writeString("");
+    w.writeString(std::string("a\0\xC3\xA9", 4));
+    EXPECT_EQ(w.bitString(), plain(std::string("0 ") + bits));
     // Two bytes follow the length, with less than a byte of padding.
     for (const uint32_t length : {2u, 3u, 0xFFFFFFFFu}) {
-        PrcBitWriter w;
-        w.writeBoolean(true);
-        w.writeUnsignedInteger(length);
-        w.writeByteArray({'a', 'b'});
-        PrcBitInput in(w.bytes());
+        PrcBitWriter cut;
+        cut.writeBoolean(true);
+        cut.writeUnsignedInteger(length);
+        cut.writeByteArray({'a', 'b'});
+        PrcBitInput in(cut.bytes());
         EXPECT_EQ(runtimeErrorOf([&] { in.reader.readString(); }),
                   length == 2 ? "" : "PRCBitReader: string longer than the data left");
     }
@@ -89,6 +119,11 @@ TEST(PrcBitReaderString, FlagLengthAndBytes)
 
 TEST(PrcBitReaderGraphics, FieldsStateAndExtensionByVersion)
 {
+    PrcBitWriter fixed;
+    fixed.writeGraphics({false, 0, 1, 0x0201, {}}, 8137);
+    fixed.writeGraphics({true, 0, 0, 0, {{3, 4}}}, 8138);
+    EXPECT_EQ(fixed.bitString(), plain("0 1 00000001 0 1 00000010 0 00000001 00000010  1 1 00000001 0 1 00000011 0 "
+                                       "1 00000100 0"));
     for (const uint32_t version : {7094u, 8137u, 8138u, 0xFFFFFFFFu}) {
         PrcBitWriter w;
         w.writeGraphics({false, 4, 0xFFFFFFFF, 0x0102, {{7, 8}, {9, 10}}}, version);
@@ -96,12 +131,9 @@ TEST(PrcBitReaderGraphics, FieldsStateAndExtensionByVersion)
         w.writeBits(0x5A, 8);
         PrcBitInput in(w.bytes(), version);
         const Graphics first = in.reader.readGraphics();
-        EXPECT_EQ(first.layer, 4u);
-        EXPECT_EQ(first.lineStyle, kPrcNoIndex); // stored 0
-        EXPECT_EQ(first.behaviour, 0x0102);
+        EXPECT_EQ(std::tuple(first.layer, first.lineStyle, first.behaviour), std::tuple(4u, kPrcNoIndex, 0x0102));
         const Graphics same = in.reader.readGraphics();
-        EXPECT_EQ(same.layer, 4u);
-        EXPECT_EQ(same.behaviour, 0x0102);
+        EXPECT_EQ(std::tuple(same.layer, same.behaviour), std::tuple(4u, 0x0102));
         EXPECT_EQ(in.reader.readBits(8), 0x5Au) << version; // the extension read exactly when written
     }
     for (const uint32_t count : {1024u, 1025u, 0xFFFFFFFFu}) {
@@ -118,10 +150,15 @@ TEST(PrcBitReaderGraphics, FieldsStateAndExtensionByVersion)
 
 TEST(PrcBitReaderVariableBitNumber, WidthThenBits)
 {
-    PrcBitInput in("00000 00011 101 11111 1000000000000000000000000000001");
-    EXPECT_EQ(in.reader.readUnsignedIntegerWithVariableBitNumber(), 0u);
-    EXPECT_EQ(in.reader.readUnsignedIntegerWithVariableBitNumber(), 5u);
-    EXPECT_EQ(in.reader.readUnsignedIntegerWithVariableBitNumber(), 0x40000001u);
+    const char* bits = "00000 00011 101 11111 1000000000000000000000000000001";
+    PrcBitInput in(bits);
+    PrcBitWriter w;
+    for (const uint32_t value : {0u, 5u, 0x40000001u}) {
+        EXPECT_EQ(in.reader.readUnsignedIntegerWithVariableBitNumber(), value);
+        w.writeUnsignedIntegerWithVariableBitNumber(value);
+    }
+    EXPECT_EQ(w.bitString(), plain(bits));
+    EXPECT_THROW(w.writeUnsignedIntegerWithVariableBitNumber(0x80000000), std::invalid_argument);
 }
 
 } // namespace

@@ -22,44 +22,34 @@ std::vector<uint8_t> headerBytes(uint32_t fileStructures, std::vector<uint32_t> 
     return bytes;
 }
 
-TEST(PrcFileHeader, ReadsWhatTheBuilderWrote)
+TEST(PrcFileHeader, ReadsWhatTheWriterWrote)
 {
-    PrcFileBuilder builder;
-    builder.minimalVersionForRead = 7094;
-    builder.authoringVersion = 10001;
-    builder.fileStructureUid = {1, 2, 3, 4};
-    builder.applicationUid = {5, 6, 7, 8};
-    const size_t first = builder.addFileStructure({0xA, 0xB, 0xC, 0xD}, 77);
-    builder.addRawBlock(first, fileStructureHeaderBytes(7094, 10001, {0xA, 0xB, 0xC, 0xD}, {}));
-    builder.addSection(first, {1, 2, 3});
-    builder.addFileStructure({9, 9, 9, 9}); // no section at all
-    builder.setModelFile({4, 5});
-    const std::vector<uint8_t> file = builder.build();
+    PrcFileLayout layout;
+    layout.minimalVersionForRead = 7094;
+    layout.authoringVersion = 10001;
+    layout.fileStructureUid = {1, 2, 3, 4};
+    layout.applicationUid = {5, 6, 7, 8};
+    layout.fileStructures = {{{0xA, 0xB, 0xC, 0xD}, 77, {{'P', 'R', 'C'}, {1, 2, 3, 4}}}, {{9, 9, 9, 9}, 0, {}}};
+    layout.modelFile = {4, 5};
+    const std::vector<uint8_t> file = prcFileBytes(layout);
     const PrcFileHeader header = readPrcFileHeader(file.data(), file.size());
-    const PrcFileHeader expected = builder.header();
-
-    EXPECT_EQ(header.minimal_version_for_read, 7094u);
-    EXPECT_EQ(header.authoring_version, 10001u);
-    EXPECT_EQ(header.file_structure_uid, (PrcUid{1, 2, 3, 4}));
-    EXPECT_EQ(header.application_uid, (PrcUid{5, 6, 7, 8}));
-    ASSERT_EQ(header.number_of_file_structures, 2u);
+    EXPECT_EQ(std::tuple(header.minimal_version_for_read, header.authoring_version, header.file_structure_uid,
+                         header.application_uid, header.number_of_file_structures),
+              std::tuple(7094u, 10001u, PrcUid{1, 2, 3, 4}, PrcUid{5, 6, 7, 8}, 2u));
     ASSERT_EQ(header.fileStructures.size(), 2u);
     EXPECT_EQ(header.fileStructures[0].uid, (PrcUid{0xA, 0xB, 0xC, 0xD}));
     EXPECT_EQ(header.fileStructures[0].reserved, 77u);
-    ASSERT_EQ(header.fileStructures[0].sectionOffsets, expected.fileStructures[0].sectionOffsets);
-    EXPECT_EQ(header.fileStructures[0].sectionOffsets.size(), 2u);
+    const uint32_t first = static_cast<uint32_t>(file.size() - 9);
+    EXPECT_EQ(header.fileStructures[0].sectionOffsets, (std::vector<uint32_t>{first, first + 3}));
     EXPECT_TRUE(header.fileStructures[1].sectionOffsets.empty());
-    EXPECT_EQ(header.start_model_file, expected.start_model_file);
-    EXPECT_EQ(header.end_model_file, file.size());
-    EXPECT_EQ(file[header.fileStructures[0].sectionOffsets[0]], 'P');
+    EXPECT_EQ(std::pair(header.start_model_file, header.end_model_file), std::pair(first + 7, first + 9));
 
     // No file structure: the model file offsets follow the count; bytes after them and
     // offsets beyond the file are not looked at.
     const std::vector<uint8_t> bare = headerBytes(0, {100, 0xFFFFFFFF, 0xDEADBEEF});
     const PrcFileHeader none = readPrcFileHeader(bare.data(), bare.size());
     EXPECT_TRUE(none.fileStructures.empty());
-    EXPECT_EQ(none.start_model_file, 100u);
-    EXPECT_EQ(none.end_model_file, 0xFFFFFFFFu);
+    EXPECT_EQ(std::pair(none.start_model_file, none.end_model_file), std::pair(100u, 0xFFFFFFFFu));
 }
 
 TEST(PrcFileHeader, MalformedHeadersFailWithoutLargeAllocations)

@@ -88,7 +88,6 @@ TEST(CompressedTessRecord, EveryFieldRoundTripsInEveryEncoding)
             for (const bool skippedBlock : {false, true}) {
                 PrcCompressedTessEncoding encoding;
                 encoding.compressArrays = compressed;
-                encoding.compressPointCounts = compressed;
                 encoding.writeSkippedBlock = skippedBlock;
                 SCOPED_TRACE(testing::Message() << "compressed " << compressed << ", skipped block " << skippedBlock);
                 expectSameRecord(readBack(record, 8137, encoding), record);

@@ -75,16 +75,16 @@ PRCTessFace face(uint32_t flags, std::vector<uint32_t> sizes)
 }
 
 // pointCount points; each slot value names a point (times 3), a normal or a texture.
-PrcPlainTess tessOf(int pointCount, std::vector<uint32_t> pointsOrSlots, std::vector<PRCTessFace> faces,
+PRC3DTess tessOf(int pointCount, std::vector<uint32_t> pointsOrSlots, std::vector<PRCTessFace> faces,
                     bool recalculateNormals = true, bool rawSlots = false)
 {
-    PrcPlainTess tess;
+    PRC3DTess tess;
     for (int k = 0; k < 3 * pointCount; ++k)
-        tess.record.coordinates.push_back(k / 3 + (k % 3) * 0.25);
+        tess.coordinates.push_back(k / 3 + (k % 3) * 0.25);
     for (const uint32_t p : pointsOrSlots)
-        tess.record.triangulated_index.push_back(rawSlots ? p : p * 3);
-    tess.record.face_tessellation = std::move(faces);
-    tess.record.must_recalculate_normals = recalculateNormals;
+        tess.triangulated_index.push_back(rawSlots ? p : p * 3);
+    tess.face_tessellation = std::move(faces);
+    tess.must_recalculate_normals = recalculateNormals;
     return tess;
 }
 
@@ -93,7 +93,7 @@ TEST(ModelFileDriver, FaceKindsAndStrides)
     const uint32_t n = 999; // a normal or texture slot, never read as a point
     struct Case {
         std::string name;
-        PrcPlainTess tess;
+        PRC3DTess tess;
         Triangles expected;
     };
     const Case cases[] = {
@@ -124,7 +124,7 @@ TEST(ModelFileDriver, FaceKindsAndStrides)
         const Decoded d(modelOf(singlePartTree(0), {c.tess}));
         ASSERT_TRUE(d.ok) << c.name;
         EXPECT_EQ(d.triangles(), c.expected) << c.name;
-        EXPECT_EQ(d.r.vertexCount, c.tess.record.coordinates.size() / 3) << c.name;
+        EXPECT_EQ(d.r.vertexCount, c.tess.coordinates.size() / 3) << c.name;
         EXPECT_EQ(d.r.vertices[4], 1.25f) << c.name; // point 1 at (1, 1.25, 1.5)
     }
 }
@@ -186,18 +186,9 @@ PrcTree treeWithChildren(const Names& names)
     return tree;
 }
 
-PrcTransformation placement(Vector3d translation, Vector3d scale = {1, 1, 1})
-{
-    PrcTransformation t;
-    t.flags = 0x11;
-    t.translation = translation;
-    t.scale = scale;
-    return t;
-}
-
 TEST(ModelFileDriver, ProductTree)
 {
-    const PrcPlainTess triangle = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+    const PRC3DTess triangle = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
     struct Case {
         std::string name;
         PrcTree tree;
@@ -333,9 +324,9 @@ TEST(ModelFileDriver, LimitsAtTheirBoundaries)
 
 TEST(ModelFileDriver, FallbackAndFailures)
 {
-    const PrcPlainTess red = [] {
-        PrcPlainTess t = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
-        t.record.face_tessellation[0].line_attributes = {0};
+    const PRC3DTess red = [] {
+        PRC3DTess t = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+        t.face_tessellation[0].line_attributes = {0};
         return t;
     }();
     const PrcModel good = modelOf(singlePartTree(0), {red, red});
@@ -386,12 +377,12 @@ TEST(ModelFileDriver, FallbackAndFailures)
 TEST(ModelFileDriver, StrayCoordinatesAndNanBoxes)
 {
     // A tessellation with an incomplete point must not shift the colours of the next one.
-    PrcPlainTess stray = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
-    stray.record.coordinates.push_back(42);
-    PrcPlainTess green = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
-    green.record.face_tessellation[0].line_attributes = {1};
-    PrcPlainTess nan = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
-    for (double& c : nan.record.coordinates)
+    PRC3DTess stray = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+    stray.coordinates.push_back(42);
+    PRC3DTess green = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+    green.face_tessellation[0].line_attributes = {1};
+    PRC3DTess nan = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+    for (double& c : nan.coordinates)
         c = std::nan("");
     PrcTree tree = treeWithChildren({"stray", "green", "nan"});
     for (uint32_t k = 0; k < 3; ++k)

@@ -41,81 +41,33 @@ RepresentationItemData readItem(const PrcRepresentationItem& written, uint32_t v
 
 TEST(RepresentationItem, EveryTypeWithItsOptionalFields)
 {
-    PrcRepresentationItem brep = item(232);
-    brep.hasBrepData = true, brep.contextId = 7, brep.bodyId = 300, brep.isClosed = true;
-    PrcRepresentationItem curve = item(233);
-    curve.hasIndices = true, curve.indices = {1, 2};
-    PrcRepresentationItem direction = item(234);
-    direction.origin = Vector3d{1, 2, 3};
-    direction.direction = {0, 0, 1};
-    PrcRepresentationItem directionOnly = item(234);
-    PrcRepresentationItem points = item(236);
-    points.points = {{1, 2, 3}, {4, 5, 6}};
-    PrcRepresentationItem closedPoly = item(237);
-    closedPoly.isClosed = true;
-    PrcTransformation shifted;
-    shifted.flags = 0x01;
-    shifted.translation = {1, 2, 3};
-    PrcRepresentationItem frame = item(240);
-    frame.transformation = shifted;
-
+    std::vector<PrcRepresentationItem> items;
+    for (uint32_t type = 232; type <= 240; ++type)
+        items.push_back(item(type));
+    items[0].hasBrepData = true, items[0].isClosed = true;
+    items.push_back(item(232));
+    items.push_back(item(234));
+    items[1].hasIndices = true;
+    items[2].origin = Vector3d{1, 2, 3};
+    items[4].points = {{1, 2, 3}, {4, 5, 6}};
+    items[5].isClosed = true;
+    items[8].transformation = placement({1, 2, 3});
+    items.erase(items.begin() + 7); // sets: below
     for (const uint32_t version : {8137u, 8138u})
-        for (const PrcRepresentationItem& written : {item(232), brep, item(233), curve, direction, directionOnly,
-                                                     item(235), points, item(237), closedPoly, item(238), frame}) {
+        for (const PrcRepresentationItem& written : items) {
             const RepresentationItemData read = readItem(written, version);
             EXPECT_EQ(std::tuple(read.type, read.styleIndex, read.index_local_coordinate_system, read.index_tessellation),
                       std::tuple(written.type, 3u, uint64_t{1}, uint64_t{4}));
             EXPECT_EQ(std::tuple(read.is_closed, read.hasBrepData, read.contextId, read.bodyId),
                       std::tuple(written.isClosed, written.hasBrepData, written.hasBrepData ? 7u : 0u,
                                  written.hasBrepData ? 300u : 0u));
-            EXPECT_EQ(read.hasTransform, written.type == 240);
-            EXPECT_EQ(read.transform[3], written.type == 240 ? 1.0 : 0.0);
+            EXPECT_EQ(std::pair(read.hasTransform, read.transform[3]),
+                      std::pair(written.type == 240, written.type == 240 ? 1.0 : 0.0));
         }
     PrcRepresentationItem empty;
     empty.type = 0;
     const RepresentationItemData none = readItem(empty);
-    EXPECT_EQ(none.type, 0u);
-    EXPECT_EQ(none.index_tessellation, UINT64_MAX);
-    EXPECT_EQ(none.styleIndex, kPrcNoIndex);
-}
-
-TEST(RepresentationItem, SetsKeepTheirChildrenAndNestingIsBounded)
-{
-    const RepresentationItemData set = readItem(nestedSets(3));
-    ASSERT_EQ(set.children.size(), 3u);
-    EXPECT_EQ(set.children[0].type, 0u); // empty slots stay in place
-    EXPECT_EQ(set.children[1].type, 239u);
-    ASSERT_EQ(set.children[1].children.size(), 3u);
-    EXPECT_EQ(set.children[1].children[1].type, 239u);
-    EXPECT_TRUE(set.children[1].children[1].children.empty());
-    EXPECT_EQ(set.children[2].index_tessellation, 4u);
-
-    readItem(nestedSets(kMaxRepresentationSetDepth));
-    PrcBitWriter w;
-    writeRepresentationItem(w, nestedSets(kMaxRepresentationSetDepth + 1), 8137);
-    PrcBitInput in(w.bytes(), 8137);
-    EXPECT_EQ(runtimeErrorOf([&] { readRepresentationItem(in.reader); }),
-              "readRepresentationItem: sets nested too deeply");
-}
-
-TEST(RepresentationItem, EveryItemCountsAgainstTheSectionBudget)
-{
-    PrcBitWriter w;
-    writeRepresentationItem(w, nestedSets(2), 8137); // 1 + 3 items
-    writeRepresentationItem(w, item(0), 8137);
-    for (const uint64_t allowed : {3u, 4u, 5u}) {
-        PrcBitInput in(w.bytes(), 8137);
-        RepresentationItemBudget budget{allowed};
-        const std::string error = runtimeErrorOf([&] {
-            readRepresentationItem(in.reader, budget);
-            readRepresentationItem(in.reader, budget);
-        });
-        EXPECT_EQ(error, allowed < 5 ? "readRepresentationItem: too many items" : "") << allowed;
-    }
-}
-
-TEST(RepresentationItem, UnknownTypesAreRefused)
-{
+    EXPECT_EQ(std::tuple(none.type, none.index_tessellation, none.styleIndex), std::tuple(0u, UINT64_MAX, kPrcNoIndex));
     for (const auto& [bits, type] : {std::pair{"1 11100111 0", "231"}, {"1 11110001 0", "241"}}) {
         PrcBitInput in(bits);
         EXPECT_EQ(runtimeErrorOf([&] { readRepresentationItem(in.reader); }),
@@ -123,9 +75,53 @@ TEST(RepresentationItem, UnknownTypesAreRefused)
     }
 }
 
-PrcProductOccurrence occurrenceWithEverything()
+TEST(RepresentationItem, SetsKeepTheirChildrenWithinTheDepthAndItemBudget)
 {
-    PrcProductOccurrence o;
+    const RepresentationItemData set = readItem(nestedSets(3));
+    ASSERT_EQ(set.children.size(), 3u);
+    EXPECT_EQ(set.children[0].type, 0u); // empty slots stay in place
+    ASSERT_EQ(set.children[1].children.size(), 3u);
+    EXPECT_EQ(set.children[1].children[1].type, 239u);
+    EXPECT_TRUE(set.children[1].children[1].children.empty());
+    EXPECT_EQ(set.children[2].index_tessellation, 4u);
+
+    readItem(nestedSets(kMaxRepresentationSetDepth));
+    PrcBitWriter deep;
+    writeRepresentationItem(deep, nestedSets(kMaxRepresentationSetDepth + 1), 8137);
+    PrcBitInput in(deep.bytes(), 8137);
+    EXPECT_EQ(runtimeErrorOf([&] { readRepresentationItem(in.reader); }),
+              "readRepresentationItem: sets nested too deeply");
+
+    PrcBitWriter w;
+    writeRepresentationItem(w, nestedSets(2), 8137); // 1 + 3 items
+    writeRepresentationItem(w, item(0), 8137);
+    for (const uint64_t allowed : {4u, 5u}) {
+        PrcBitInput two(w.bytes(), 8137);
+        RepresentationItemBudget budget{allowed};
+        const std::string error = runtimeErrorOf([&] {
+            readRepresentationItem(two.reader, budget);
+            readRepresentationItem(two.reader, budget);
+        });
+        EXPECT_EQ(error, allowed < 5 ? "readRepresentationItem: too many items" : "") << allowed;
+    }
+}
+
+PrcTree fullTree()
+{
+    PrcTree tree;
+    PrcPartDefinition& part = tree.parts.emplace_back();
+    part.base = namedBase("part");
+    part.graphics.lineStyle = 4;
+    part.boundingBoxMin = {-1, -2, -3};
+    part.boundingBoxMax = {1, 2, 3};
+    part.items = {polyBrepItem(0, 1), nestedSets(2)};
+    part.markups.annotations = {{505, {{}}}};
+    part.views.emplace_back();
+    part.userDataBits = 3;
+    tree.parts.emplace_back(); // a second, empty part; its graphics keep the current style
+    tree.parts.back().graphics.sameAsCurrent = true;
+
+    PrcProductOccurrence& o = tree.occurrences.emplace_back();
     o.base = namedBase("assembly");
     o.graphics.lineStyle = 2;
     o.partPlusOne = 1;
@@ -138,44 +134,17 @@ PrcProductOccurrence occurrenceWithEverything()
     o.unit = 25.4;
     o.productInformationFlags = 0x12;
     o.loadStatus = -2;
-    PrcTransformation placed;
-    placed.flags = 0x01;
-    placed.translation = {0, 0, 100};
-    o.location = placed;
+    o.location = placement({0, 0, 100});
     o.entityReferences.emplace_back().reference = PrcReference{};
-    o.markups.linkedItems.emplace_back();
-    o.markups.leaders.emplace_back();
-    o.markups.markups.emplace_back();
-    o.markups.annotations.emplace_back();
-    o.views.emplace_back().sceneParameters.emplace().lights.emplace_back().type = 733;
+    o.markups = {{{}}, {{}}, {{}}, {{}}};
+    o.views.emplace_back().sceneParameters.emplace().lights = {733};
     o.entityFilter.emplace().layers = {1};
     o.displayFilters.emplace_back();
-    o.sceneParameters.emplace_back().camera.emplace();
+    o.sceneParameters.emplace_back().camera = true;
     o.userDataBits = 6;
-    return o;
-}
-
-PrcTree fullTree()
-{
-    PrcTree tree;
-    PrcPartDefinition& part = tree.parts.emplace_back();
-    part.base = namedBase("part");
-    part.graphics.lineStyle = 4;
-    part.boundingBoxMin = {-1, -2, -3};
-    part.boundingBoxMax = {1, 2, 3};
-    part.items = {polyBrepItem(0, 1), nestedSets(2)};
-    part.markups.annotations = {PrcAnnotationEntity{}};
-    part.markups.annotations[0].type = 505;
-    part.views.emplace_back();
-    part.userDataBits = 3;
-    tree.parts.emplace_back(); // a second, empty part; its graphics keep the current style
-    tree.parts.back().graphics.sameAsCurrent = true;
-    tree.occurrences = {occurrenceWithEverything(), PrcProductOccurrence{}};
-    tree.occurrences[1].base.reuseName = true;      // the name of the entity before it
+    tree.occurrences.emplace_back().base.reuseName = true; // the name of the entity before it
     tree.occurrences[1].graphics.sameAsCurrent = true;
     tree.productOccurrenceIndex = 1;
-    tree.nextAvailableIndex = 99;
-    tree.internalUserDataBits = 2;
     tree.userDataBits = 5;
     return tree;
 }
@@ -200,20 +169,18 @@ TEST(ProductTree, WholeSectionWithEveryOptionalEntity)
         const ProductOccurrenceData& o = tree.productOccurrences[0];
         EXPECT_EQ(std::tuple(o.name, o.styleIndex, o.index_part, o.index_prototype, o.index_external_data),
                   std::tuple(std::string("assembly"), 2u, uint64_t{0}, uint64_t{2}, uint64_t{1}));
-        EXPECT_EQ(o.prototype_in_same_file_structure, 0u);
-        EXPECT_EQ(o.prototypeFileStructureUid, (std::array<uint32_t, 4>{11, 12, 13, 14}));
-        EXPECT_EQ(o.external_data_in_same_file_structure, 1u);
+        EXPECT_EQ(std::tuple(o.prototype_in_same_file_structure, o.prototypeFileStructureUid,
+                             o.external_data_in_same_file_structure),
+                  std::tuple(0u, std::array<uint32_t, 4>{11, 12, 13, 14}, 0u));
         EXPECT_EQ(o.sonOccurrences, (std::vector<uint32_t>{2, 0, 300})); // as stored
         EXPECT_EQ(std::pair(o.product_behaviour, o.product_information_flags), std::pair(uint8_t{0x81}, uint8_t{0x12}));
-        EXPECT_TRUE(o.hasLocation);
-        EXPECT_EQ(o.location[11], 100.0);
+        EXPECT_EQ(std::pair(o.hasLocation, o.location[11]), std::pair(true, 100.0));
 
         const ProductOccurrenceData& bare = tree.productOccurrences[1];
         EXPECT_EQ(std::tuple(bare.index_part, bare.index_prototype, bare.index_external_data),
                   std::tuple(UINT64_MAX, UINT64_MAX, UINT64_MAX));
-        EXPECT_EQ(bare.prototype_in_same_file_structure, 1u);
-        EXPECT_FALSE(bare.hasLocation);
-        EXPECT_EQ(bare.location, kIdentity4d);
+        EXPECT_EQ(std::tuple(bare.prototype_in_same_file_structure, bare.hasLocation, bare.location),
+                  std::tuple(1u, false, kIdentity4d));
         EXPECT_EQ(tree.index_product_occurrence, 1u);
     }
 }
@@ -240,27 +207,22 @@ TEST(ProductTree, ReusedNameAndGraphicsComeFromTheEntityBefore)
     const TreeSectionData read = readFileStructureTree(in.reader);
     EXPECT_TRUE(atSentinel(in.reader));
     EXPECT_EQ(read.partDefinitions[1].styleIndex, 7u);
-    EXPECT_EQ(read.productOccurrences[0].name, "item");
-    EXPECT_EQ(read.productOccurrences[0].styleIndex, 7u);
-    EXPECT_EQ(read.productOccurrences[2].name, "x");
-    EXPECT_EQ(read.productOccurrences[2].styleIndex, 2u);
+    const std::vector<ProductOccurrenceData>& o = read.productOccurrences;
+    EXPECT_EQ(std::tuple(o[0].name, o[0].styleIndex, o[2].name, o[2].styleIndex),
+              std::tuple(std::string("item"), 7u, std::string("x"), 2u));
 }
 
 TEST(ProductTree, FailuresInsideTheSectionReachTheCaller)
 {
     struct Case {
-        const char* name;
         void (*change)(PrcTree&);
         std::string message;
     };
     const Case cases[] = {
-        {"unknown item", [](PrcTree& t) { t.parts[0].items.emplace_back().type = 250; },
-         "readRepresentationItem: unhandled type (250)"},
-        {"bad location in the last occurrence",
-         [](PrcTree& t) { t.occurrences.back().location.emplace().type = 201; },
+        {[](PrcTree& t) { t.parts[0].items.emplace_back().type = 250; }, "readRepresentationItem: unhandled type (250)"},
+        {[](PrcTree& t) { t.occurrences.back().location.emplace().type = 201; },
          "readTransformation3d: unknown transformation type"},
-        {"bad light", [](PrcTree& t) { t.occurrences[0].sceneParameters[0].lights.emplace_back().type = 740; },
-         "readLight: tipo inatteso 740"},
+        {[](PrcTree& t) { t.occurrences[0].sceneParameters[0].lights.push_back(740); }, "readLight: tipo inatteso 740"},
     };
     for (const Case& c : cases) {
         PrcTree tree = fullTree();
@@ -268,7 +230,7 @@ TEST(ProductTree, FailuresInsideTheSectionReachTheCaller)
         PrcBitWriter w;
         writeTreeSection(w, tree, 8137);
         PrcBitInput in(w.bytes(), 8137);
-        EXPECT_EQ(runtimeErrorOf([&] { readFileStructureTree(in.reader); }), c.message) << c.name;
+        EXPECT_EQ(runtimeErrorOf([&] { readFileStructureTree(in.reader); }), c.message);
     }
     // The section's own structure: its type, an empty base, the internal data type.
     PrcBitWriter named;
