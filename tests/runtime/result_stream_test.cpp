@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(PayloadLimit, PrcBoundary)
+TEST(PayloadLimit, BoundaryOfBothForms)
 {
     EXPECT_EQ(prcPayloadSize(1, 1, 1, false), 15u + 12u + 188u);
     EXPECT_EQ(prcPayloadSize(0, 0, 0, true), 36u);
@@ -17,37 +17,17 @@ TEST(PayloadLimit, PrcBoundary)
     EXPECT_FALSE(payloadWithinLimit(prcPayloadSize(1, 22369587, 2, true)));
     EXPECT_TRUE(payloadWithinLimit(prcPayloadSize(1, 22369587, 2, false)));
     // 32-bit counts never wrap: the computation is 64-bit.
-    EXPECT_EQ(prcPayloadSize(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, true),
-              15ull * 0xFFFFFFFFu + 12ull * 0xFFFFFFFFu + 188ull * 0xFFFFFFFFu + 36);
-}
+    EXPECT_EQ(prcPayloadSize(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, true), 215ull * 0xFFFFFFFFu + 36);
 
-TEST(PayloadLimit, U3dTermsAndBoundary)
-{
-    U3dPayloadCounts c;
-    c.vertexCount = 2;
-    c.triangleCount = 3;
-    c.pointCount = 5;
-    c.lineCount = 7;
-    c.nodeCount = 11;
-    c.viewCount = 13;
-    c.lightCount = 8;
-    c.materialCount = 17;
-    c.textureWidth = 19;
-    c.textureHeight = 23;
-    const uint64_t base = 15 * 2 + 12 * 3 + 4 * 5 + 8 * 7 + 188 * 11 + 172 * 13 + 64 * 8 + 4 * 19 * 23;
-    EXPECT_EQ(u3dPayloadSize(c), base);
-    c.hasTextureCoordinates = true;
-    EXPECT_EQ(u3dPayloadSize(c), base + 8 * 2);
-    c.hasNormals = true;
-    EXPECT_EQ(u3dPayloadSize(c), base + 8 * 2 + 12 * 2);
-    c.hasMaterials = true;
-    EXPECT_EQ(u3dPayloadSize(c), base + 8 * 2 + 12 * 2 + 60 * 17 + 2 * 2);
-
+    U3dPayloadCounts c{};
+    c.vertexCount = 2, c.triangleCount = 3, c.pointCount = 5, c.lineCount = 7, c.nodeCount = 11, c.viewCount = 13;
+    c.lightCount = 8, c.materialCount = 17, c.textureWidth = 19, c.textureHeight = 23;
+    c.hasTextureCoordinates = c.hasNormals = c.hasMaterials = true;
+    EXPECT_EQ(u3dPayloadSize(c), 15 * 2 + 12 * 3 + 4 * 5 + 8 * 7 + 188 * 11 + 172 * 13 + 64 * 8 + 4 * 19 * 23 + 8 * 2 +
+                                     12 * 2 + 60 * 17 + 2 * 2);
     // A 4096 x 4096 texture is 64 MiB; four of them reach the limit exactly.
-    U3dPayloadCounts texture;
-    texture.textureWidth = 8192;
-    texture.textureHeight = 8192;
-    EXPECT_EQ(u3dPayloadSize(texture), kPayloadLimitBytes);
+    U3dPayloadCounts texture{};
+    texture.textureWidth = texture.textureHeight = 8192;
     EXPECT_TRUE(payloadWithinLimit(u3dPayloadSize(texture)));
     texture.pointCount = 1;
     EXPECT_FALSE(payloadWithinLimit(u3dPayloadSize(texture)));
@@ -59,8 +39,7 @@ TEST(StreamWriter, StopsAtTheFirstFailure)
     EXPECT_TRUE(writer.write(nullptr, 0));
     EXPECT_FALSE(writer.write(nullptr, 4)); // a null source with bytes to write fails
     EXPECT_FALSE(writer.ok());
-    const char bytes[] = "x";
-    EXPECT_FALSE(writer.write(bytes, 0)); // nothing after a failure is attempted
+    EXPECT_FALSE(writer.write("x", 0)); // nothing after a failure is attempted
 }
 
 } // namespace
