@@ -1,6 +1,5 @@
 #include "tests/support/prc_compressed_tess_encoder.h"
 
-#include "prc/geometry/compressed_normals.h"
 #include "prc/geometry/compressed_tess_decoder.h"
 
 #include <algorithm>
@@ -14,17 +13,13 @@ namespace {
 
 constexpr int32_t kNoNumber = -1;
 constexpr double kOffsetLimit = 1 << 30;
-// Smallest cosine between a normal and a triangle it orients that the encoder accepts.
-constexpr double kNormalMargin = 0.2;
-// Triangles of a face this close in direction share the face's one normal.
-constexpr double kFlatFaceCosine = 0.9;
 
 struct PendingGate {
     Gate gate;
     uint32_t target; // source triangle across the edge
 };
 
-// One decoded triangle as the winding pass needs it.
+// The triangle decoded last, as the next step of the walk needs it.
 struct WalkedTriangle {
     DecodedVertex a, b, c;
     bool inOrder; // written as a, b, c
@@ -46,7 +41,7 @@ public:
         for (int i = 0; i < 3; ++i)
             r.origin[i] = options.hasOrigin ? options.origin[i] : 0.0f;
         r.point_is_reference_array = {false, false, false};
-        r.normals_as_reversal_bits = !options.angleNormals;
+        r.normals_as_reversal_bits = true;
     }
 
     CompressedTessEncoding run()
@@ -55,8 +50,6 @@ public:
             return std::move(out_);
         walk();
         writeFaces();
-        if (options_.angleNormals)
-            writeNormals();
         return std::move(out_);
     }
 
@@ -194,10 +187,9 @@ private:
         bool inOrder = false;
         for (int k = 0; k < 3; ++k)
             inOrder = inOrder || (sa == corner(t, k) && sb == corner(t, (k + 1) % 3) && sc == corner(t, (k + 2) % 3));
-        walked_.push_back({a, b, c, inOrder});
+        last_ = {a, b, c, inOrder};
         out_.sourceTriangle.push_back(t);
-        if (!options_.angleNormals)
-            out_.record.normal_is_reversed.push_back(inOrder);
+        out_.record.normal_is_reversed.push_back(inOrder);
     }
 
     // Opens an edge of the current triangle when a triangle not yet reached lies across it.
@@ -222,7 +214,7 @@ private:
     {
         startChain(0, true);
         for (uint64_t t = 1; t < triangleCount_; ++t) {
-            WalkedTriangle w = walked_.back();
+            WalkedTriangle w = last_;
             if (w.inOrder)
                 std::swap(w.a, w.b);
             uint8_t code = 0;
@@ -269,7 +261,6 @@ private:
             r.triangle_face_array.push_back(faceOfSource(t));
             faceCount = std::max(faceCount, faceOfSource(t) + 1);
         }
-        faceCount_ = faceCount;
         if (options_.perTriangleStyles) {
             r.perTriangleStyles = true;
             r.perTriangleStyleBits.assign(faceCount, false);
@@ -279,156 +270,6 @@ private:
         } else {
             r.face_style_array = options_.styles;
         }
-    }
-
-    // The direction the normal of decoded triangle t must point to; zero when degenerate.
-    TessVec3 wantedNormal(uint64_t t) const
-    {
-        const WalkedTriangle& w = walked_[t];
-        TessVec3 n = cross(w.b.p - w.a.p, w.c.p - w.a.p);
-        if (!normaliseTessVector(n))
-            return {};
-        return w.inOrder ? n : -n;
-    }
-
-    // Every decoded triangle oriented by a normal requested at a point, with the
-    // directions that normal must suit.
-    struct NormalUse {
-        uint64_t t;
-        std::vector<TessVec3> directions;
-    };
-
-    void writeNormals()
-    {
-        PRC3DTessCompressed& r = out_.record;
-        const uint8_t bits = options_.angleBits;
-        r.normal_angle_number_of_bits = bits;
-        angleStep_ = kHalfPi / (std::ldexp(1.0, bits) - 1);
-        tiltCode_ = static_cast<uint16_t>(std::min((1u << bits) - 1, 0x7FFFu));
-
-        // Faces whose triangles all face one way share one normal.
-        std::vector<std::vector<uint64_t>> faceTriangles(faceCount_);
-        for (uint64_t t = 0; t < walked_.size(); ++t)
-            faceTriangles[r.triangle_face_array[t]].push_back(t);
-        r.face_has_one_normal.assign(faceCount_, false);
-        for (uint32_t f = 0; f < faceCount_ && options_.faceNormals; ++f) {
-            bool flat = !faceTriangles[f].empty();
-            const TessVec3 first = flat ? wantedNormal(faceTriangles[f][0]) : TessVec3{};
-            for (const uint64_t t : faceTriangles[f])
-                flat = flat && dot(wantedNormal(t), first) > kFlatFaceCosine;
-            r.face_has_one_normal[f] = flat;
-        }
-
-        uses_.assign(out_.sourcePoint.size(), {});
-        std::vector<bool> faceSeen(faceCount_, false);
-        for (uint64_t t = 0; t < walked_.size(); ++t) {
-            const uint32_t f = r.triangle_face_array[t];
-            if (r.face_has_one_normal[f]) {
-                if (faceSeen[f])
-                    continue;
-                faceSeen[f] = true;
-                NormalUse use{t, {}};
-                for (const uint64_t other : faceTriangles[f])
-                    use.directions.push_back(wantedNormal(other));
-                uses_[walked_[t].a.point].push_back(std::move(use));
-            } else {
-                uses_[walked_[t].a.point].push_back({t, {wantedNormal(t)}});
-            }
-        }
-
-        pointState_.assign(out_.sourcePoint.size(), kNoNormalYet);
-        pointNormals_.assign(out_.sourcePoint.size(), {});
-        std::vector<int64_t> faceNormal(faceCount_, -1);
-        for (uint64_t t = 0; t < walked_.size(); ++t) {
-            const WalkedTriangle& w = walked_[t];
-            const uint32_t f = r.triangle_face_array[t];
-            TessVec3 n;
-            if (r.face_has_one_normal[f]) {
-                if (faceNormal[f] < 0)
-                    faceNormal[f] = requestNormal(w.a.point, t, true);
-                n = normals_[faceNormal[f]];
-            } else {
-                n = normals_[requestNormal(w.a.point, t, true)];
-                requestNormal(w.b.point, t, false);
-                requestNormal(w.c.point, t, false);
-            }
-            const double q = orientationValue(w.a.p, w.b.p, w.c.p, n);
-            if (q == 0)
-                out_.ambiguousIds.push_back(kDecisionsPerTriangle * t + 2);
-            else if ((q < 0) != w.inOrder)
-                throw std::logic_error("encodeCompressedTess: the normals do not give the wanted winding");
-        }
-    }
-
-    // The directions the use of point at triangle t must suit.
-    const std::vector<TessVec3>* useAt(uint32_t point, uint64_t t) const
-    {
-        for (const NormalUse& use : uses_[point])
-            if (use.t == t)
-                return &use.directions;
-        return nullptr;
-    }
-
-    static bool suits(const TessVec3& n, const std::vector<TessVec3>& directions)
-    {
-        return std::all_of(directions.begin(), directions.end(),
-                           [&](const TessVec3& d) { return dot(n, d) > kNormalMargin; });
-    }
-
-    void writeBit(bool bit) { out_.record.normal_binary_data.push_back(bit); }
-
-    // A new normal along the wanted direction of triangle t, tilted fully towards the
-    // triangle's own normal axis.
-    uint32_t newNormal(uint64_t t)
-    {
-        writeBit(!walked_[t].inOrder);
-        writeBit(false);
-        writeBit(false);
-        out_.record.normal_angle_array.insert(out_.record.normal_angle_array.end(), {0, tiltCode_});
-        normals_.push_back(provisionalNormal(t));
-        return static_cast<uint32_t>(normals_.size() - 1);
-    }
-
-    uint32_t requestNormal(uint32_t point, uint64_t t, bool matters)
-    {
-        const std::vector<TessVec3>* directions = matters ? useAt(point, t) : nullptr;
-        std::vector<uint32_t>& list = pointNormals_[point];
-        if (pointState_[point] == kNoNormalYet) {
-            // One normal is enough when it suits every later use of the point.
-            bool single = options_.singleNormals;
-            const TessVec3 n = provisionalNormal(t);
-            for (const NormalUse& use : uses_[point])
-                single = single && (use.t < t || suits(n, use.directions));
-            writeBit(!single);
-            const uint32_t normal = newNormal(t);
-            pointState_[point] = single ? kOneNormal : kSeveralNormals;
-            list.push_back(normal);
-            return normal;
-        }
-        if (pointState_[point] == kOneNormal)
-            return list[0];
-        // Several: refer back to a suitable normal, or add one.
-        for (size_t i = list.size(); i-- > 0;) {
-            if (directions != nullptr && !suits(normals_[list[i]], *directions))
-                continue;
-            writeBit(true);
-            const uint64_t r = list.size() - 1 - i;
-            for (uint32_t bit = 0; bit < normalReferenceWidth(list.size()); ++bit)
-                writeBit(((r >> bit) & 1) != 0);
-            return list[i];
-        }
-        writeBit(false);
-        const uint32_t normal = newNormal(t);
-        list.push_back(normal);
-        return normal;
-    }
-
-    // The normal newNormal would make at triangle t, without writing anything.
-    TessVec3 provisionalNormal(uint64_t t) const
-    {
-        const WalkedTriangle& w = walked_[t];
-        return normalFromAngles(w.a.p, w.b.p, w.c.p, 0.0, static_cast<int16_t>(tiltCode_) * angleStep_, !w.inOrder,
-                                false, false, kTessFrameAsGiven);
     }
 
     const CompressedTessSource& source_;
@@ -441,17 +282,9 @@ private:
     std::vector<TessVec3> positions_; // decoded, per number
     std::vector<PendingGate> gates_;
     std::unordered_set<uint64_t> closed_;
-    std::vector<WalkedTriangle> walked_;
+    WalkedTriangle last_{};
     uint32_t current_ = 0;
-    uint32_t faceCount_ = 0;
     CompressedTessEncoding out_;
-
-    double angleStep_ = 0;
-    uint16_t tiltCode_ = 0;
-    std::vector<std::vector<NormalUse>> uses_;
-    std::vector<uint8_t> pointState_;
-    std::vector<std::vector<uint32_t>> pointNormals_;
-    std::vector<TessVec3> normals_;
 };
 
 } // namespace

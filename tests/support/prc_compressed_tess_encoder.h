@@ -1,7 +1,8 @@
 // Test-only encoder of compressed tessellation records: from a triangle mesh it chooses the
 // walk across the edges, the edge codes, reference flags, quantised point offsets and the
-// winding data (reversal bits, or normals in angle mode), repeating the decoder's
-// arithmetic so that the record decodes back to the mesh within the tolerance.
+// reversal bits that give the winding, repeating the decoder's arithmetic so that the
+// record decodes back to the mesh within the tolerance. Normals in angle mode are tested
+// with small hand-made records.
 #pragma once
 
 #include "prc/geometry/compressed_tess_data.h"
@@ -19,11 +20,6 @@ struct CompressedTessEncoderOptions {
     double tolerance = 1.0 / 1024;
     bool hasOrigin = true;
     float origin[3] = {0, 0, 0};
-    // Winding by normals (angle mode) instead of one reversal bit per triangle.
-    bool angleNormals = false;
-    uint8_t angleBits = 10;
-    bool faceNormals = true;   // one normal for each flat face
-    bool singleNormals = true; // one normal for a point wherever it suits all its uses
     // Also open edges towards triangles that an older gate already leads to, which leaves
     // that gate stale on the stack for the decoder to drop.
     bool reopenClaimed = false;
@@ -42,6 +38,6 @@ struct CompressedTessEncoding {
 };
 
 // Throws std::logic_error when the mesh cannot be encoded (a coordinate beyond the integer
-// range) or the decoder's winding would not come out as wanted.
+// range).
 CompressedTessEncoding encodeCompressedTess(const CompressedTessSource& source,
                                             const CompressedTessEncoderOptions& options = {});

@@ -130,17 +130,48 @@ TEST(CompressedTessRetries, RunsLeavingDataOverAreRefused)
               "buildCompressedTessMesh: normal_binary_data esaurito");
 }
 
-TEST(CompressedTessNormals, FlatFaceReadsOneNormal)
+TEST(CompressedTessNormals, FlatFaceReadsOneNormalAndTruncatedStreamsFail)
 {
-    // 24 triangles of one flat face: one normal (a flag, three signs, two codes) orients all.
-    CompressedTessSource square = grid(4, 5, 0, 0);
-    square.faces.assign(24, 0);
-    const PRC3DTessCompressed r = encodeCompressedTess(square, angleMode(true, true)).record;
-    ASSERT_EQ(r.face_has_one_normal, std::vector<bool>{true});
-    const CompressedTessDecoding d = buildCompressedTessMesh(r);
-    EXPECT_EQ(d.normalBitsUsed, 4u);
-    EXPECT_EQ(d.normalAnglesUsed, 2u);
-    EXPECT_TRUE(compressedTessRunIsComplete(r, d));
+    // Both triangles of the record in face 0, which has one normal: it is read once.
+    PRC3DTessCompressed flat = ambiguousRecord();
+    flat.triangle_face_array = {0, 0};
+    flat.face_has_one_normal = {true};
+    flat.normal_binary_data = bitsFromString("0 000");
+    flat.normal_angle_array = {0, 1};
+    const CompressedTessRun run = runCompressedTessDecoding(flat, kTessFrameAsGiven, kNoForcedDecision);
+    EXPECT_EQ(std::tuple(run.error, run.result.normalBitsUsed, run.result.normalAnglesUsed),
+              std::tuple(std::string(), uint64_t{4}, uint64_t{2}));
+    EXPECT_TRUE(compressedTessRunIsComplete(flat, run.result));
+    for (const auto& [bits, angles, message] : {std::tuple{"0 00", 2, "normal_binary_data esaurito"},
+                                                std::tuple{"0 000", 1, "normal_angle_array esaurito"}}) {
+        flat.normal_binary_data = bitsFromString(bits);
+        flat.normal_angle_array.resize(angles);
+        EXPECT_EQ(runtimeErrorOf([&] { buildCompressedTessMesh(flat); }), std::string("buildCompressedTessMesh: ") + message);
+    }
+}
+
+TEST(CompressedTessRetries, CompletenessNeedsEveryStreamUsed)
+{
+    // Points and references from an encoded grid, normals from the angle-mode record.
+    const PRC3DTessCompressed reversal = encodeCompressedTess(grid(3, 2)).record;
+    const PRC3DTessCompressed angles = ambiguousRecord();
+    using Cursor = uint64_t CompressedTessDecoding::*;
+    const std::tuple<const PRC3DTessCompressed*, Cursor, bool> cases[] = {
+        {&reversal, &CompressedTessDecoding::pointsMade, true},
+        {&reversal, &CompressedTessDecoding::referencesUsed, true},
+        {&reversal, &CompressedTessDecoding::referenceBitsUsed, true},
+        {&reversal, &CompressedTessDecoding::normalBitsUsed, false}, // normal streams do not count then
+        {&angles, &CompressedTessDecoding::normalBitsUsed, true},
+        {&angles, &CompressedTessDecoding::normalAnglesUsed, true}};
+    for (const auto& [record, cursor, counts] : cases) {
+        CompressedTessDecoding d = buildCompressedTessMesh(*record);
+        ASSERT_TRUE(compressedTessRunIsComplete(*record, d));
+        d.*cursor ^= 1;
+        EXPECT_EQ(compressedTessRunIsComplete(*record, d), !counts);
+        d.*cursor ^= 1;
+        d.triangles.resize(3);
+        EXPECT_FALSE(compressedTessRunIsComplete(*record, d));
+    }
 }
 
 } // namespace

@@ -191,14 +191,6 @@ TEST(CompressedTessDecoder, MalformedStreamsGiveTheirMessages)
     add("points short at the gate", strip, [](auto& r) { r.point_array.resize(11); }, "point_array esaurito");
     add("points short at the start", strip, [](auto& r) { r.point_array.resize(6); }, "point_array esaurito");
     add("edge codes short", strip, [](auto& r) { r.edge_status_array.clear(); }, "edge_status_array troppo corto");
-
-    CompressedTessEncoderOptions angles;
-    angles.angleNormals = true;
-    const PRC3DTessCompressed normals = encodeCompressedTess(closedCube(), angles).record;
-    add("normal bits short", normals, [](auto& r) { r.normal_binary_data.pop_back(); }, "normal_binary_data esaurito");
-    add("normal angles short", normals, [](auto& r) { r.normal_angle_array.pop_back(); },
-        "normal_angle_array esaurito");
-
 }
 
 TEST(CompressedTessDecoder, EmptyRecordsAndDataLeftOver)
@@ -213,28 +205,6 @@ TEST(CompressedTessDecoder, EmptyRecordsAndDataLeftOver)
     // two bits of a code count: 0xFE opens A-C, which the flag of triangle 0 makes 1-2.
     r = reversalRecord({0, 0, 0, 4, 0, 0, 0, 2, 0, 1, -2, 0}, {0xFE, 0, 0, 0, 0, 0}, "000 0", {}, "11");
     EXPECT_EQ(buildCompressedTessMesh(r).triangles, (std::vector<uint32_t>{0, 1, 2, 1, 2, 3}));
-}
-
-TEST(CompressedTessDecoder, CompletenessNeedsEveryStreamUsed)
-{
-    const PRC3DTessCompressed r = encodeCompressedTess(grid(3, 2), angleMode(false, false)).record;
-    const CompressedTessDecoding full = buildCompressedTessMesh(r);
-    ASSERT_TRUE(compressedTessRunIsComplete(r, full));
-    uint64_t CompressedTessDecoding::* const cursors[] = {
-        &CompressedTessDecoding::pointsMade, &CompressedTessDecoding::referencesUsed,
-        &CompressedTessDecoding::referenceBitsUsed, &CompressedTessDecoding::normalBitsUsed,
-        &CompressedTessDecoding::normalAnglesUsed};
-    PRC3DTessCompressed reversal = r;
-    reversal.normals_as_reversal_bits = true; // normal streams do not count then
-    for (size_t i = 0; i < std::size(cursors); ++i) {
-        CompressedTessDecoding d = full;
-        d.*cursors[i] -= 1;
-        EXPECT_FALSE(compressedTessRunIsComplete(r, d)) << i;
-        EXPECT_EQ(compressedTessRunIsComplete(reversal, d), i >= 3) << i;
-    }
-    CompressedTessDecoding missing = full;
-    missing.triangles.resize(3);
-    EXPECT_FALSE(compressedTessRunIsComplete(r, missing));
 }
 
 } // namespace

@@ -69,20 +69,12 @@ TEST(CompressedTessRoundTrip, MeshesComeBackWithTheirWinding)
     noOrigin.hasOrigin = false;
     const RoundTripCase cases[] = {
         {"cube, reversal bits", closedCube(), {}},
-        {"cube, face normals", closedCube(), angleMode(true, true)},
-        {"cube, point normals only", closedCube(), angleMode(false, true)},
-        {"cube, several normals everywhere", closedCube(), angleMode(false, false)},
-        {"cube, 16-bit angles", closedCube(), angleMode(false, true, 16)},
-        {"cube, 1-bit angles", closedCube(), angleMode(true, false, 1)},
         {"grid, reversal bits", grid(7, 5), {}},
-        {"grid, angle mode", grid(7, 5), angleMode(true, true)},
         {"grid, shifted origin", grid(4, 4, 100), shifted},
         {"grid, no origin", grid(4, 3), noOrigin},
         {"two components", merged(closedCube(), grid(5, 4, 3)), {}},
-        {"two components, angle mode", merged(grid(5, 4, 3), closedCube(2)), angleMode(false, false)},
         {"torus", torus(12, 8), {}},
         {"torus, reopened gates", torus(12, 8), reopen},
-        {"torus, angle mode", torus(12, 8), angleMode(true, true)},
     };
     for (const RoundTripCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -89,13 +89,3 @@ inline CompressedTessSource merged(const CompressedTessSource& first, const Comp
         m.faces.push_back(f + faceBase);
     return m;
 }
-
-inline CompressedTessEncoderOptions angleMode(bool faceNormals, bool singleNormals, uint8_t bits = 10)
-{
-    CompressedTessEncoderOptions o;
-    o.angleNormals = true;
-    o.faceNormals = faceNormals;
-    o.singleNormals = singleNormals;
-    o.angleBits = bits;
-    return o;
-}

@@ -79,7 +79,6 @@ TEST(CompressedTessToMesh, CubeCornersAreCopiedPerColour)
 {
     const CompressedTessSource cube = closedCube();
     CompressedTessEncoderOptions options;
-    options.angleNormals = true;
     options.styles = {1, 1, 2, 2, 3, 3}; // opposite sides alike: three colours at every corner
     const CompressedTessEncoding e = encodeCompressedTess(cube, options);
     const TessMesh mesh = compressedTessToMesh(e.record, rgbGlobals(), nullptr);
