@@ -368,6 +368,17 @@ bool atSentinel(PRCBitReader& reader)
     return reader.bitsLeft() >= kSentinelBits && reader.readBits(kSentinelBits) == kSentinel && reader.bitsLeft() < 8;
 }
 
+bool readsExactly(const PrcBitWriter& written, const std::function<void(PRCBitReader&)>& read, uint32_t version)
+{
+    PrcBitInput in = inputWithSentinel(written, version);
+    try {
+        read(in.reader);
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+    return atSentinel(in.reader);
+}
+
 PrcBase namedBase(std::string name)
 {
     PrcBase base;

@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -36,6 +37,10 @@
 PrcBitInput inputWithSentinel(const PrcBitWriter& writer, uint32_t version = kPrcVersionUnknown);
 // True when the reader stands at the sentinel and only padding follows it.
 bool atSentinel(PRCBitReader& reader);
+// True when read, given the written bits and the sentinel, throws nothing and stops
+// exactly at the sentinel.
+bool readsExactly(const PrcBitWriter& written, const std::function<void(PRCBitReader&)>& read,
+                  uint32_t version = kPrcVersionUnknown);
 
 // ---- Pieces shared by many entities ----
 

@@ -17,13 +17,12 @@ TEST(EntityBase, BaseContentReadsIdentifiersByType)
     base.cadId = 5, base.cadPersistentId = 300, base.uniqueId = 70000; // 10 + 19 + 28 bits
     PrcBitWriter bare;
     writeContentPRCBase(bare, base, 301);
-    for (const auto& [type, identifiers] : cases) {
+    for (const auto& [t, identifiers] : cases) {
+        const uint32_t type = t;
         PrcBitWriter w;
         writeContentPRCBase(w, base, type);
         EXPECT_EQ(w.bitCount(), bare.bitCount() + (identifiers ? 57 : 0)) << type;
-        PrcBitInput in = inputWithSentinel(w);
-        EXPECT_EQ(readContentPRCBase(in.reader, type), "part") << type;
-        EXPECT_TRUE(atSentinel(in.reader)) << type;
+        EXPECT_TRUE(readsExactly(w, [&](PRCBitReader& r) { EXPECT_EQ(readContentPRCBase(r, t), "part"); })) << type;
     }
 }
 
@@ -37,11 +36,11 @@ TEST(EntityBase, NameReuseCarriesAcrossEntitiesOfAnyKind)
     uint32_t type = 310;
     for (const auto& [base, name] : sequence)
         writeContentPRCBase(w, base, type++);
-    PrcBitInput in = inputWithSentinel(w);
-    type = 310;
-    for (const auto& [base, name] : sequence)
-        EXPECT_EQ(readContentPRCBase(in.reader, type++), name);
-    EXPECT_TRUE(atSentinel(in.reader));
+    EXPECT_TRUE(readsExactly(w, [&](PRCBitReader& r) {
+        type = 310;
+        for (const auto& [base, name] : sequence)
+            EXPECT_EQ(readContentPRCBase(r, type++), name);
+    }));
 }
 
 TEST(EntityBase, AttributeValuesByType)
@@ -49,10 +48,10 @@ TEST(EntityBase, AttributeValuesByType)
     for (uint32_t type = 0; type <= 7; ++type) {
         PrcBitWriter w;
         writeAttributes(w, {{{true, 7, ""}, {{{false, 0, "key"}, type}, {{true, 300, ""}, type}}}, {}});
-        PrcBitInput in = inputWithSentinel(w);
-        const std::string error = runtimeErrorOf([&] { readAttributes(in.reader); });
-        EXPECT_EQ(error, type <= 5 ? "" : "readSingleAttribute: unhandled attribute type " + std::to_string(type));
-        EXPECT_TRUE(type > 5 || atSentinel(in.reader)) << "value type " << type;
+        PrcBitInput in(w.bytes());
+        EXPECT_EQ(runtimeErrorOf([&] { readAttributes(in.reader); }),
+                  type <= 5 ? "" : "readSingleAttribute: unhandled attribute type " + std::to_string(type));
+        EXPECT_EQ(readsExactly(w, readAttributes), type <= 5) << "value type " << type;
     }
     PrcBitInput wrongType("1 00000001 0 1 00000111 0"); // one attribute of type 7
     EXPECT_EQ(runtimeErrorOf([&] { readAttributes(wrongType.reader); }),
@@ -83,9 +82,7 @@ TEST(EntityBase, UserDataIsSkippedUpToTheEnd)
     for (const uint32_t bits : {0u, 13u, 300u}) {
         PrcBitWriter w;
         writeUserData(w, bits);
-        PrcBitInput in = inputWithSentinel(w);
-        readUserData(in.reader);
-        EXPECT_TRUE(atSentinel(in.reader)) << bits;
+        EXPECT_TRUE(readsExactly(w, readUserData)) << bits;
     }
     // Six bits announced and left before the end of the data, then seven.
     for (const auto& [bits, message] : {std::pair{"1 00000110 0 101010", ""},
@@ -109,10 +106,8 @@ TEST(EntityBase, ReferencesByType)
         PrcBitWriter w;
         writeReference(w, reference);
         writeReference(w, {});
-        PrcBitInput in = inputWithSentinel(w);
-        readReferenceData(in.reader);
-        readReferenceOnPRCBase(in.reader, "Test.reference");
-        EXPECT_TRUE(atSentinel(in.reader)) << reference.type << " " << reference.sameFileStructure;
+        EXPECT_TRUE(readsExactly(w, [](PRCBitReader& r) { readReferenceData(r), readReferenceOnPRCBase(r, "T.r"); }))
+            << reference.type << " " << reference.sameFileStructure;
     }
     PrcBitInput data("1 11001111 0"), custom("1 11001111 0"), onBase("1 11001111 0"); // type 207
     EXPECT_EQ(runtimeErrorOf([&] { readReferenceData(data.reader); }), "ReferenceData: unknown type");

@@ -47,28 +47,16 @@ std::unique_ptr<Loaded> load(const std::vector<PrcFileStructureSpec>& fileStruct
     return loaded;
 }
 
-bool globalsLoaded(const FileStructureData& fs)
+// What each section left: colours and styles of the globals, occurrences of the tree,
+// tessellations; a good file structure gives (2, 1, 1, 3).
+std::tuple<size_t, size_t, size_t, size_t> sections(const FileStructureData& fs)
 {
-    return fs.globals.colours.size() == 2 && fs.globals.styles.size() == 1;
+    EXPECT_EQ(fs.tree_loaded, !fs.productOccurrences.empty());
+    EXPECT_TRUE(fs.productOccurrences.empty() || fs.productOccurrences[0].name == "root");
+    return {fs.globals.colours.size(), fs.globals.styles.size(), fs.productOccurrences.size(), fs.tessEntries.size()};
 }
 
-bool treeLoaded(const FileStructureData& fs)
-{
-    return fs.tree_loaded && fs.partDefinitions.size() == 1 && fs.productOccurrences.size() == 1 &&
-           fs.index_product_occurrence == 1 && fs.productOccurrences[0].name == "root";
-}
-
-bool tessellationsLoaded(const FileStructureData& fs)
-{
-    return fs.plainTessellations.size() == 1 && fs.compressedTessellations.size() == 1 && fs.tessEntries.size() == 3;
-}
-
-bool empty(const FileStructureData& fs)
-{
-    return fs.globals.colours.empty() && fs.globals.styles.empty() && fs.globals.schemaTypes.empty() &&
-           !fs.tree_loaded && fs.partDefinitions.empty() && fs.productOccurrences.empty() &&
-           fs.plainTessellations.empty() && fs.compressedTessellations.empty() && fs.tessEntries.empty();
-}
+const std::tuple<size_t, size_t, size_t, size_t> kGood{2, 1, 1, 3};
 
 PrcSectionOverride garbage()
 {
@@ -80,61 +68,41 @@ TEST(FileStructureLoader, EverySectionOfAGoodFileStructure)
     for (const uint32_t version : {7094u, 8137u, 8138u}) {
         const auto loaded = load({goodFileStructure(version), goodFileStructure(version)});
         for (const FileStructureData& fs : loaded->document.fileStructures) {
-            EXPECT_EQ(fs.minimalVersionForRead, 8000u);
-            EXPECT_EQ(fs.authoringVersion, version);
-            EXPECT_TRUE(globalsLoaded(fs));
-            EXPECT_TRUE(treeLoaded(fs));
-            EXPECT_TRUE(tessellationsLoaded(fs));
+            EXPECT_EQ(std::pair(fs.minimalVersionForRead, fs.authoringVersion), std::pair(8000u, version));
+            EXPECT_EQ(sections(fs), kGood);
+            EXPECT_EQ(std::tuple(fs.index_product_occurrence, fs.plainTessellations.size(),
+                                 fs.compressedTessellations.size()),
+                      std::tuple(1u, size_t{1}, size_t{1}));
         }
     }
 }
 
 TEST(FileStructureLoader, EachSectionFailsOnItsOwn)
 {
-    struct Case {
-        const char* name;
-        void (*change)(PrcFileStructureSpec&);
-        bool globals, tree, tessellations;
-    };
-    const Case cases[] = {
-        {"broken globals", [](PrcFileStructureSpec& fs) { fs.overrides[1] = garbage(); }, false, true, true},
-        {"globals with fill patterns", [](PrcFileStructureSpec& fs) { fs.globals.fillPatternCount = 2; }, false, true,
-         true},
-        {"empty globals block", [](PrcFileStructureSpec& fs) { fs.overrides[1] = PrcSectionOverride{{}, true}; }, false,
-         true, true},
-        {"broken tree", [](PrcFileStructureSpec& fs) { fs.overrides[2] = garbage(); }, true, false, true},
+    // A failed section leaves nothing of itself behind and takes nothing else with it.
+    using Change = void (*)(PrcFileStructureSpec&);
+    const std::tuple<const char*, Change, std::tuple<size_t, size_t, size_t, size_t>> cases[] = {
+        {"broken globals", [](PrcFileStructureSpec& fs) { fs.overrides[1] = garbage(); }, {0, 0, 1, 3}},
+        {"globals with fill patterns", [](PrcFileStructureSpec& fs) { fs.globals.fillPatternCount = 2; }, {0, 0, 1, 3}},
+        {"empty globals block", [](PrcFileStructureSpec& fs) { fs.overrides[1] = PrcSectionOverride{{}, true}; },
+         {0, 0, 1, 3}},
+        {"broken tree", [](PrcFileStructureSpec& fs) { fs.overrides[2] = garbage(); }, {2, 1, 0, 3}},
         {"tree failing in its last occurrence",
-         [](PrcFileStructureSpec& fs) {
-             fs.tree.occurrences.push_back(fs.tree.occurrences[0]);
-             fs.tree.occurrences.back().location.emplace().type = 203;
-         },
-         true, false, true},
-        {"tessellation header",
-         [](PrcFileStructureSpec& fs) {
-             PrcBitWriter w;
-             writeTreeSection(w, PrcTree{}, 8137); // a section of another kind
-             fs.overrides[3] = PrcSectionOverride{w.bytes(), false};
-         },
-         true, true, false},
+         [](PrcFileStructureSpec& fs) { fs.tree.occurrences.emplace_back().location.emplace().type = 203; },
+         {2, 1, 0, 3}},
+        {"tessellation section of another kind",
+         [](PrcFileStructureSpec& fs) { fs.overrides[3] = PrcSectionOverride{treeSectionBytes({}, 8137), false}; },
+         {2, 1, 1, 0}},
         {"empty tessellation block", [](PrcFileStructureSpec& fs) { fs.overrides[3] = PrcSectionOverride{{}, true}; },
-         true, true, false},
+         {2, 1, 1, 0}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, change, expected] : cases) {
         PrcFileStructureSpec broken = goodFileStructure();
-        c.change(broken);
+        change(broken);
         const auto loaded = load({goodFileStructure(), broken, goodFileStructure()});
-        const FileStructureData& fs = loaded->document.fileStructures[1];
-        EXPECT_EQ(std::tuple(globalsLoaded(fs), treeLoaded(fs), tessellationsLoaded(fs)),
-                  std::tuple(c.globals, c.tree, c.tessellations))
-            << c.name;
-        // A failed section leaves nothing of itself behind.
-        EXPECT_TRUE((c.globals || fs.globals.colours.empty()) && (c.tree || fs.productOccurrences.empty()) &&
-                    (c.tessellations || fs.tessEntries.empty()))
-            << c.name;
-        for (const size_t neighbour : {0u, 2u})
-            EXPECT_TRUE(treeLoaded(loaded->document.fileStructures[neighbour]) &&
-                        tessellationsLoaded(loaded->document.fileStructures[neighbour]))
-                << c.name;
+        EXPECT_EQ(sections(loaded->document.fileStructures[1]), expected) << name;
+        EXPECT_EQ(sections(loaded->document.fileStructures[0]), kGood) << name;
+        EXPECT_EQ(sections(loaded->document.fileStructures[2]), kGood) << name;
     }
 }
 
@@ -144,9 +112,9 @@ TEST(FileStructureLoader, HeaderAndOffsets)
     PrcFileStructureSpec four = goodFileStructure();
     four.sectionCount = 4;
     const auto fewer = load({four, goodFileStructure()});
-    EXPECT_TRUE(empty(fewer->document.fileStructures[0]));
+    EXPECT_EQ(sections(fewer->document.fileStructures[0]), std::tuple(0, 0, 0, 0));
     EXPECT_EQ(fewer->document.fileStructures[0].authoringVersion, kPrcVersionUnknown);
-    EXPECT_TRUE(treeLoaded(fewer->document.fileStructures[1]));
+    EXPECT_EQ(sections(fewer->document.fileStructures[1]), kGood);
 
     // No file structure header: versions unknown, and the sections are read as of the
     // newest version (graphics with their trailing pairs).
@@ -154,41 +122,34 @@ TEST(FileStructureLoader, HeaderAndOffsets)
     headless.overrides[0] = PrcSectionOverride{{'P', 'R', 'X', 0, 0, 0, 0, 0, 0, 0, 0}, true};
     const auto unknown = load({headless});
     const FileStructureData& fs = unknown->document.fileStructures[0];
-    EXPECT_EQ(fs.minimalVersionForRead, kPrcVersionUnknown);
-    EXPECT_EQ(fs.authoringVersion, kPrcVersionUnknown);
-    EXPECT_TRUE(globalsLoaded(fs) && treeLoaded(fs) && tessellationsLoaded(fs));
+    EXPECT_EQ(std::pair(fs.minimalVersionForRead, fs.authoringVersion),
+              std::pair(kPrcVersionUnknown, kPrcVersionUnknown));
+    EXPECT_EQ(sections(fs), kGood);
 
     // Indices beyond the header or the document, and a document without header, are ignored.
     PrcDocument document;
     document.fileStructures.resize(1);
     loadFileStructure(document, unknown->file.data(), unknown->file.size(), 0);
-    EXPECT_TRUE(empty(document.fileStructures[0]));
+    EXPECT_EQ(sections(document.fileStructures[0]), std::tuple(0, 0, 0, 0));
     document.header = &unknown->header;
     loadFileStructure(document, unknown->file.data(), unknown->file.size(), 1);
-    document.fileStructures[0].tree_loaded = true;
-    loadFileStructure(document, unknown->file.data(), unknown->file.size(), 0);
-    EXPECT_TRUE(treeLoaded(document.fileStructures[0]));
     // Sections that lie beyond the data given are not read.
     loadFileStructure(document, unknown->file.data(), unknown->header.fileStructures[0].sectionOffsets[3], 0);
-    EXPECT_TRUE(globalsLoaded(document.fileStructures[0]) && treeLoaded(document.fileStructures[0]));
-    EXPECT_TRUE(document.fileStructures[0].tessEntries.empty());
+    EXPECT_EQ(sections(document.fileStructures[0]), std::tuple(2, 1, 1, 0));
 }
 
 TEST(FileStructureLoader, FileStructureHeaderVersions)
 {
     const std::vector<uint8_t> bytes = {'x', 'P', 'R', 'C', 0x9D, 0x1F, 0, 0, 0xA9, 0x1F, 0, 0};
-    struct Case {
-        uint64_t size, offset, expected;
-    };
-    const Case cases[] = {
+    const std::tuple<uint64_t, uint64_t, uint64_t> cases[] = {
         {12, 1, uint64_t{0x1FA9} << 32 | 0x1F9D},
         {11, 1, UINT64_MAX}, // one byte short
         {12, 0, UINT64_MAX}, // no "PRC" there
         {12, 12, UINT64_MAX},
         {12, 0xFFFFFFFFFFFFFFF8u, UINT64_MAX},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(readFileStructureHeader(bytes.data(), c.size, c.offset), c.expected) << c.size << " " << c.offset;
+    for (const auto& [size, offset, expected] : cases)
+        EXPECT_EQ(readFileStructureHeader(bytes.data(), size, offset), expected) << size << " " << offset;
     EXPECT_EQ(readFileStructureHeader(nullptr, 12, 0), UINT64_MAX);
 }
 

@@ -67,9 +67,8 @@ TEST(Globals, EveryTableIsReadAndTheSectionConsumedExactly)
     for (const uint32_t version : {7094u, 8137u, 8138u, kPrcVersionUnknown}) {
         PrcBitWriter w;
         writeGlobalsSection(w, fullGlobals(), version);
-        PrcBitInput in = inputWithSentinel(w, version);
-        const GlobalsData g = readFileStructureGlobals(in.reader);
-        EXPECT_TRUE(atSentinel(in.reader)) << version;
+        GlobalsData g;
+        EXPECT_TRUE(readsExactly(w, [&](PRCBitReader& r) { g = readFileStructureGlobals(r); }, version)) << version;
 
         EXPECT_EQ(g.schemaTypes, (std::vector<uint32_t>{501, 303}));
         ASSERT_EQ(g.colours.size(), 3u);
@@ -122,11 +121,7 @@ TEST(Globals, EmptySectionAndReaderStateReset)
 
 TEST(Globals, FailuresReachTheCaller)
 {
-    struct Case {
-        void (*change)(PrcGlobals&);
-        std::string message;
-    };
-    const Case cases[] = {
+    const std::pair<void (*)(PrcGlobals&), std::string> cases[] = {
         {[](PrcGlobals& g) { g.fillPatternCount = 1; }, "readFileStructureGlobals: unhandled fill patterns (no reference)"},
         {[](PrcGlobals& g) { g.materials.push_back(PrcUnknownMaterial{703}); },
          "readMaterial: unexpected material type: 703"},
@@ -135,13 +130,11 @@ TEST(Globals, FailuresReachTheCaller)
         {[](PrcGlobals& g) { g.textureDefinitions[1].operatorTransformation->type = 208; },
          "readTransformation3d: unknown transformation type"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [change, message] : cases) {
         PrcGlobals g = fullGlobals();
-        c.change(g);
-        PrcBitWriter w;
-        writeGlobalsSection(w, g, 8137);
-        PrcBitInput in(w.bytes(), 8137);
-        EXPECT_EQ(runtimeErrorOf([&] { readFileStructureGlobals(in.reader); }), c.message);
+        change(g);
+        PrcBitInput in(globalsSectionBytes(g, 8137), 8137);
+        EXPECT_EQ(runtimeErrorOf([&] { readFileStructureGlobals(in.reader); }), message);
     }
     PrcBitInput wrongSection("0 1 00101110 1 00000001 0");
     EXPECT_EQ(runtimeErrorOf([&] { readFileStructureGlobals(wrongSection.reader); }),

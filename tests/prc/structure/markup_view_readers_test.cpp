@@ -78,13 +78,8 @@ TEST(MarkupViewReaders, EachEntityIsConsumedExactlyAtEveryVersion)
         for (const auto& [name, write, readOne] : cases) {
             PrcBitWriter w = written(write, version);
             w.append(written(write, version)); // twice: the second relies on the state the first left
-            PrcBitInput in = inputWithSentinel(w, version);
             const Read read = readOne;
-            const std::string error = runtimeErrorOf([&] {
-                read(in.reader);
-                read(in.reader);
-            });
-            EXPECT_TRUE(error.empty() && atSentinel(in.reader)) << name << " at version " << version << ": " << error;
+            EXPECT_TRUE(readsExactly(w, [&](PRCBitReader& r) { read(r), read(r); }, version)) << name << " at " << version;
         }
 }
 
@@ -97,11 +92,8 @@ TEST(MarkupViewReaders, VersionGatedFieldsArePresentOnlyFromTheirVersion)
     EXPECT_EQ(written(light, 8137).bitCount(), written(light, 8136).bitCount() + 1);
     EXPECT_EQ(written(view, 7309).bitCount(), written(view, 7308).bitCount() + 1);
     EXPECT_EQ(written(view, 8016).bitCount(), written(view, 8015).bitCount() + 4);
-    for (const auto& [version, read] : {std::pair{8029u, 8030u}, {8030u, 8029u}, {8136u, 8137u}}) {
-        PrcBitInput in = inputWithSentinel(written(light, version), read);
-        runtimeErrorOf([&] { readSceneDisplayParameters(in.reader); });
-        EXPECT_FALSE(atSentinel(in.reader)) << version << " read as " << read;
-    }
+    for (const auto& [version, read] : {std::pair{8029u, 8030u}, {8030u, 8029u}, {8136u, 8137u}})
+        EXPECT_FALSE(readsExactly(written(light, version), readSceneDisplayParameters, read)) << version << " as " << read;
 }
 
 TEST(MarkupViewReaders, FailuresNameTheEntity)

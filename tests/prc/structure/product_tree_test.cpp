@@ -9,6 +9,53 @@
 
 namespace {
 
+Matrix4d readBack(const PrcTransformation& t)
+{
+    PrcBitWriter w;
+    writeTransformation3d(w, t);
+    Matrix4d m{};
+    EXPECT_TRUE(readsExactly(w, [&](PRCBitReader& r) { m = readTransformation3d(r); })) << "flags " << int(t.flags);
+    return m;
+}
+
+TEST(Transformation, CartesianFlagsGeneralColumnsAndMirroring)
+{
+    PrcTransformation t = placement({10, 20, 30}, {2, 3, 4});
+    t.x = {0, 1, 0};
+    t.y = {-1, 0, 0};
+    t.z = {0, 0, -1}; // differs from x × y = (0, 0, 1): three axes are taken as given
+    t.uniformScale = 0.5;
+    const std::pair<uint8_t, Matrix4d> cases[] = {
+        {0x00, kIdentity4d},
+        {0x04, kIdentity4d}, // no field behind this flag
+        {0x40, kIdentity4d}, // four Doubles read and dropped
+        {0x01, {1, 0, 0, 10, 0, 1, 0, 20, 0, 0, 1, 30, 0, 0, 0, 1}},
+        {0x02, {0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}},   // z derived as x × y
+        {0x22, {0, -1, 0, 0, 1, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1}},  // three axes win over two
+        {0x10, {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}},
+        {0x08, {0.5, 0, 0, 0, 0, 0.5, 0, 0, 0, 0, 0.5, 0, 0, 0, 0, 1}},
+        {0x18, {1, 0, 0, 0, 0, 1.5, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1}}, // both scales multiply
+        {0x7F, {0, -1.5, 0, 10, 1, 0, 0, 20, 0, 0, -2, 30, 0, 0, 0, 1}},
+    };
+    for (const auto& [flags, expected] : cases) {
+        t.flags = flags;
+        EXPECT_EQ(readBack(t), expected) << "flags " << int(flags);
+    }
+    // Axes are not normalised, so a mirroring keeps the sign of its determinant.
+    t.flags = 0x20;
+    t.x = {2, 0, 0}, t.y = {0, 2, 0}, t.z = {0, 0, -2};
+    EXPECT_EQ(determinant3x3(readBack(t)), -8.0);
+    EXPECT_EQ(determinant3x3(readBack(generalTransformation({-1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}))), -1.0);
+
+    PrcTransformation general;
+    general.type = 207;
+    for (int i = 0; i < 16; ++i)
+        general.stored[i] = i + 1; // as stored: the first four values are the first column
+    EXPECT_EQ(readBack(general), (Matrix4d{1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 4, 8, 12, 16}));
+    PrcBitInput in("1 11001011 0"); // 203
+    EXPECT_EQ(runtimeErrorOf([&] { readTransformation3d(in.reader); }), "readTransformation3d: unknown transformation type");
+}
+
 PrcRepresentationItem item(uint32_t type)
 {
     PrcRepresentationItem i;
@@ -29,55 +76,61 @@ PrcRepresentationItem nestedSets(int depth)
     return set;
 }
 
-RepresentationItemData readItem(const PrcRepresentationItem& written, uint32_t version = 8137)
+std::string readItems(const std::vector<PrcRepresentationItem>& items, std::vector<RepresentationItemData>& read,
+                      uint32_t version = 8137, uint64_t budget = 1000)
 {
     PrcBitWriter w;
-    writeRepresentationItem(w, written, version);
+    for (const PrcRepresentationItem& i : items)
+        writeRepresentationItem(w, i, version);
     PrcBitInput in = inputWithSentinel(w, version);
-    RepresentationItemData read = readRepresentationItem(in.reader);
-    EXPECT_TRUE(atSentinel(in.reader)) << "type " << written.type;
-    return read;
+    RepresentationItemBudget left{budget};
+    const std::string error = runtimeErrorOf([&] {
+        for (size_t i = 0; i < items.size(); ++i)
+            read.push_back(readRepresentationItem(in.reader, left));
+    });
+    return error.empty() && !atSentinel(in.reader) ? "not at the end" : error;
 }
 
 TEST(RepresentationItem, EveryTypeWithItsOptionalFields)
 {
     std::vector<PrcRepresentationItem> items;
-    for (uint32_t type = 232; type <= 240; ++type)
+    for (const uint32_t type : {232, 232, 233, 233, 234, 234, 235, 236, 237, 237, 238, 240})
         items.push_back(item(type));
-    items[0].hasBrepData = true, items[0].isClosed = true;
-    items.push_back(item(232));
-    items.push_back(item(234));
-    items[1].hasIndices = true;
-    items[2].origin = Vector3d{1, 2, 3};
-    items[4].points = {{1, 2, 3}, {4, 5, 6}};
-    items[5].isClosed = true;
-    items[8].transformation = placement({1, 2, 3});
-    items.erase(items.begin() + 7); // sets: below
-    for (const uint32_t version : {8137u, 8138u})
-        for (const PrcRepresentationItem& written : items) {
-            const RepresentationItemData read = readItem(written, version);
-            EXPECT_EQ(std::tuple(read.type, read.styleIndex, read.index_local_coordinate_system, read.index_tessellation),
+    items[0].hasBrepData = items[0].isClosed = true;
+    items[2].hasIndices = true;
+    items[4].origin = Vector3d{1, 2, 3};
+    items[7].points = {{1, 2, 3}, {4, 5, 6}};
+    items[8].isClosed = true;
+    items[11].transformation = placement({1, 2, 3});
+    items.emplace_back().type = 0;
+    for (const uint32_t version : {8137u, 8138u}) {
+        std::vector<RepresentationItemData> read;
+        ASSERT_EQ(readItems(items, read, version), "");
+        for (size_t i = 0; i + 1 < items.size(); ++i) {
+            const PrcRepresentationItem& written = items[i];
+            const RepresentationItemData& r = read[i];
+            EXPECT_EQ(std::tuple(r.type, r.styleIndex, r.index_local_coordinate_system, r.index_tessellation),
                       std::tuple(written.type, 3u, uint64_t{1}, uint64_t{4}));
-            EXPECT_EQ(std::tuple(read.is_closed, read.hasBrepData, read.contextId, read.bodyId),
+            EXPECT_EQ(std::tuple(r.is_closed, r.hasBrepData, r.contextId, r.bodyId),
                       std::tuple(written.isClosed, written.hasBrepData, written.hasBrepData ? 7u : 0u,
                                  written.hasBrepData ? 300u : 0u));
-            EXPECT_EQ(std::pair(read.hasTransform, read.transform[3]),
+            EXPECT_EQ(std::pair(r.hasTransform, r.transform[3]),
                       std::pair(written.type == 240, written.type == 240 ? 1.0 : 0.0));
         }
-    PrcRepresentationItem empty;
-    empty.type = 0;
-    const RepresentationItemData none = readItem(empty);
-    EXPECT_EQ(std::tuple(none.type, none.index_tessellation, none.styleIndex), std::tuple(0u, UINT64_MAX, kPrcNoIndex));
-    for (const auto& [bits, type] : {std::pair{"1 11100111 0", "231"}, {"1 11110001 0", "241"}}) {
-        PrcBitInput in(bits);
-        EXPECT_EQ(runtimeErrorOf([&] { readRepresentationItem(in.reader); }),
-                  std::string("readRepresentationItem: unhandled type (") + type + ")");
+        EXPECT_EQ(std::tuple(read.back().type, read.back().index_tessellation, read.back().styleIndex),
+                  std::tuple(0u, UINT64_MAX, kPrcNoIndex));
+    }
+    for (const uint32_t type : {231u, 241u}) {
+        std::vector<RepresentationItemData> read;
+        EXPECT_EQ(readItems({item(type)}, read), "readRepresentationItem: unhandled type (" + std::to_string(type) + ")");
     }
 }
 
 TEST(RepresentationItem, SetsKeepTheirChildrenWithinTheDepthAndItemBudget)
 {
-    const RepresentationItemData set = readItem(nestedSets(3));
+    std::vector<RepresentationItemData> read;
+    ASSERT_EQ(readItems({nestedSets(3)}, read), "");
+    const RepresentationItemData& set = read[0];
     ASSERT_EQ(set.children.size(), 3u);
     EXPECT_EQ(set.children[0].type, 0u); // empty slots stay in place
     ASSERT_EQ(set.children[1].children.size(), 3u);
@@ -85,25 +138,12 @@ TEST(RepresentationItem, SetsKeepTheirChildrenWithinTheDepthAndItemBudget)
     EXPECT_TRUE(set.children[1].children[1].children.empty());
     EXPECT_EQ(set.children[2].index_tessellation, 4u);
 
-    readItem(nestedSets(kMaxRepresentationSetDepth));
-    PrcBitWriter deep;
-    writeRepresentationItem(deep, nestedSets(kMaxRepresentationSetDepth + 1), 8137);
-    PrcBitInput in(deep.bytes(), 8137);
-    EXPECT_EQ(runtimeErrorOf([&] { readRepresentationItem(in.reader); }),
+    EXPECT_EQ(readItems({nestedSets(kMaxRepresentationSetDepth)}, read), "");
+    EXPECT_EQ(readItems({nestedSets(kMaxRepresentationSetDepth + 1)}, read),
               "readRepresentationItem: sets nested too deeply");
-
-    PrcBitWriter w;
-    writeRepresentationItem(w, nestedSets(2), 8137); // 1 + 3 items
-    writeRepresentationItem(w, item(0), 8137);
-    for (const uint64_t allowed : {4u, 5u}) {
-        PrcBitInput two(w.bytes(), 8137);
-        RepresentationItemBudget budget{allowed};
-        const std::string error = runtimeErrorOf([&] {
-            readRepresentationItem(two.reader, budget);
-            readRepresentationItem(two.reader, budget);
-        });
-        EXPECT_EQ(error, allowed < 5 ? "readRepresentationItem: too many items" : "") << allowed;
-    }
+    // 1 + 3 items, then one more: every item counts against the section's budget.
+    EXPECT_EQ(readItems({nestedSets(2), item(0)}, read, 8137, 5), "");
+    EXPECT_EQ(readItems({nestedSets(2), item(0)}, read, 8137, 4), "readRepresentationItem: too many items");
 }
 
 PrcTree fullTree()
@@ -154,9 +194,8 @@ TEST(ProductTree, WholeSectionWithEveryOptionalEntity)
     for (const uint32_t version : {7094u, 8016u, 8137u, 8138u}) {
         PrcBitWriter w;
         writeTreeSection(w, fullTree(), version);
-        PrcBitInput in = inputWithSentinel(w, version);
-        const TreeSectionData tree = readFileStructureTree(in.reader);
-        EXPECT_TRUE(atSentinel(in.reader)) << version;
+        TreeSectionData tree;
+        ASSERT_TRUE(readsExactly(w, [&](PRCBitReader& r) { tree = readFileStructureTree(r); }, version)) << version;
 
         ASSERT_EQ(tree.partDefinitions.size(), 2u);
         const PartDefinitionData& part = tree.partDefinitions[0];
@@ -203,9 +242,8 @@ TEST(ProductTree, ReusedNameAndGraphicsComeFromTheEntityBefore)
     tree.occurrences.push_back(tree.occurrences[0]);
     PrcBitWriter w;
     writeTreeSection(w, tree, 8137);
-    PrcBitInput in = inputWithSentinel(w, 8137);
-    const TreeSectionData read = readFileStructureTree(in.reader);
-    EXPECT_TRUE(atSentinel(in.reader));
+    TreeSectionData read;
+    ASSERT_TRUE(readsExactly(w, [&](PRCBitReader& r) { read = readFileStructureTree(r); }, 8137));
     EXPECT_EQ(read.partDefinitions[1].styleIndex, 7u);
     const std::vector<ProductOccurrenceData>& o = read.productOccurrences;
     EXPECT_EQ(std::tuple(o[0].name, o[0].styleIndex, o[2].name, o[2].styleIndex),
@@ -214,32 +252,24 @@ TEST(ProductTree, ReusedNameAndGraphicsComeFromTheEntityBefore)
 
 TEST(ProductTree, FailuresInsideTheSectionReachTheCaller)
 {
-    struct Case {
-        void (*change)(PrcTree&);
-        std::string message;
-    };
-    const Case cases[] = {
+    const std::pair<void (*)(PrcTree&), std::string> cases[] = {
         {[](PrcTree& t) { t.parts[0].items.emplace_back().type = 250; }, "readRepresentationItem: unhandled type (250)"},
         {[](PrcTree& t) { t.occurrences.back().location.emplace().type = 201; },
          "readTransformation3d: unknown transformation type"},
         {[](PrcTree& t) { t.occurrences[0].sceneParameters[0].lights.push_back(740); }, "readLight: tipo inatteso 740"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [change, message] : cases) {
         PrcTree tree = fullTree();
-        c.change(tree);
-        PrcBitWriter w;
-        writeTreeSection(w, tree, 8137);
-        PrcBitInput in(w.bytes(), 8137);
-        EXPECT_EQ(runtimeErrorOf([&] { readFileStructureTree(in.reader); }), c.message);
+        change(tree);
+        PrcBitInput in(treeSectionBytes(tree, 8137), 8137);
+        EXPECT_EQ(runtimeErrorOf([&] { readFileStructureTree(in.reader); }), message);
     }
     // The section's own structure: its type, an empty base, the internal data type.
     PrcBitWriter named;
     named.writeUnsignedInteger(304);
     writeContentPRCBase(named, namedBase("tree"), 304);
-    PrcBitWriter internal;
-    internal.writeUnsignedInteger(304);
-    writeContentPRCBase(internal, PrcBase{}, 304);
-    internal.writeBitString("0 0 1 00101111 1 00000001 0"); // no parts, no occurrences, type 303
+    PrcBitWriter internal("1 00110000 1 00000001 0  0 0 0  0 0  1 00101111 1 00000001 0"); // 304, base, no parts or
+                                                                                           // occurrences, type 303
     const std::pair<const PrcBitWriter*, std::string> structural[] = {
         {&named, "readEmptyContentPRCBase: unexpected name (non-empty section?)"},
         {&internal, "unexpected type for FileStructure (internal data): expected 302, got 303"},
