@@ -116,38 +116,4 @@ TEST(ResultStreamReader, FailureHeadersAndHugeCounts)
     }
 }
 
-TEST(ResultStreamReader, U3dStreamWithEveryArray)
-{
-    U3dResultHeader h{};
-    h.ok = h.hasDefaultView = h.hasNormals = 1;
-    h.vertexCount = 2;
-    h.pointCount = h.lineCount = h.textureWidth = h.textureHeight = 1;
-    h.nodeCount = h.viewCount = h.materialCount = h.lightCount = 1;
-    std::vector<uint8_t> out;
-    append(out, h);
-    out.insert(out.end(), 2 * 12, 0);  // vertices
-    out.insert(out.end(), 2 * 3, 255); // colours
-    for (const uint32_t index : {1, 0, 1}) // point, line
-        append(out, index);
-    out.insert(out.end(), 36 + 2 * 8 + 4, 0); // default view, texture coordinates, pixels
-    NodeRecord n = node(0, kNoParent, 0);
-    n.pointCount = n.lineCount = 1;
-    append(out, n);
-    ViewRecord v{};
-    v.valid = 1;
-    append(out, v);
-    out.insert(out.end(), 2 * 12 + 2 * 2, 0); // normals, vertex materials
-    append(out, MaterialRecord{});
-    LightRecord light{};
-    light.type = 1;
-    append(out, light);
-    ParsedResultStream s;
-    std::string error;
-    ASSERT_TRUE(parseResultStream(StreamForm::U3d, out.data(), out.size(), s, error)) << error;
-    EXPECT_EQ(std::tuple(s.points, s.texturePixels.size(), s.lights.size()),
-              std::tuple(std::vector<uint32_t>{1}, size_t{4}, size_t{1}));
-    out[80 + 24 + 6] = 2; // point 2 of 2 vertices
-    EXPECT_NE(parseError(out, StreamForm::U3d), "");
-}
-
 } // namespace
