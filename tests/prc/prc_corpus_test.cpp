@@ -7,9 +7,9 @@
 #include "prc/geometry/compressed_tess_decoder.h"
 #include "prc/geometry/compressed_tess_mesh.h"
 #include "prc/structure/entity_base.h"
-#include "prc/structure/file_structure_loader.h"
 #include "prc/structure/globals_reader.h"
 #include "tests/support/files.h"
+#include "tests/support/prc_entity_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +22,26 @@ namespace {
 // The reading is right; the file carries something the preview does not read.
 const std::string kKnownGlobalsFailure = "readFileStructureGlobals: unhandled fill patterns (no reference)";
 
+struct Compressed {
+    uint64_t first = 0, retried = 0, failed = 0, triangles = 0, interiorEdges = 0, misorientedEdges = 0;
+
+    std::string line() const
+    {
+        return "compressed: " + std::to_string(first) + " first run, " + std::to_string(retried) + " retried, " +
+               std::to_string(failed) + " failed, " + std::to_string(triangles) + " triangles, misoriented edges " +
+               std::to_string(misorientedEdges) + " of " + std::to_string(interiorEdges);
+    }
+    void add(const Compressed& o)
+    {
+        first += o.first, retried += o.retried, failed += o.failed, triangles += o.triangles;
+        interiorEdges += o.interiorEdges, misorientedEdges += o.misorientedEdges;
+    }
+};
+
 struct Tally {
     uint64_t files = 0, fileStructures = 0, sections = 0;
     uint64_t globals = 0, trees = 0, tessellationSections = 0, plain = 0, wireOrMarkup = 0;
-    uint64_t first = 0, retried = 0, failed = 0, triangles = 0, interiorEdges = 0, misorientedEdges = 0;
+    Compressed compressed;
     std::map<std::string, uint64_t> failures; // message -> count
 };
 
@@ -37,7 +53,7 @@ std::vector<uint8_t> inflateRange(const std::vector<uint8_t>& file, uint64_t sta
 }
 
 // Edges shared by two triangles should run once each way; count those that do not.
-void countWinding(const CompressedTessDecoding& d, Tally& tally)
+void countWinding(const CompressedTessDecoding& d, Compressed& tally)
 {
     std::map<std::pair<uint32_t, uint32_t>, std::pair<int, int>> edges;
     for (size_t t = 0; t + 2 < d.triangles.size(); t += 3)
@@ -53,7 +69,7 @@ void countWinding(const CompressedTessDecoding& d, Tally& tally)
         }
 }
 
-void checkCompressed(const std::vector<PRC3DTessCompressed>& records, Tally& tally)
+void checkCompressed(const std::vector<PRC3DTessCompressed>& records, Compressed& tally)
 {
     for (const PRC3DTessCompressed& record : records) {
         const bool firstRun = runCompressedTessDecoding(record, kTessFrameAsGiven, kNoForcedDecision).error.empty();
@@ -71,28 +87,27 @@ void checkCompressed(const std::vector<PRC3DTessCompressed>& records, Tally& tal
 
 void checkFile(const std::filesystem::path& path, Tally& total)
 {
-    const std::vector<uint8_t> file = readFileBytes(path);
     ++total.files;
-    PrcFileHeader header;
+    std::unique_ptr<LoadedPrcFile> loaded;
     try {
-        header = readPrcFileHeader(file.data(), file.size());
+        loaded = loadPrcFile(readFileBytes(path));
     } catch (const std::runtime_error& error) {
         ++total.failures[std::string("header: ") + error.what()];
         return;
     }
+    const std::vector<uint8_t>& file = loaded->bytes;
+    const PrcFileHeader& header = loaded->header;
     // The last section of a file structure runs to the next offset in the file.
     std::vector<uint64_t> starts{header.start_model_file, file.size()};
     for (const FileStructureDescriptor& descriptor : header.fileStructures)
         starts.insert(starts.end(), descriptor.sectionOffsets.begin(), descriptor.sectionOffsets.end());
     std::sort(starts.begin(), starts.end());
     const auto inflateAt = [&](const std::vector<uint32_t>& offsets, size_t i) {
-        return inflateRange(file, offsets[i], i + 1 < offsets.size() ? offsets[i + 1]
-                                                                       : *std::upper_bound(starts.begin(), starts.end() - 1, offsets[i]));
+        const uint64_t end = i + 1 < offsets.size() ? offsets[i + 1]
+                                                    : *std::upper_bound(starts.begin(), starts.end() - 1, offsets[i]);
+        return inflateRange(file, offsets[i], end);
     };
-    PrcDocument document;
-    document.header = &header;
-    document.fileStructures.resize(header.fileStructures.size());
-    Tally compressed;
+    Compressed compressed;
     for (size_t f = 0; f < header.fileStructures.size(); ++f) {
         const std::vector<uint32_t>& offsets = header.fileStructures[f].sectionOffsets;
         ++total.fileStructures;
@@ -108,8 +123,7 @@ void checkFile(const std::filesystem::path& path, Tally& total)
                 ++total.failures[std::string("section: ") + error.what()];
             }
         }
-        loadFileStructure(document, file.data(), file.size(), f);
-        const FileStructureData& fs = document.fileStructures[f];
+        const FileStructureData& fs = loaded->document.fileStructures[f];
         try { // the loader does not pass the message on
             const std::vector<uint8_t> section = inflateAt(offsets, 1);
             PRCBitReader reader(section, fs.authoringVersion);
@@ -141,19 +155,9 @@ void checkFile(const std::filesystem::path& path, Tally& total)
     } catch (const std::runtime_error& error) {
         ++total.failures[std::string("model file: ") + error.what()];
     }
-    if (compressed.first + compressed.retried + compressed.failed == 0)
-        return;
-    std::printf("%-58.58s first %5llu  retried %2llu  failed %2llu  triangles %8llu  misoriented edges %llu/%llu\n",
-                path.filename().string().c_str(), (unsigned long long)compressed.first,
-                (unsigned long long)compressed.retried, (unsigned long long)compressed.failed,
-                (unsigned long long)compressed.triangles, (unsigned long long)compressed.misorientedEdges,
-                (unsigned long long)compressed.interiorEdges);
-    total.first += compressed.first;
-    total.retried += compressed.retried;
-    total.failed += compressed.failed;
-    total.triangles += compressed.triangles;
-    total.interiorEdges += compressed.interiorEdges;
-    total.misorientedEdges += compressed.misorientedEdges;
+    if (compressed.first + compressed.retried + compressed.failed > 0)
+        std::printf("%-50.50s %s\n", path.filename().string().c_str(), compressed.line().c_str());
+    total.compressed.add(compressed);
 }
 
 class PrcCorpus : public ::testing::TestWithParam<std::string> {};
@@ -167,23 +171,20 @@ TEST_P(PrcCorpus, EveryFileReads)
     for (const std::filesystem::path& path : files)
         checkFile(path, t);
     std::printf("corpus %s/: %llu files, %llu file structures, %llu sections inflated; read to completion: %llu "
-                "globals, %llu trees, %llu tessellation sections; tessellations: %llu plain, %llu wire or markup; "
-                "compressed: %llu first run, %llu retried, %llu failed, %llu triangles, misoriented edges %llu of "
-                "%llu\n",
+                "globals, %llu trees, %llu tessellation sections; tessellations: %llu plain, %llu wire or markup; %s\n",
                 GetParam().c_str(), (unsigned long long)t.files, (unsigned long long)t.fileStructures,
                 (unsigned long long)t.sections, (unsigned long long)t.globals, (unsigned long long)t.trees,
                 (unsigned long long)t.tessellationSections, (unsigned long long)t.plain,
-                (unsigned long long)t.wireOrMarkup, (unsigned long long)t.first, (unsigned long long)t.retried,
-                (unsigned long long)t.failed, (unsigned long long)t.triangles, (unsigned long long)t.misorientedEdges,
-                (unsigned long long)t.interiorEdges);
+                (unsigned long long)t.wireOrMarkup, t.compressed.line().c_str());
     for (const auto& [message, count] : t.failures) {
         std::printf("  %llu x %s\n", (unsigned long long)count, message.c_str());
         EXPECT_EQ(message, "globals: " + kKnownGlobalsFailure) << count << " x " << message;
     }
-    EXPECT_TRUE(GetParam() != "prc" || t.first + t.retried + t.failed > 0) << "no compressed tessellation";
+    const Compressed& c = t.compressed;
+    EXPECT_TRUE(GetParam() != "prc" || c.first + c.retried + c.failed > 0) << "no compressed tessellation";
     // Near-degenerate slivers leave a few records and edges that no run gets right.
-    EXPECT_LE(t.failed * 200, t.first + t.retried + t.failed);
-    EXPECT_LE(t.misorientedEdges * 100, t.interiorEdges);
+    EXPECT_LE(c.failed * 200, c.first + c.retried + c.failed);
+    EXPECT_LE(c.misorientedEdges * 100, c.interiorEdges);
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, PrcCorpus, ::testing::Values("prc", "prc-generated"),

@@ -785,6 +785,14 @@ void writeGlobalsSection(PrcBitWriter& writer, const PrcGlobals& globals, uint32
     writeUserData(writer, globals.userDataBits);
 }
 
+PRCTessFace tessFace(uint32_t flags, std::vector<uint32_t> sizes)
+{
+    PRCTessFace face;
+    face.used_entities_flag = flags;
+    face.sizes_triangulated = std::move(sizes);
+    return face;
+}
+
 PRC3DTess tessOfTriangles(const std::vector<double>& coordinates)
 {
     PRC3DTess tess;
@@ -792,9 +800,7 @@ PRC3DTess tessOfTriangles(const std::vector<double>& coordinates)
     const uint32_t points = static_cast<uint32_t>(coordinates.size() / 3);
     for (uint32_t i = 0; i < points; ++i)
         tess.triangulated_index.push_back(3 * i);
-    PRCTessFace& face = tess.face_tessellation.emplace_back();
-    face.used_entities_flag = 0x0002;
-    face.sizes_triangulated = {points / 3};
+    tess.face_tessellation = {tessFace(0x0002, {points / 3})};
     return tess;
 }
 
@@ -960,4 +966,16 @@ std::vector<uint8_t> buildPrcModelFile(const PrcModel& model)
     layout.modelFile = model.modelFileOverride ? compressedOrStored(*model.modelFileOverride)
                                                : compressSection(modelFileSectionBytes(model.roots));
     return prcFileBytes(layout);
+}
+
+std::unique_ptr<LoadedPrcFile> loadPrcFile(std::vector<uint8_t> bytes)
+{
+    auto loaded = std::make_unique<LoadedPrcFile>();
+    loaded->bytes = std::move(bytes);
+    loaded->header = readPrcFileHeader(loaded->bytes.data(), loaded->bytes.size());
+    loaded->document.header = &loaded->header;
+    loaded->document.fileStructures.resize(loaded->header.fileStructures.size());
+    for (size_t i = 0; i < loaded->document.fileStructures.size(); ++i)
+        loadFileStructure(loaded->document, loaded->bytes.data(), loaded->bytes.size(), i);
+    return loaded;
 }

@@ -18,6 +18,7 @@
 #include "prc/geometry/compressed_tess_data.h"
 #include "prc/geometry/tessellation_data.h"
 #include "prc/structure/entity_base.h"
+#include "prc/structure/file_structure_loader.h"
 #include "prc/structure/globals_data.h"
 #include "prc/structure/matrix4d.h"
 #include "tests/support/prc_writer.h"
@@ -25,6 +26,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -350,6 +352,8 @@ struct PrcRawTess {
 
 using PrcTessellation = std::variant<PRC3DTess, PrcCompressedTess, PrcWireTess, PrcMarkupTess, PrcRawTess>;
 
+// A face of the given kind (used_entities_flag) and sizes, without colours or styles.
+PRCTessFace tessFace(uint32_t flags, std::vector<uint32_t> sizes);
 // A plain tessellation of one face of triangles over the given points, indices 0, 1, 2, ...
 PRC3DTess tessOfTriangles(const std::vector<double>& coordinates);
 
@@ -404,3 +408,14 @@ std::vector<uint8_t> treeSectionBytes(const PrcTree& tree, uint32_t version);
 std::vector<uint8_t> tessellationSectionBytes(const std::vector<PrcTessellation>& tessellations, uint32_t version);
 
 std::vector<uint8_t> buildPrcModelFile(const PrcModel& model);
+
+// A file with its header read and every file structure loaded; the document points at
+// the header, so the object stays where it was made.
+struct LoadedPrcFile {
+    std::vector<uint8_t> bytes;
+    PrcFileHeader header;
+    PrcDocument document;
+};
+
+// Throws what reading the header throws.
+std::unique_ptr<LoadedPrcFile> loadPrcFile(std::vector<uint8_t> bytes);

@@ -10,9 +10,7 @@ PRC3DTess unitCube()
                                 1, 2, 6, 1, 6, 5, 2, 3, 7, 2, 7, 6, 3, 0, 4, 3, 4, 7};
     for (const uint32_t point : corners)
         tess.triangulated_index.push_back(point * 3);
-    PRCTessFace& face = tess.face_tessellation.emplace_back();
-    face.used_entities_flag = 0x0002;
-    face.sizes_triangulated = {12};
+    tess.face_tessellation = {tessFace(0x0002, {12})};
     return tess;
 }
 
@@ -28,14 +26,10 @@ PRC3DTess wedge()
         tess.triangulated_index.push_back(point * 3);
     for (const uint32_t point : fans)
         tess.triangulated_index.push_back(point * 3);
-    PRCTessFace& sides = tess.face_tessellation.emplace_back();
-    sides.used_entities_flag = 0x0008;
-    sides.sizes_triangulated = {8};
-    PRCTessFace& ends = tess.face_tessellation.emplace_back();
-    ends.used_entities_flag = 0x0004;
-    ends.sizes_triangulated = {3, 3};
+    PRCTessFace ends = tessFace(0x0004, {3, 3});
     ends.has_vertex_colors = true;
     ends.rgba_vertices = {250, 200, 40, 250, 200, 40, 250, 200, 40, 40, 160, 70, 40, 160, 70, 40, 160, 70};
+    tess.face_tessellation = {tessFace(0x0008, {8}), ends};
     return tess;
 }
 

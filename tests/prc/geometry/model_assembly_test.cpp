@@ -1,8 +1,6 @@
 // The mesh cache, seen from inside: a writer-built file loaded and walked directly.
 #include "prc/geometry/model_assembly.h"
 
-#include "prc/container/prc_file_header.h"
-#include "prc/structure/file_structure_loader.h"
 #include "tests/support/prc_entity_writer.h"
 
 #include <gtest/gtest.h>
@@ -27,15 +25,10 @@ TEST(ModelAssembly, TheMeshCacheConvertsOncePerColour)
             child.partPlusOne = 1;
             child.graphics.lineStyle = style;
         }
-        const std::vector<uint8_t> file = buildPrcModelFile(model);
-        const PrcFileHeader header = readPrcFileHeader(file.data(), file.size());
-        PrcDocument document;
-        document.header = &header;
-        document.fileStructures.resize(1);
-        loadFileStructure(document, file.data(), file.size(), 0);
+        const auto loaded = loadPrcFile(buildPrcModelFile(model));
         for (int root = 0; root < 2; ++root) // the cache lives across roots
-            assembleOccurrence(document, 0, 0, 0xFFFFFFFF, kIdentity4d, 0, 0, mesh);
-        return document.fileStructures[0].meshCache;
+            assembleOccurrence(loaded->document, 0, 0, 0xFFFFFFFF, kIdentity4d, 0, 0, mesh);
+        return loaded->document.fileStructures[0].meshCache;
     };
 
     AssemblyMesh same;

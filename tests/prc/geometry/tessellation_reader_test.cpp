@@ -14,9 +14,7 @@ using Entries = std::vector<std::pair<int, int64_t>>;
 
 PRCTessFace face(uint32_t flags, std::vector<uint32_t> sizes, size_t colourEntries = 0, bool rgba = false)
 {
-    PRCTessFace f;
-    f.used_entities_flag = flags;
-    f.sizes_triangulated = std::move(sizes);
+    PRCTessFace f = tessFace(flags, std::move(sizes));
     f.has_vertex_colors = colourEntries > 0;
     f.is_rgba = rgba;
     for (size_t e = 0; e < colourEntries; ++e) // entries 0, 0, 1, 2, 2, ... so that repeats occur

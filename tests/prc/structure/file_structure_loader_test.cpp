@@ -26,25 +26,11 @@ PrcFileStructureSpec goodFileStructure(uint32_t version = 8137)
     return fs;
 }
 
-struct Loaded {
-    std::vector<uint8_t> file;
-    PrcFileHeader header;
-    PrcDocument document;
-};
-
-// Builds the file and loads every file structure (the document outlives the header it points to).
-std::unique_ptr<Loaded> load(const std::vector<PrcFileStructureSpec>& fileStructures)
+std::unique_ptr<LoadedPrcFile> load(const std::vector<PrcFileStructureSpec>& fileStructures)
 {
-    auto loaded = std::make_unique<Loaded>();
     PrcModel model;
     model.fileStructures = fileStructures;
-    loaded->file = buildPrcModelFile(model);
-    loaded->header = readPrcFileHeader(loaded->file.data(), loaded->file.size());
-    loaded->document.header = &loaded->header;
-    loaded->document.fileStructures.resize(loaded->header.fileStructures.size());
-    for (size_t i = 0; i < loaded->document.fileStructures.size(); ++i)
-        loadFileStructure(loaded->document, loaded->file.data(), loaded->file.size(), i);
-    return loaded;
+    return loadPrcFile(buildPrcModelFile(model));
 }
 
 // What each section left: colours and styles of the globals, occurrences of the tree,
@@ -129,12 +115,12 @@ TEST(FileStructureLoader, HeaderAndOffsets)
     // Indices beyond the header or the document, and a document without header, are ignored.
     PrcDocument document;
     document.fileStructures.resize(1);
-    loadFileStructure(document, unknown->file.data(), unknown->file.size(), 0);
+    loadFileStructure(document, unknown->bytes.data(), unknown->bytes.size(), 0);
     EXPECT_EQ(sections(document.fileStructures[0]), std::tuple(0, 0, 0, 0));
     document.header = &unknown->header;
-    loadFileStructure(document, unknown->file.data(), unknown->file.size(), 1);
+    loadFileStructure(document, unknown->bytes.data(), unknown->bytes.size(), 1);
     // Sections that lie beyond the data given are not read.
-    loadFileStructure(document, unknown->file.data(), unknown->header.fileStructures[0].sectionOffsets[3], 0);
+    loadFileStructure(document, unknown->bytes.data(), unknown->header.fileStructures[0].sectionOffsets[3], 0);
     EXPECT_EQ(sections(document.fileStructures[0]), std::tuple(2, 1, 1, 0));
 }
 

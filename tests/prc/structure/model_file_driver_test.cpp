@@ -66,14 +66,6 @@ PrcModel modelOf(PrcTree tree, std::vector<PrcTessellation> tessellations, uint3
     return model;
 }
 
-PRCTessFace face(uint32_t flags, std::vector<uint32_t> sizes)
-{
-    PRCTessFace f;
-    f.used_entities_flag = flags;
-    f.sizes_triangulated = std::move(sizes);
-    return f;
-}
-
 // pointCount points; each slot value names a point (times 3), a normal or a texture.
 PRC3DTess tessOf(int pointCount, std::vector<uint32_t> pointsOrSlots, std::vector<PRCTessFace> faces,
                     bool recalculateNormals = true, bool rawSlots = false)
@@ -97,28 +89,28 @@ TEST(ModelFileDriver, FaceKindsAndStrides)
         Triangles expected;
     };
     const Case cases[] = {
-        {"triangles over two entries", tessOf(4, {0, 1, 2, 2, 1, 3}, {face(0x2, {1, 1})}), {0, 1, 2, 2, 1, 3}},
-        {"fan of 5", tessOf(5, {0, 1, 2, 3, 4}, {face(0x4, {5})}), {0, 1, 2, 0, 2, 3, 0, 3, 4}},
-        {"strip of 5, no reversal", tessOf(5, {0, 1, 2, 3, 4}, {face(0x8, {5})}), {0, 1, 2, 1, 2, 3, 2, 3, 4}},
-        {"short fans move the position", tessOf(5, {4, 3, 0, 1, 2}, {face(0x4, {2, 0, 3})}), {0, 1, 2}},
-        {"mixed face: entries count triangles", tessOf(4, {0, 1, 2, 1, 2, 3}, {face(0x6, {2})}),
+        {"triangles over two entries", tessOf(4, {0, 1, 2, 2, 1, 3}, {tessFace(0x2, {1, 1})}), {0, 1, 2, 2, 1, 3}},
+        {"fan of 5", tessOf(5, {0, 1, 2, 3, 4}, {tessFace(0x4, {5})}), {0, 1, 2, 0, 2, 3, 0, 3, 4}},
+        {"strip of 5, no reversal", tessOf(5, {0, 1, 2, 3, 4}, {tessFace(0x8, {5})}), {0, 1, 2, 1, 2, 3, 2, 3, 4}},
+        {"short fans move the position", tessOf(5, {4, 3, 0, 1, 2}, {tessFace(0x4, {2, 0, 3})}), {0, 1, 2}},
+        {"mixed face: entries count triangles", tessOf(4, {0, 1, 2, 1, 2, 3}, {tessFace(0x6, {2})}),
          {0, 1, 2, 1, 2, 3}},
         {"polyface and one-normal faces add nothing",
-         tessOf(4, {3, 3, 3, 3, 3, 3, 0, 1, 2}, {face(0x1, {3}), face(0x12, {1, 2}), face(0x2, {1})}), {0, 1, 2}},
-        {"stride 2 with normals", tessOf(4, {n, 0, n, 3, n, 6, n, 3, n, 6, n, 9}, {face(0x2, {1}), face(0x2, {1})},
+         tessOf(4, {3, 3, 3, 3, 3, 3, 0, 1, 2}, {tessFace(0x1, {3}), tessFace(0x12, {1, 2}), tessFace(0x2, {1})}), {0, 1, 2}},
+        {"stride 2 with normals", tessOf(4, {n, 0, n, 3, n, 6, n, 3, n, 6, n, 9}, {tessFace(0x2, {1}), tessFace(0x2, {1})},
                                         false, true),
          {0, 1, 2, 1, 2, 3}},
         {"stride 2 with textures",
-         tessOf(4, {n, 0, n, 3, n, 6, n, 9, n, 6, n, 3}, {face(0x0200, {2})}, true, true), {0, 1, 2, 3, 2, 1}},
+         tessOf(4, {n, 0, n, 3, n, 6, n, 9, n, 6, n, 3}, {tessFace(0x0200, {2})}, true, true), {0, 1, 2, 3, 2, 1}},
         {"stride 3 with normals and textures",
-         tessOf(3, {n, n, 6, n, n, 3, n, n, 0}, {face(0x0200, {1})}, false, true), {2, 1, 0}},
+         tessOf(3, {n, n, 6, n, n, 3, n, n, 0}, {tessFace(0x0200, {1})}, false, true), {2, 1, 0}},
         {"a slot past the index array keeps earlier triangles",
-         tessOf(4, {0, 1, 2, 3, 2}, {face(0x2, {2}), face(0x2, {1})}), {0, 1, 2}},
-        {"a point past the coordinates drops its triangle", tessOf(3, {0, 1, 7, 2, 1, 0}, {face(0x2, {2})}),
+         tessOf(4, {0, 1, 2, 3, 2}, {tessFace(0x2, {2}), tessFace(0x2, {1})}), {0, 1, 2}},
+        {"a point past the coordinates drops its triangle", tessOf(3, {0, 1, 7, 2, 1, 0}, {tessFace(0x2, {2})}),
          {2, 1, 0}},
-        {"a huge count stops at the end of the indices", tessOf(3, {0, 1, 2, 2, 1, 0}, {face(0x2, {0xFFFFFFFF})}),
+        {"a huge count stops at the end of the indices", tessOf(3, {0, 1, 2, 2, 1, 0}, {tessFace(0x2, {0xFFFFFFFF})}),
          {0, 1, 2, 2, 1, 0}},
-        {"slot values are divided by 3", tessOf(3, {0, 4, 8}, {face(0x2, {1})}, true, true), {0, 1, 2}},
+        {"slot values are divided by 3", tessOf(3, {0, 4, 8}, {tessFace(0x2, {1})}, true, true), {0, 1, 2}},
     };
     for (const Case& c : cases) {
         const Decoded d(modelOf(singlePartTree(0), {c.tess}));
@@ -150,7 +142,7 @@ TEST(ModelFileDriver, ColourPrecedence)
         {"RGBA: alpha dropped", kNone, kNone, kNone, kNone, kNone, {9, 8, 7, 1, 6, 5, 4, 1, 3, 2, 1, 1}, {9, 8, 7}},
     };
     for (const Case& c : cases) {
-        PRCTessFace f = face(0x2, {1});
+        PRCTessFace f = tessFace(0x2, {1});
         if (c.faceStyle != kNone)
             f.line_attributes = {c.faceStyle};
         f.has_vertex_colors = !c.vertexColours.empty();
@@ -188,7 +180,7 @@ PrcTree treeWithChildren(const Names& names)
 
 TEST(ModelFileDriver, ProductTree)
 {
-    const PRC3DTess triangle = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+    const PRC3DTess triangle = tessOf(3, {0, 1, 2}, {tessFace(0x2, {1})});
     struct Case {
         std::string name;
         PrcTree tree;
@@ -257,7 +249,7 @@ TEST(ModelFileDriver, InstancesMirroringAndFileStructures)
     PrcFileStructureSpec& a = model.fileStructures[0];
     PrcFileStructureSpec& b = model.fileStructures[1];
     b.tree = singlePartTree(0);
-    b.tessellations = {tessOf(3, {0, 1, 2}, {face(0x2, {1})})};
+    b.tessellations = {tessOf(3, {0, 1, 2}, {tessFace(0x2, {1})})};
     a.tree = treeWithChildren({"plain", "mirrored"});
     for (uint32_t k : {1u, 2u}) {
         a.tree.occurrences[k].partPlusOne = 0;
@@ -290,7 +282,7 @@ TEST(ModelFileDriver, LimitsAtTheirBoundaries)
     for (const uint32_t sons : {kMaxAssemblyNodes - 1, kMaxAssemblyNodes}) {
         PrcTree tree = treeWithChildren({"leaf"});
         tree.occurrences[0].sons.assign(sons, 1);
-        const Decoded d(modelOf(tree, {tessOf(3, {0, 1, 2}, {face(0x2, {1})})}));
+        const Decoded d(modelOf(tree, {tessOf(3, {0, 1, 2}, {tessFace(0x2, {1})})}));
         ASSERT_TRUE(d.ok);
         // Over the limit the flat fallback sends the tessellation once, without nodes.
         EXPECT_EQ(d.r.nodeCount, sons < kMaxAssemblyNodes ? kMaxAssemblyNodes : 0u) << sons;
@@ -311,7 +303,7 @@ TEST(ModelFileDriver, LimitsAtTheirBoundaries)
         {"walk budget", &AssemblyLimits::walkSteps, 20, true},
     };
     const PrcTree tree = treeWithChildren({"a", "b", "c"});
-    const PrcModel model = modelOf(tree, {tessOf(4, {0, 1, 2, 2, 1, 3}, {face(0x2, {2})})});
+    const PrcModel model = modelOf(tree, {tessOf(4, {0, 1, 2, 2, 1, 3}, {tessFace(0x2, {2})})});
     for (const Case& c : cases) {
         AssemblyLimits limits;
         limits.*c.limit = c.value;
@@ -325,7 +317,7 @@ TEST(ModelFileDriver, LimitsAtTheirBoundaries)
 TEST(ModelFileDriver, FallbackAndFailures)
 {
     const PRC3DTess red = [] {
-        PRC3DTess t = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+        PRC3DTess t = tessOf(3, {0, 1, 2}, {tessFace(0x2, {1})});
         t.face_tessellation[0].line_attributes = {0};
         return t;
     }();
@@ -377,11 +369,11 @@ TEST(ModelFileDriver, FallbackAndFailures)
 TEST(ModelFileDriver, StrayCoordinatesAndNanBoxes)
 {
     // A tessellation with an incomplete point must not shift the colours of the next one.
-    PRC3DTess stray = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+    PRC3DTess stray = tessOf(3, {0, 1, 2}, {tessFace(0x2, {1})});
     stray.coordinates.push_back(42);
-    PRC3DTess green = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+    PRC3DTess green = tessOf(3, {0, 1, 2}, {tessFace(0x2, {1})});
     green.face_tessellation[0].line_attributes = {1};
-    PRC3DTess nan = tessOf(3, {0, 1, 2}, {face(0x2, {1})});
+    PRC3DTess nan = tessOf(3, {0, 1, 2}, {tessFace(0x2, {1})});
     for (double& c : nan.coordinates)
         c = std::nan("");
     PrcTree tree = treeWithChildren({"stray", "green", "nan"});
