@@ -1,6 +1,8 @@
 // Platform pieces that need no operating-system call.
 #include "runtime/platform.h"
 
+#include <cstdlib>
+
 bool cutPathToDirectory(char* path)
 {
     if (path == nullptr || *path == 0)
@@ -16,4 +18,16 @@ bool cutPathToDirectory(char* path)
     else
         *last = 0;
     return true;
+}
+
+char* getModuleDirectory()
+{
+    char* path = getModulePath();
+    if (path == nullptr)
+        return nullptr;
+    if (!cutPathToDirectory(path)) {
+        std::free(path);
+        return nullptr;
+    }
+    return path;
 }

@@ -81,18 +81,6 @@ char* getModulePath()
     return nullptr;
 }
 
-char* getModuleDirectory()
-{
-    char* path = getModulePath();
-    if (path == nullptr)
-        return nullptr;
-    if (!cutPathToDirectory(path)) {
-        std::free(path);
-        return nullptr;
-    }
-    return path;
-}
-
 bool setEnvironmentUtf8(const char* name, const char* value, bool overwrite)
 {
     if (name == nullptr || value == nullptr)
