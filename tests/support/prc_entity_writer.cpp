@@ -548,7 +548,12 @@ void writeSurfacePlane(PrcBitWriter& writer, const PrcSurfacePlane& plane)
     writer.writeUnsignedInteger(kTypeSurfacePlane);
     writer.writeBoolean(plane.hasBase);
     if (plane.hasBase) {
-        writeAttributes(writer, {{{true, 1, ""}, {{{}, 2}}}});
+        // Named, not a braced temporary: g++ 12 warns falsely on the nested one.
+        PrcAttribute numbered;
+        numbered.title.numbered = true;
+        numbered.title.number = 1;
+        numbered.keys.push_back(PrcAttributeKey{PrcTitle{}, 2});
+        writeAttributes(writer, {numbered});
         writeName(writer, false, "plane");
         writer.writeUnsignedInteger(12);
     }
