@@ -1,6 +1,7 @@
 #include "u3d/appearance.h"
 
 #include "u3d/u3d_blocks.h"
+#include "u3dlib/block_types.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -208,7 +209,7 @@ void readModifierChainBlock(const U3dBlock& block, RawShadingFallbackMap& map)
     U3dBlockCursor nested(in.here(), in.left());
     U3dBlock modifier;
     while (nested.next(modifier))
-        if (modifier.type == kU3dBlockShadingModifier)
+        if (modifier.type == u3dlib::kBlockShadingModifier)
             readShadingModifierBlock(modifier, map);
 }
 
@@ -431,7 +432,7 @@ RawShadingFallbackMap buildRawShadingFallbackMap(const uint8_t* data, size_t siz
     U3dBlockCursor blocks(data, size);
     U3dBlock block;
     while (blocks.next(block))
-        if (block.type == kU3dBlockModifierChain)
+        if (block.type == u3dlib::kBlockModifierChain)
             readModifierChainBlock(block, map);
     debugLine("[U3D_DEBUG] raw shading fallback map: %zu target names\n", map.size());
     return map;

@@ -3,18 +3,15 @@
 #include "runtime/platform.h"
 #include "runtime/utf.h"
 #include "u3d/u3d_blocks.h"
+#include "u3dlib/block_types.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <string_view>
 #include <vector>
 
 namespace {
 
-constexpr size_t kMaxFolderUnits = 4096;
-constexpr size_t kMaxUrlUnits = 1024;
-constexpr size_t kMaxResolvedPathBytes = 4096; // a resolved path this long is not followed
 constexpr uint32_t kMinUrls = 1;
 constexpr uint32_t kMaxUrls = 64;
 constexpr size_t kReadPiece = 65536;
@@ -22,96 +19,6 @@ constexpr size_t kReadPiece = 65536;
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
-using CString = std::unique_ptr<char, FreeDeleter>;
-
-bool isForbiddenUnit(char16_t c)
-{
-    if (c < 0x20 || c == 0x7F || (c >= 0xD800 && c <= 0xDFFF))
-        return true;
-    return std::u16string_view(u"\"*:<>?\\|").find(c) != std::u16string_view::npos;
-}
-
-char16_t asciiUpper(char16_t c)
-{
-    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
-}
-
-bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (asciiUpper(a[i]) != asciiUpper(b[i]))
-            return false;
-    return true;
-}
-
-std::vector<std::u16string_view> segmentsOf(std::u16string_view url)
-{
-    std::vector<std::u16string_view> segments;
-    size_t start = 0;
-    for (;;) {
-        const size_t slash = url.find(u'/', start);
-        segments.push_back(url.substr(start, slash == std::u16string_view::npos ? std::u16string_view::npos
-                                                                                : slash - start));
-        if (slash == std::u16string_view::npos)
-            return segments;
-        start = slash + 1;
-    }
-}
-
-bool followsNameRules(std::u16string_view url)
-{
-    if (url.empty() || url.size() > kMaxUrlUnits || url.front() == u'/')
-        return false;
-    for (char16_t c : url)
-        if (isForbiddenUnit(c))
-            return false;
-    for (std::u16string_view segment : segmentsOf(url))
-        if (segment.empty() || segment == u"." || segment == u".." || segment.back() == u'.' ||
-            segment.back() == u' ')
-            return false;
-    return true;
-}
-
-bool hasU3dExtension(std::u16string_view url)
-{
-    const size_t slash = url.rfind(u'/');
-    const std::u16string_view file = slash == std::u16string_view::npos ? url : url.substr(slash + 1);
-    const size_t dot = file.rfind(u'.');
-    // A full stop that is not the first character; plain-ASCII "u3d" after the last one.
-    if (dot == std::u16string_view::npos || dot == 0)
-        return false;
-    return equalsIgnoringAsciiCase(file.substr(dot + 1), u"u3d");
-}
-
-// Names the system reserves for devices in every folder: CON, NUL, AUX, PRN, COM1-9, LPT1-9.
-bool namesDevice(std::u16string_view url)
-{
-    for (std::u16string_view segment : segmentsOf(url)) {
-        const std::u16string_view stem = segment.substr(0, segment.find(u'.'));
-        for (const char16_t* device : {u"CON", u"NUL", u"AUX", u"PRN"})
-            if (equalsIgnoringAsciiCase(stem, device))
-                return true;
-        if (stem.size() == 4 && (equalsIgnoringAsciiCase(stem.substr(0, 3), u"COM") ||
-                                 equalsIgnoringAsciiCase(stem.substr(0, 3), u"LPT")) &&
-            stem[3] >= u'1' && stem[3] <= u'9')
-            return true;
-    }
-    return false;
-}
-
-bool isSeparator(char c)
-{
-    return c == '/' || c == '\\';
-}
-
-std::string withSeparator(std::string path)
-{
-    if (path.empty() || path.back() != kPathSeparator)
-        path.push_back(kPathSeparator);
-    return path;
-}
 
 // The whole file, or nothing when it cannot be opened or exceeds the limit.
 std::vector<uint8_t> readReferencedFile(const std::string& path)
@@ -165,50 +72,9 @@ bool readFileReference(const U3dBlock& block, FileReference& reference)
 
 uint32_t judgeReferenceUrl(const std::string& url, const char* documentFolder, std::string& resolvedPath)
 {
-    resolvedPath.clear();
-    std::u16string folderUnits;
-    if (documentFolder == nullptr || *documentFolder == 0 || !utf8ToUtf16(documentFolder, folderUnits) ||
-        folderUnits.size() > kMaxFolderUnits)
-        return kReferenceFolderUnusable;
-    std::u16string u;
-    if (!utf8ToUtf16(url, u) || !followsNameRules(u))
-        return kReferenceBadName;
-    if (!hasU3dExtension(u))
-        return kReferenceBadExtension;
-    if (namesDevice(u))
-        return kReferenceBadName;
-
-    CString folderFinal(finalFolderPath(documentFolder));
-    if (!folderFinal)
-        return kReferenceFolderUnusable;
-    std::string folder = folderFinal.get();
-    while (folder.size() > 3 && isSeparator(folder.back()))
-        folder.pop_back();
-
-    std::string candidate = withSeparator(folder);
-    for (char c : url)
-        candidate.push_back(c == '/' ? kPathSeparator : c);
-    CString candidateFinal(finalPathOf(candidate.c_str()));
-    if (!candidateFinal)
-        return kReferenceNotFound;
-    const std::string prefix = withSeparator(folder);
-    if (std::string_view(candidateFinal.get()).size() <= prefix.size() ||
-        !pathStartsWith(candidateFinal.get(), prefix.c_str()))
-        return kReferenceOutsideFolder;
-
-    uint64_t size = 0;
-    switch (examinePath(candidateFinal.get(), size)) {
-    case PathKind::Unreadable:
-        return kReferenceNotFound;
-    case PathKind::Other:
-        return kReferenceNotRegularFile;
-    case PathKind::RegularFile:
-        break;
-    }
-    if (size > kMaxReferencedFileBytes)
-        return kReferenceTooLarge;
-    resolvedPath = candidateFinal.get();
-    return kReferenceAcceptable;
+    u3dlib::ResolvedUrl judged = u3dlib::judgeExternalUrl(documentFolder ? documentFolder : "", url, {"u3d"});
+    resolvedPath = std::move(judged.path);
+    return static_cast<uint32_t>(judged.verdict);
 }
 
 void diagnoseFileReferences(const uint8_t* data, size_t size, const char* documentFolder, uint32_t depth,
@@ -218,7 +84,7 @@ void diagnoseFileReferences(const uint8_t* data, size_t size, const char* docume
     U3dBlock block;
     while (!found && blocks.next(block)) {
         FileReference reference;
-        if (block.type != kU3dBlockFileReference || !readFileReference(block, reference))
+        if (block.type != u3dlib::kBlockFileReference || !readFileReference(block, reference))
             continue;
         uint32_t blockCode = kReferenceNotFound;
         std::string resolved;
@@ -229,7 +95,7 @@ void diagnoseFileReferences(const uint8_t* data, size_t size, const char* docume
                 blockCode = code;
             accepted = code == kReferenceAcceptable;
         }
-        if (!accepted || resolved.size() >= kMaxResolvedPathBytes) {
+        if (!accepted || resolved.size() >= u3dlib::kMaxResolvedPathBytes) {
             offendingName = reference.urls.front();
             outcome = blockCode;
             found = true;

@@ -1,36 +1,19 @@
 #include "u3d/u3d_blocks.h"
 
-namespace {
-
-constexpr size_t kBlockHeaderBytes = 12;
-
-uint32_t readU32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-uint64_t padded(uint32_t size)
-{
-    return (uint64_t{size} + 3) & ~uint64_t{3};
-}
-
-} // namespace
-
 bool U3dBlockCursor::next(U3dBlock& block)
 {
-    if (size_ - offset_ < kBlockHeaderBytes)
+    if (const std::optional<u3dlib::Block> whole = cursor_.next()) {
+        block = {whole->type, whole->data.data(), whole->dataSize};
+        return true;
+    }
+    if (cursor_.status() != u3dlib::FramingStatus::MetaDataOverrun || lastHandedOut_)
         return false;
-    const uint8_t* header = data_ + offset_;
-    const uint32_t dataSize = readU32(header + 4);
-    const uint32_t metaSize = readU32(header + 8);
-    if (dataSize > size_ - offset_ - kBlockHeaderBytes)
-        return false;
-    block.type = readU32(header);
-    block.data = header + kBlockHeaderBytes;
-    block.dataSize = dataSize;
-    const uint64_t step = kBlockHeaderBytes + padded(dataSize) + padded(metaSize);
-    // A block running past the end is still handed out; the walk ends after it.
-    offset_ = step >= size_ - offset_ ? size_ : offset_ + static_cast<size_t>(step);
+    // Its data fits: the block is read all the same, and the walk ends after it.
+    const auto at = static_cast<size_t>(cursor_.offset());
+    block.type = u3dlib::loadU32LittleEndian(bytes_, at);
+    block.dataSize = u3dlib::loadU32LittleEndian(bytes_, at + 4);
+    block.data = bytes_.data() + at + u3dlib::kBlockHeaderSize;
+    lastHandedOut_ = true;
     return true;
 }
 
@@ -55,7 +38,7 @@ bool U3dDataReader::u32(uint32_t& value)
 {
     if (left() < 4)
         return fail();
-    value = readU32(data_ + offset_);
+    value = u3dlib::loadU32LittleEndian({data_, size_}, offset_);
     offset_ += 4;
     return true;
 }

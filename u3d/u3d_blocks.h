@@ -1,15 +1,13 @@
-// Reading the block framing of U3D data without the library: a block is a u32 type,
-// a u32 data size and a u32 metadata size (little-endian), then the data and the
-// metadata, each padded to a multiple of 4 bytes.
+// Reading U3D blocks without the library, on the library's block framing: a block is
+// a u32 type, a u32 data size and a u32 metadata size (little-endian), then the data
+// and the metadata, each padded to a multiple of 4 bytes.
 #pragma once
+
+#include "u3dlib/block_framing.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-inline constexpr uint32_t kU3dBlockFileReference = 0xFFFFFF12u;
-inline constexpr uint32_t kU3dBlockModifierChain = 0xFFFFFF14u;
-inline constexpr uint32_t kU3dBlockShadingModifier = 0xFFFFFF45u;
 
 struct U3dBlock {
     uint32_t type = 0;
@@ -18,16 +16,16 @@ struct U3dBlock {
 };
 
 // Walks the blocks of a byte range in order. Stops at the first block whose header or
-// data does not fit in the range.
+// data does not fit in the range; only the meta data of the last block may run past it.
 class U3dBlockCursor {
 public:
-    U3dBlockCursor(const uint8_t* data, size_t size) : data_(data), size_(data ? size : 0) {}
+    U3dBlockCursor(const uint8_t* data, size_t size) : bytes_(data, data ? size : 0), cursor_(bytes_) {}
     bool next(U3dBlock& block);
 
 private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t offset_ = 0;
+    std::span<const uint8_t> bytes_;
+    u3dlib::BlockCursor cursor_;
+    bool lastHandedOut_ = false;
 };
 
 // Little-endian reads inside one block's data; every read past the end fails and

@@ -106,8 +106,8 @@ UrlVerdict checkUrlText(std::string_view url, std::initializer_list<std::string_
     return UrlVerdict::Acceptable;
 }
 
-ResolvedUrl resolveExternalUrl(const std::string& folder, std::string_view url,
-                               std::initializer_list<std::string_view> extensions)
+ResolvedUrl judgeExternalUrl(const std::string& folder, std::string_view url,
+                             std::initializer_list<std::string_view> extensions)
 {
     ResolvedUrl result;
     std::u16string wideFolder;
@@ -154,12 +154,19 @@ ResolvedUrl resolveExternalUrl(const std::string& folder, std::string_view url,
         result.verdict = UrlVerdict::TooLarge;
         return result;
     }
-    if (real.size() >= kMaxResolvedPathBytes) {
-        result.verdict = UrlVerdict::NameNotAllowed;
-        return result;
-    }
     result.verdict = UrlVerdict::Acceptable;
     result.path = real;
+    return result;
+}
+
+ResolvedUrl resolveExternalUrl(const std::string& folder, std::string_view url,
+                               std::initializer_list<std::string_view> extensions)
+{
+    ResolvedUrl result = judgeExternalUrl(folder, url, extensions);
+    if (result.verdict == UrlVerdict::Acceptable && result.path.size() >= kMaxResolvedPathBytes) {
+        result.verdict = UrlVerdict::NameNotAllowed;
+        result.path.clear();
+    }
     return result;
 }
 

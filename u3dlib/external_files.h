@@ -40,7 +40,12 @@ struct ResolvedUrl {
     std::string path; // the file's real location (UTF-8), when Acceptable
 };
 
-// All the rules, for url relative to folder (both UTF-8).
+// The folder, the URL text, then the file's real location, kind and size, for url
+// relative to folder (both UTF-8). heron_scan judges references by the same rules.
+ResolvedUrl judgeExternalUrl(const std::string& folder, std::string_view url,
+                             std::initializer_list<std::string_view> extensions);
+
+// judgeExternalUrl, and a resolved path of kMaxResolvedPathBytes or more is not allowed.
 ResolvedUrl resolveExternalUrl(const std::string& folder, std::string_view url,
                                std::initializer_list<std::string_view> extensions);
 
