@@ -1,5 +1,7 @@
 #include "u3dlib/clod_mesh_state.h"
 
+#include "u3dlib/progressive_updates.h"
+
 #include <algorithm>
 
 namespace u3dlib {
@@ -8,11 +10,7 @@ void initMeshState(ClodMeshState& mesh, const GeneratorDeclaration& declaration)
 {
     mesh = ClodMeshState{};
     mesh.geometry.cornersPerPrimitive = 3;
-    for (const ShadingDescription& shading : declaration.shadings) {
-        mesh.keepsDiffuse = mesh.keepsDiffuse || shading.hasDiffuse();
-        mesh.keepsSpecular = mesh.keepsSpecular || shading.hasSpecular();
-        mesh.texLayers = std::max(mesh.texLayers, shading.textureLayerCount);
-    }
+    keepAttributesOf(declaration, mesh);
 }
 
 void appendFace(ClodMeshState& mesh, uint32_t shading, const std::array<uint32_t, 3>& positions,

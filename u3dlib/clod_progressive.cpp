@@ -1,9 +1,9 @@
 #include "u3dlib/clod_progressive.h"
 
 #include "u3dlib/geometry_contexts.h"
+#include "u3dlib/progressive_updates.h"
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 
 namespace u3dlib {
@@ -24,11 +24,6 @@ constexpr uint8_t kIndexNew = 1;
 constexpr uint8_t kIndexLocal = 2;
 constexpr uint8_t kIndexGlobal = 3;
 constexpr uint8_t kAllDuplicateFlags = 0x7;
-
-// Faces looked at while walking neighbourhoods, per block: a hostile stream must not
-// make a few bits cost a scan of a huge fan, update after update.
-constexpr uint64_t kWorkBase = uint64_t{1} << 22;
-constexpr uint64_t kWorkPerDataBit = 64;
 
 // Corner roles of a new face: the split position, the new position, the third one.
 constexpr uint32_t kRoleSplit = 0;
@@ -51,12 +46,6 @@ enum class Prediction : uint8_t {
     MoveFromNeighbour = 3,
     StayFromNeighbour = 4,
 };
-
-double inverseQuant(double prediction, bool negative, uint32_t q, float inverse)
-{
-    const double step = static_cast<double>(q) * inverse;
-    return prediction + (negative ? -step : step);
-}
 
 // Which attribute index array of the faces an operation works on.
 struct Attribute {
@@ -118,8 +107,7 @@ void sortDescendingUnique(std::vector<uint32_t>& values)
 class UpdateReader {
 public:
     UpdateReader(BitDecoder& in, const GeneratorDeclaration& declaration, ClodMeshState& mesh)
-        : in_(in), declaration_(declaration), mesh_(mesh), g_(mesh.geometry),
-          workLeft_(kWorkBase + kWorkPerDataBit * in.sectionBits())
+        : in_(in), declaration_(declaration), mesh_(mesh), g_(mesh.geometry), work_(in.sectionBits())
     {
     }
 
@@ -143,13 +131,7 @@ private:
         return false;
     }
     bool decoded() { return in_.ok() || fail(StreamFault::Decode); }
-    bool spend(uint64_t work)
-    {
-        if (work > workLeft_)
-            return fail(StreamFault::TooLarge);
-        workLeft_ -= work;
-        return true;
-    }
+    bool spend(uint64_t work) { return work_.spend(work) || fail(StreamFault::TooLarge); }
 
     const ShadingDescription& shadingOf(uint32_t face) const
     {
@@ -256,27 +238,14 @@ private:
             return fail(StreamFault::BeyondDeclared);
         if (pool.size() + count > kMaxGeneratorAttributes)
             return fail(StreamFault::TooLarge);
-        double prediction[4] = {0, 0, 0, 0};
-        if (hasSplit_ && !atSplit.empty()) {
-            for (uint32_t index : atSplit) {
-                const IFXVector4& v = pool[index];
-                prediction[0] += v.r;
-                prediction[1] += v.g;
-                prediction[2] += v.b;
-                prediction[3] += v.a;
-            }
-            for (double& p : prediction)
-                p /= static_cast<double>(atSplit.size());
-        }
+        // Nothing is used at a split position when there is none.
+        double prediction[4];
+        averageOf(pool, atSplit, prediction);
         for (uint32_t i = 0; i < count; ++i) {
-            const uint8_t signs = in_.readCompressedU8(signContext);
-            double c[4];
-            for (int k = 0; k < 4; ++k)
-                c[k] = inverseQuant(prediction[k], (signs >> k) & 1, in_.readCompressedU32(diff[k]), inverse);
+            const IFXVector4 value = readQuantisedValue(in_, signContext, diff, prediction, inverse);
             if (!decoded())
                 return false;
-            pool.push_back(IFXVector4{static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2]),
-                                      static_cast<float>(c[3])});
+            pool.push_back(value);
         }
         return true;
     }
@@ -589,19 +558,14 @@ private:
 
     bool readNewPosition()
     {
-        const uint8_t signs = in_.readCompressedU8(ctx::kPositionSign);
-        uint32_t q[3];
-        for (int k = 0; k < 3; ++k)
-            q[k] = in_.readCompressedU32(ctx::kPositionDiff[k]);
+        const PositionDifference difference = readPositionDifference(in_);
         if (!decoded())
             return false;
-        const IFXVector3 base = hasSplit_ ? g_.positions[split_] : IFXVector3{0, 0, 0};
-        const float pos[3] = {static_cast<float>(inverseQuant(base.x, signs & 1, q[0], declaration_.positionInverseQuant)),
-                              static_cast<float>(inverseQuant(base.y, signs & 2, q[1], declaration_.positionInverseQuant)),
-                              static_cast<float>(inverseQuant(base.z, signs & 4, q[2], declaration_.positionInverseQuant))};
-        if (!std::isfinite(pos[0]) || !std::isfinite(pos[1]) || !std::isfinite(pos[2]))
+        IFXVector3 position;
+        if (!applyPositionDifference(hasSplit_ ? g_.positions[split_] : IFXVector3{0, 0, 0}, difference,
+                                     declaration_.positionInverseQuant, position))
             return fail(StreamFault::BadValue);
-        g_.positions.push_back(IFXVector3{pos[0], pos[1], pos[2]});
+        g_.positions.push_back(position);
         return true;
     }
 
@@ -622,11 +586,7 @@ private:
         sortDescendingUnique(neighbourhood_);
         for (uint32_t position : neighbourhood_) {
             const uint32_t count = in_.readCompressedU32(ctx::kNormalCount);
-            for (uint32_t i = 0; i < count && in_.ok(); ++i) {
-                in_.readCompressedU8(ctx::kNormalSign);
-                for (const Context c : ctx::kNormalDiff)
-                    in_.readCompressedU32(c);
-            }
+            skipQuantisedNormals(in_, count);
             const size_t faces = mesh_.facesAtPosition[position].size();
             for (size_t i = 0; i < faces && in_.ok(); ++i) {
                 const uint32_t local = in_.readCompressedU32(ctx::kNormalLocalIndex);
@@ -644,7 +604,7 @@ private:
     ClodMeshState& mesh_;
     AuthorGeometry& g_;
     StreamFault fault_ = StreamFault::None;
-    uint64_t workLeft_ = 0;
+    WorkBudget work_;
 
     uint32_t r_ = 0;
     uint32_t split_ = 0;
@@ -671,17 +631,12 @@ private:
 
 StreamFault readClodProgressive(BitDecoder& in, const GeneratorDeclaration& declaration, ClodMeshState& mesh)
 {
-    const uint32_t start = in.readU32();
-    const uint32_t end = in.readU32();
-    if (!in.ok())
-        return StreamFault::Decode;
-    if (start != mesh.positionCount() || end < start)
-        return StreamFault::OutOfOrder;
-    if (end > declaration.maxResolution)
-        return StreamFault::BeyondDeclared;
-    if (end > kMaxGeneratorPositions)
-        return StreamFault::TooLarge;
-    const uint64_t reserve = std::min<uint64_t>(end, mesh.positionCount() + in.bytesLeft());
+    uint32_t start = 0, end = 0;
+    uint64_t reserve = 0;
+    if (const StreamFault fault = readResolutionRange(in, mesh.positionCount(), declaration.maxResolution, start, end,
+                                                      reserve);
+        fault != StreamFault::None)
+        return fault;
     mesh.geometry.positions.reserve(reserve);
     mesh.facesAtPosition.reserve(reserve);
 

@@ -1,10 +1,9 @@
 #include "u3dlib/point_line_sets.h"
 
-#include "u3dlib/clod_mesh_state.h"
 #include "u3dlib/geometry_contexts.h"
+#include "u3dlib/progressive_updates.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace u3dlib {
 
@@ -14,21 +13,10 @@ namespace ctx = geometry_contexts;
 
 constexpr uint8_t kNewValue = 0; // any other duplicate flag reuses the last value added
 
-// Item ends looked at for colour predictions, per block.
-constexpr uint64_t kWorkBase = uint64_t{1} << 22;
-constexpr uint64_t kWorkPerDataBit = 64;
-
-double inverseQuant(double prediction, bool negative, uint32_t q, float inverse)
-{
-    const double step = static_cast<double>(q) * inverse;
-    return prediction + (negative ? -step : step);
-}
-
 class PointLineReader {
 public:
     PointLineReader(BitDecoder& in, const GeneratorDeclaration& declaration, PointLineState& state)
-        : in_(in), d_(declaration), s_(state), g_(state.geometry),
-          workLeft_(kWorkBase + kWorkPerDataBit * in.sectionBits())
+        : in_(in), d_(declaration), s_(state), g_(state.geometry), work_(in.sectionBits())
     {
     }
 
@@ -61,21 +49,15 @@ private:
     bool readSplitAndPosition()
     {
         split_ = readEarlierPosition();
-        const uint8_t signs = in_.readCompressedU8(ctx::kPositionSign);
-        uint32_t q[3];
-        for (int k = 0; k < 3; ++k)
-            q[k] = in_.readCompressedU32(ctx::kPositionDiff[k]);
+        const PositionDifference difference = readPositionDifference(in_);
         if (!decoded())
             return false;
         hasSplit_ = r_ > 0;
         if (hasSplit_ && split_ >= r_)
             return fail(StreamFault::IndexOutOfRange);
-        const IFXVector3 base = hasSplit_ ? g_.positions[split_] : IFXVector3{0, 0, 0};
-        const float iq = d_.positionInverseQuant;
-        const IFXVector3 p{static_cast<float>(inverseQuant(base.x, signs & 1, q[0], iq)),
-                           static_cast<float>(inverseQuant(base.y, signs & 2, q[1], iq)),
-                           static_cast<float>(inverseQuant(base.z, signs & 4, q[2], iq))};
-        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+        IFXVector3 p;
+        if (!applyPositionDifference(hasSplit_ ? g_.positions[split_] : IFXVector3{0, 0, 0}, difference,
+                                     d_.positionInverseQuant, p))
             return fail(StreamFault::BadValue);
         g_.positions.push_back(p);
         return true;
@@ -84,11 +66,7 @@ private:
     bool readNormals()
     {
         normalCount_ = in_.readCompressedU32(ctx::kNormalCount);
-        for (uint32_t i = 0; i < normalCount_ && in_.ok(); ++i) {
-            in_.readCompressedU8(ctx::kNormalSign);
-            for (const Context c : ctx::kNormalDiff)
-                in_.readCompressedU32(c);
-        }
+        skipQuantisedNormals(in_, normalCount_);
         return decoded();
     }
 
@@ -99,27 +77,15 @@ private:
         std::fill(std::begin(out), std::end(out), 0.0);
         if (!hasSplit_ || endIndices.empty())
             return true;
-        const uint64_t work = s_.endsAtPosition[split_].size();
-        if (work > workLeft_)
+        if (!work_.spend(s_.endsAtPosition[split_].size()))
             return fail(StreamFault::TooLarge);
-        workLeft_ -= work;
         used_.clear();
         for (uint32_t end : s_.endsAtPosition[split_])
             if (end < endIndices.size() && endIndices[end] < pool.size())
                 used_.push_back(endIndices[end]);
         std::sort(used_.begin(), used_.end());
         used_.erase(std::unique(used_.begin(), used_.end()), used_.end());
-        if (used_.empty())
-            return true;
-        for (uint32_t index : used_) {
-            const IFXVector4& v = pool[index];
-            out[0] += v.r;
-            out[1] += v.g;
-            out[2] += v.b;
-            out[3] += v.a;
-        }
-        for (double& v : out)
-            v /= static_cast<double>(used_.size());
+        averageOf(pool, used_, out);
         return true;
     }
 
@@ -145,15 +111,11 @@ private:
         double prediction[4];
         if (!predictionAtSplit(endIndices, pool, prediction))
             return false;
-        const uint8_t signs = in_.readCompressedU8(signContext);
-        double c[4];
-        for (int k = 0; k < 4; ++k)
-            c[k] = inverseQuant(prediction[k], (signs >> k) & 1, in_.readCompressedU32(diff[k]), inverse);
+        const IFXVector4 value = readQuantisedValue(in_, signContext, diff, prediction, inverse);
         if (!decoded())
             return false;
         index = static_cast<uint32_t>(pool.size());
-        pool.push_back(IFXVector4{static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2]),
-                                  static_cast<float>(c[3])});
+        pool.push_back(value);
         return true;
     }
 
@@ -223,7 +185,7 @@ private:
     PointLineState& s_;
     AuthorGeometry& g_;
     StreamFault fault_ = StreamFault::None;
-    uint64_t workLeft_ = 0;
+    WorkBudget work_;
     uint32_t r_ = 0;
     uint32_t split_ = 0;
     bool hasSplit_ = false;
@@ -237,27 +199,17 @@ void initPointLineState(PointLineState& state, const GeneratorDeclaration& decla
 {
     state = PointLineState{};
     state.geometry.cornersPerPrimitive = declaration.cornersPerPrimitive();
-    for (const ShadingDescription& shading : declaration.shadings) {
-        state.keepsDiffuse = state.keepsDiffuse || shading.hasDiffuse();
-        state.keepsSpecular = state.keepsSpecular || shading.hasSpecular();
-        state.texLayers = std::max(state.texLayers, shading.textureLayerCount);
-    }
+    keepAttributesOf(declaration, state);
 }
 
 StreamFault readPointLineContinuation(BitDecoder& in, const GeneratorDeclaration& declaration, PointLineState& state)
 {
-    const uint32_t start = in.readU32();
-    const uint32_t end = in.readU32();
-    if (!in.ok())
-        return StreamFault::Decode;
+    uint32_t start = 0, end = 0;
+    uint64_t reserve = 0;
     const auto positions = static_cast<uint32_t>(state.geometry.positions.size());
-    if (start != positions || end < start)
-        return StreamFault::OutOfOrder;
-    if (end > declaration.maxResolution)
-        return StreamFault::BeyondDeclared;
-    if (end > kMaxGeneratorPositions)
-        return StreamFault::TooLarge;
-    const uint64_t reserve = std::min<uint64_t>(end, positions + in.bytesLeft());
+    if (const StreamFault fault = readResolutionRange(in, positions, declaration.maxResolution, start, end, reserve);
+        fault != StreamFault::None)
+        return fault;
     state.geometry.positions.reserve(reserve);
     state.endsAtPosition.reserve(reserve);
 
