@@ -1,39 +1,9 @@
 // Image decoding through the Windows Imaging Component.
 #include "runtime/platform_image.h"
 
-#include <windows.h>
+#include "runtime/platform_image_win32.h"
+
 #include <wincodec.h>
-
-#include <utility>
-
-namespace {
-
-// Releases a COM interface on scope exit.
-template <typename T>
-struct ComPtr {
-    T* p = nullptr;
-    ~ComPtr()
-    {
-        if (p)
-            p->Release();
-    }
-    T** out() { return &p; }
-    T* operator->() const { return p; }
-};
-
-// COM for the calling thread, undone when this call set it up. A thread already in
-// another apartment mode keeps it; the imaging factory works in either.
-struct ComScope {
-    HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    ~ComScope()
-    {
-        if (SUCCEEDED(result))
-            CoUninitialize();
-    }
-    bool usable() const { return SUCCEEDED(result) || result == RPC_E_CHANGED_MODE; }
-};
-
-} // namespace
 
 bool decodeImageWithSystemCodecs(const uint8_t* bytes, size_t size, uint32_t maxSide, uint32_t& width,
                                  uint32_t& height, std::vector<uint8_t>& rgba)
@@ -71,8 +41,7 @@ bool decodeImageWithSystemCodecs(const uint8_t* bytes, size_t size, uint32_t max
     std::vector<uint8_t> pixels(size_t{w} * h * 4);
     if (FAILED(converter->CopyPixels(nullptr, w * 4, static_cast<UINT>(pixels.size()), pixels.data())))
         return false;
-    for (size_t i = 0; i < pixels.size(); i += 4)
-        std::swap(pixels[i], pixels[i + 2]);
+    swapRedAndBlue(pixels, 4);
     width = w;
     height = h;
     rgba = std::move(pixels);

@@ -1,24 +1,13 @@
 // Test images written by the Windows Imaging Component's encoders.
 #include "tests/support/test_images.h"
 
-#include <windows.h>
+#include "runtime/platform_image_win32.h"
+
 #include <wincodec.h>
 
 #include <stdexcept>
 
 namespace {
-
-template <typename T>
-struct ComPtr {
-    T* p = nullptr;
-    ~ComPtr()
-    {
-        if (p)
-            p->Release();
-    }
-    T** out() { return &p; }
-    T* operator->() const { return p; }
-};
 
 void check(HRESULT result, const char* what)
 {
@@ -29,7 +18,7 @@ void check(HRESULT result, const char* what)
 std::vector<uint8_t> encodeWith(const GUID& container, uint32_t width, uint32_t height, uint32_t channels,
                                 const std::vector<uint8_t>& pixels)
 {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const ComScope com;
     std::vector<uint8_t> out;
     {
         ComPtr<IWICImagingFactory> factory;
@@ -54,8 +43,7 @@ std::vector<uint8_t> encodeWith(const GUID& container, uint32_t width, uint32_t 
             throw std::runtime_error("pixel format not taken");
         std::vector<uint8_t> bgr = pixels;
         if (channels >= 3)
-            for (size_t i = 0; i + 2 < bgr.size(); i += channels)
-                std::swap(bgr[i], bgr[i + 2]);
+            swapRedAndBlue(bgr, channels);
         check(frame->WritePixels(height, width * channels, static_cast<UINT>(bgr.size()), bgr.data()), "pixels");
         check(frame->Commit(), "frame commit");
         check(encoder->Commit(), "commit");
@@ -67,8 +55,6 @@ std::vector<uint8_t> encodeWith(const GUID& container, uint32_t width, uint32_t 
         out.assign(bytes, bytes + stat.cbSize.QuadPart);
         GlobalUnlock(memory);
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
     return out;
 }
 
