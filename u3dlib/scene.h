@@ -3,6 +3,7 @@
 // one declared later, or never (then the palette's default entry stands in).
 #pragma once
 
+#include "u3dlib/generator_declaration.h"
 #include "u3dlib/generator_decoder.h"
 #include "u3dlib/palette.h"
 
@@ -68,10 +69,8 @@ struct Node {
 
 // ---- Resources ------------------------------------------------------------------
 
-enum class GeneratorKind : uint8_t { ClodMesh, PointSet, LineSet };
-
 struct ModelResource {
-    GeneratorKind kind = GeneratorKind::ClodMesh;
+    GeneratorKind kind = GeneratorKind::Mesh;
     // Null for a resource without geometry (the default entry, or no decoder).
     std::shared_ptr<GeneratorDecoder> decoder;
     std::vector<Modifier> modifiers;

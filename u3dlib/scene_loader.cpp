@@ -139,7 +139,7 @@ private:
         ModelResource resource;
         resource.kind = block.type == kBlockPointSetDeclaration ? GeneratorKind::PointSet
                         : block.type == kBlockLineSetDeclaration ? GeneratorKind::LineSet
-                                                                 : GeneratorKind::ClodMesh;
+                                                                 : GeneratorKind::Mesh;
         std::string name;
         if (!readBlockName(block, name))
             return kIfxErrorCorrupt;

@@ -96,7 +96,7 @@ TEST(U3dSceneCorpus, EveryFileLoadsWithTheObjectsItsBlocksDeclare)
         EXPECT_EQ(countKind(scene, GeneratorKind::PointSet), declared["point sets"].size());
         EXPECT_EQ(countKind(scene, GeneratorKind::LineSet), declared["line sets"].size());
         // Every resource reaches its decoder, and every one of the real files decodes.
-        for (const GeneratorKind kind : {GeneratorKind::ClodMesh, GeneratorKind::PointSet, GeneratorKind::LineSet})
+        for (const GeneratorKind kind : {GeneratorKind::Mesh, GeneratorKind::PointSet, GeneratorKind::LineSet})
             EXPECT_EQ(countKind(scene, kind, true), countKind(scene, kind));
         EXPECT_EQ(scene.lights.size(), expected("lights"));
         EXPECT_EQ(scene.views.size(), expected("views"));
@@ -116,7 +116,7 @@ TEST(U3dSceneCorpus, EveryFileLoadsWithTheObjectsItsBlocksDeclare)
         EXPECT_EQ(decodedTextures, scene.textures.size() - 1);
         std::printf("%s: %u nodes, %u meshes, %u point sets, %u line sets, %u shaders, %u materials, "
                     "%u lights, %u views, %u textures (%u decode), %u shading modifiers on nodes\n",
-                    name.c_str(), scene.nodes.size() - 1, countKind(scene, GeneratorKind::ClodMesh),
+                    name.c_str(), scene.nodes.size() - 1, countKind(scene, GeneratorKind::Mesh),
                     countKind(scene, GeneratorKind::PointSet), countKind(scene, GeneratorKind::LineSet),
                     scene.shaders.size() - 1, scene.materials.size() - 1, scene.lights.size() - 1,
                     scene.views.size() - 1, scene.textures.size() - 1, decodedTextures, shading);

@@ -110,7 +110,7 @@ IFXRESULT PaletteEntryObject::QueryInterface(const IFXIID& interfaceId, void** o
     } else if (const ModelResource* r = resource()) {
         if (interfaceId == IID_IFXModifier)
             return answer(static_cast<IFXModifier*>(this), object);
-        if (interfaceId == IID_IFXAuthorCLODResource && r->kind == GeneratorKind::ClodMesh)
+        if (interfaceId == IID_IFXAuthorCLODResource && r->kind == GeneratorKind::Mesh)
             return answer(static_cast<IFXAuthorCLODResource*>(this), object);
         if (interfaceId == IID_IFXAuthorPointSetResource && r->kind == GeneratorKind::PointSet)
             return answer(static_cast<IFXAuthorPointSetResource*>(this), object);
@@ -292,7 +292,7 @@ IFXRESULT PaletteEntryObject::GetAuthorMesh(IFXAuthorMesh** mesh)
     if (mesh == nullptr)
         return kIfxErrorInvalidPointer;
     IFXRESULT result = kIfxOk;
-    if (AuthorGeometryObject* created = authorGeometry(GeneratorKind::ClodMesh, 3, result))
+    if (AuthorGeometryObject* created = authorGeometry(GeneratorKind::Mesh, 3, result))
         *mesh = created;
     return result;
 }
