@@ -70,19 +70,41 @@ U3dBytes u3dFileHeaderData(const U3dHeaderFields& fields)
     return out.finish();
 }
 
+U3dBytes u3dFileHeaderBlock(uint32_t profile, uint32_t declarationSize, uint64_t fileSize)
+{
+    U3dHeaderFields fields;
+    fields.profile = profile;
+    fields.declarationSize = declarationSize;
+    fields.fileSize = fileSize;
+    return u3dBlock(u3dlib::kBlockFileHeader, u3dFileHeaderData(fields));
+}
+
+U3dBytes concat(std::initializer_list<U3dBytes> parts)
+{
+    U3dBytes out;
+    for (const U3dBytes& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+void writeChainBounds(U3dBitEncoder& out, const U3dChainBounds& bounds)
+{
+    out.writeU32((bounds.sphere ? 1u : 0u) | (bounds.box ? 2u : 0u));
+    if (bounds.sphere)
+        for (float v : *bounds.sphere)
+            out.writeF32(v);
+    if (bounds.box)
+        for (float v : *bounds.box)
+            out.writeF32(v);
+}
+
 U3dBytes u3dModifierChainData(std::string_view name, uint32_t chainType, const std::vector<U3dBytes>& blocks,
                               const U3dChainBounds& bounds, std::optional<uint32_t> modifierCount)
 {
     U3dBitEncoder fields;
     fields.writeString(name);
     fields.writeU32(chainType);
-    fields.writeU32((bounds.sphere ? 1u : 0u) | (bounds.box ? 2u : 0u));
-    if (bounds.sphere)
-        for (float v : *bounds.sphere)
-            fields.writeF32(v);
-    if (bounds.box)
-        for (float v : *bounds.box)
-            fields.writeF32(v);
+    writeChainBounds(fields, bounds);
     U3dBytes out = fields.finish();
     padTo4(out);
     appendU32(out, modifierCount.value_or(static_cast<uint32_t>(blocks.size())));

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -40,13 +41,19 @@ struct U3dHeaderFields {
     double unitsScale = 1.0; // written only when profile has the defined-units bit
 };
 
-// The Data of a file header block.
+// The Data of a file header block, and the whole block.
 U3dBytes u3dFileHeaderData(const U3dHeaderFields& fields);
+U3dBytes u3dFileHeaderBlock(uint32_t profile, uint32_t declarationSize, uint64_t fileSize);
+
+U3dBytes concat(std::initializer_list<U3dBytes> parts);
 
 struct U3dChainBounds {
     std::optional<std::array<float, 4>> sphere;
     std::optional<std::array<float, 6>> box;
 };
+
+// Bounds attributes and values, as chains and file references write them.
+void writeChainBounds(class U3dBitEncoder& out, const U3dChainBounds& bounds);
 
 // The Data of a modifier chain block holding the given whole blocks; the modifier
 // count defaults to their number.

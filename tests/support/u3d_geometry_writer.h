@@ -62,7 +62,7 @@ struct U3dBaseFace {
     std::array<uint32_t, 3> normals{};
     std::array<uint32_t, 3> diffuse{};
     std::array<uint32_t, 3> specular{};
-    std::vector<std::array<uint32_t, 3>> texCoords; // per layer of the shading
+    std::vector<std::array<uint32_t, 3>> texCoords{}; // per layer of the shading
 };
 
 struct U3dBaseMeshDesc {

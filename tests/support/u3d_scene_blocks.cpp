@@ -95,8 +95,8 @@ U3dBytes u3dViewNodeBlock(const std::string& name, const std::vector<U3dParent>&
     return u3dBlock(kBlockViewNode, out.finish());
 }
 
-U3dBytes u3dShadingModifierBlock(const std::string& name, uint32_t chainIndex,
-                                 const std::vector<std::vector<std::string>>& shaderLists)
+U3dBytes u3dShadingModifierBlock(const std::string& name, const std::vector<std::vector<std::string>>& shaderLists,
+                                 uint32_t chainIndex)
 {
     U3dBitEncoder out;
     out.writeString(name);
@@ -238,7 +238,7 @@ U3dBytes u3dFileReferenceBlock(const U3dFileReferenceFields& fields)
 {
     U3dBitEncoder out;
     out.writeString(fields.scope);
-    out.writeU32(0);
+    writeChainBounds(out, fields.bounds);
     out.writeU32(static_cast<uint32_t>(fields.urls.size()));
     for (const std::string& url : fields.urls)
         out.writeString(url);

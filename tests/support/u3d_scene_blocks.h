@@ -30,8 +30,8 @@ U3dBytes u3dViewNodeBlock(const std::string& name, const std::vector<U3dParent>&
                           const std::string& resource, uint32_t attributes, std::array<float, 3> projection,
                           const std::vector<std::string>& backdrops = {});
 
-U3dBytes u3dShadingModifierBlock(const std::string& name, uint32_t chainIndex,
-                                 const std::vector<std::vector<std::string>>& shaderLists);
+U3dBytes u3dShadingModifierBlock(const std::string& name, const std::vector<std::vector<std::string>>& shaderLists,
+                                 uint32_t chainIndex = 0);
 // A modifier a static scene steps over, with some content after name and index.
 U3dBytes u3dOtherModifierBlock(uint32_t type, const std::string& name, uint32_t chainIndex);
 
@@ -65,12 +65,13 @@ U3dBytes u3dTextureDeclarationBlock(const std::string& name, uint32_t width, uin
 U3dBytes u3dTextureContinuationBlock(const std::string& name, uint32_t imageIndex, const U3dBytes& bytes);
 
 struct U3dFileReferenceFields {
-    std::string scope;
-    std::vector<std::string> urls;
-    std::vector<std::string> nameFilters;
-    std::vector<uint32_t> typeFilters;
+    std::string scope{};
+    U3dChainBounds bounds{};
+    std::vector<std::string> urls{};
+    std::vector<std::string> nameFilters{};
+    std::vector<uint32_t> typeFilters{};
     uint8_t policy = 0;
-    std::string worldAlias;
+    std::string worldAlias{};
 };
 U3dBytes u3dFileReferenceBlock(const U3dFileReferenceFields& fields);
 

@@ -1,5 +1,5 @@
 #include "tests/support/files.h"
-#include "tests/support/u3d_reference_blocks.h"
+#include "tests/support/u3d_scene_blocks.h"
 #include "tests/u3d/fake_library.h"
 #include "u3d/appearance.h"
 
@@ -74,8 +74,8 @@ TEST_F(Appearance, ElementsBeyondTheShaderListUseItsFirstShader)
     EXPECT_EQ(table.at(0).textureId, 5u);
     EXPECT_EQ(table.at(1).textureId, kNoTexture); // texture id 0 is none
     EXPECT_EQ(table.at(2).textureId, 5u);
-    EXPECT_EQ(table.at(2).colour[0], 255);
-    EXPECT_EQ(table.at(2).colour[1], 0);
+    EXPECT_EQ((std::array<uint8_t, 3>{table.at(2).colour[0], table.at(2).colour[1], table.at(2).colour[2]}),
+              (std::array<uint8_t, 3>{255, 0, 0}));
     EXPECT_EQ(table.at(1).materialIndex, 1u);
     EXPECT_EQ(materials.size(), 2u);
     withdrawAppearanceContext(); // lets go of what the traversal kept
@@ -96,10 +96,10 @@ TEST_F(Appearance, MaterialRecordsAreClampedAndDeduplicated)
               (std::array<uint8_t, 3>{128, 255, 0}));
     ASSERT_EQ(entry.materialIndex, 1u);
     const MaterialRecord& record = materials[1];
-    EXPECT_EQ(record.diffuse[1], 1.0f);
-    EXPECT_EQ(record.diffuse[2], 0.0f);
-    EXPECT_EQ(record.emissive[0], 0.0f);
-    EXPECT_EQ(record.emissive[1], 0.0f);
+    EXPECT_EQ((std::array<float, 3>{record.diffuse[0], record.diffuse[1], record.diffuse[2]}),
+              (std::array<float, 3>{0.5f, 1, 0}));
+    EXPECT_EQ((std::array<float, 3>{record.emissive[0], record.emissive[1], record.emissive[2]}),
+              (std::array<float, 3>{0, 0, 0}));
     EXPECT_FALSE(std::signbit(record.emissive[2]));
     EXPECT_EQ(record.transparent, 1u);
 
@@ -133,8 +133,7 @@ TEST_F(Appearance, MaterialRecordsAreClampedAndDeduplicated)
 TEST_F(Appearance, RawShadingMapReadsTheFirstShaderListOfEachModifier)
 {
     const U3dChainBounds bounds{std::array<float, 4>{}, std::array<float, 6>{}};
-    const U3dBytes file = concat({
-        u3dFileHeaderBlock(0, 36, 0),
+    const U3dBytes file = u3dFile({
         u3dModifierChainBlock("n_a", 0, {u3dShadingModifierBlock("n_a", {{"s1", "s2"}, {"ignored"}})}, bounds),
         u3dModifierChainBlock("x", 0, {u3dShadingModifierBlock("n_b", {{"old"}}), u3dShadingModifierBlock("n_b", {{"new"}})}),
         u3dModifierChainBlock("yy", 0,
@@ -188,10 +187,6 @@ TEST_F(Appearance, NothingIsWrittenWithoutTheDebugSwitch)
     findShadingModifier(nullptr, 0, nullptr, nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
-
-} // namespace
-
-namespace {
 
 TEST(RawShadingMapOnRealFiles, NamesTheShadersOfRealModifierChains)
 {

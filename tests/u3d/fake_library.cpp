@@ -112,7 +112,7 @@ public:
     {
         return core && buffer && position == 0 ? kIfxOk : kIfxErrorInvalidArgument;
     }
-    IFXRESULT GetProfile(uint32_t* value) override { return *value = gFakeLibrary.headerProfile, kIfxOk; }
+    IFXRESULT GetProfile(uint32_t* value) override { return *value = 0, kIfxOk; }
     IFXRESULT GetDeclarationSize(uint32_t* value) override
     {
         return *value = gFakeLibrary.headerDeclarationSize, kIfxOk;

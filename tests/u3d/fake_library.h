@@ -40,7 +40,7 @@ struct FakeLibrary {
     int closes = 0;
     FailingStep failing = FailingStep::None;
     IFXRESULT loadResult = kIfxOk;
-    uint32_t headerProfile = 0, headerDeclarationSize = 0;
+    uint32_t headerDeclarationSize = 0;
     uint64_t headerFileSize = 0;
     // What the components saw.
     std::string baseUrl;
@@ -53,17 +53,21 @@ inline FakeLibrary gFakeLibrary;
 
 const IfxLibraryAccess& fakeLibraryAccess();
 
+// A fresh fake library over the scene, bound and initialised.
+inline IFXRESULT bindFakeLibrary(FakeScene& scene)
+{
+    gFakeLibrary = FakeLibrary{};
+    gFakeLibrary.scene = &scene;
+    setIfxLibraryAccess(&fakeLibraryAccess());
+    const IFXRESULT result = initializeIfxLibraryOnce();
+    gOutstandingReferences = 0;
+    return result;
+}
+
 // Binds the fake library before each test; the test builds its scene in `scene`.
 class FakeLibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        gFakeLibrary = FakeLibrary{};
-        gFakeLibrary.scene = &scene;
-        setIfxLibraryAccess(&fakeLibraryAccess());
-        ASSERT_EQ(initializeIfxLibraryOnce(), kIfxOk);
-        gOutstandingReferences = 0;
-    }
+    void SetUp() override { ASSERT_EQ(bindFakeLibrary(scene), kIfxOk); }
 
     FakeScene scene;
 };

@@ -4,7 +4,7 @@
 // its name.
 #include "tests/support/files.h"
 #include "tests/support/process_runner.h"
-#include "tests/support/u3d_reference_blocks.h"
+#include "tests/support/u3d_scene_blocks.h"
 #include "tools/result_stream_reader.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +58,7 @@ TEST(HeronScanCorpus, AMissingReferencedFileIsNamed)
 {
     ScratchFolder folder;
     const std::string file = pathUtf8(
-        folder.write("doc.u3d", concat({u3dFileHeaderBlock(0, 36, 0), u3dFileReferenceBlock({"parts/wheel.u3d"})})));
+        folder.write("doc.u3d", concat({u3dFileHeaderBlock(0, 36, 0), u3dFileReferenceBlock({.urls = {"parts/wheel.u3d"}})})));
     const ParsedResultStream s = runHeronScan({file, pathUtf8(folder.path())});
     EXPECT_FALSE(s.ok);
     EXPECT_EQ(s.message, "the U3D file references an external file that was not found next to the document: "

@@ -3,7 +3,7 @@
 #include "runtime/result_stream.h"
 #include "tests/support/files.h"
 #include "tests/support/process_runner.h"
-#include "tests/support/u3d_reference_blocks.h"
+#include "tests/support/u3d_scene_blocks.h"
 #include "tools/result_stream_reader.h"
 
 #include <gtest/gtest.h>
