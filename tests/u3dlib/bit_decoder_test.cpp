@@ -35,8 +35,8 @@ void encode(U3dBitEncoder& out, const Step& s)
     }
 }
 
-// Reads one step; strings come back as their length, their bytes checked separately.
-uint64_t decode(BitDecoder& in, const Step& s, std::string* text = nullptr)
+// Reads one step; a string comes back as its length when its bytes are the step's.
+uint64_t decode(BitDecoder& in, const Step& s)
 {
     switch (s.op) {
     case Op::U8: return in.readU8();
@@ -45,12 +45,7 @@ uint64_t decode(BitDecoder& in, const Step& s, std::string* text = nullptr)
     case Op::U64: return in.readU64();
     case Op::F32: return std::bit_cast<uint32_t>(in.readF32());
     case Op::F64: return std::bit_cast<uint64_t>(in.readF64());
-    case Op::String: {
-        std::string t = in.readString();
-        if (text != nullptr)
-            *text = t;
-        return t.size();
-    }
+    case Op::String: return in.readString() == s.text ? s.text.size() : UINT64_MAX;
     case Op::CU8: return in.readCompressedU8(s.context);
     case Op::CU16: return in.readCompressedU16(s.context);
     case Op::CU32: return in.readCompressedU32(s.context);
@@ -75,9 +70,8 @@ std::vector<FixedCase> fixedCases()
     return {
         // From a clean coder a raw byte is coded as its reversed self over 256 and the 8
         // emitted bits land, least significant first, as the byte itself.
-        {"RawBytesArePlain", {0x41, 0x00, 0xFF, 0x80}, {{Op::U8, 0x41}, {Op::U8, 0}, {Op::U8, 0xFF}, {Op::U8, 0x80}}},
-        {"LittleEndianWords", {0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 8, 7, 6, 5, 4, 3, 2, 1},
-         {{Op::U16, 0x1234}, {Op::U32, 0x12345678}, {Op::U64, 0x0102030405060708}}},
+        {"RawBytesArePlain", {0x41, 0x80, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 8, 7, 6, 5, 4, 3, 2, 1},
+         {{Op::U8, 0x41}, {Op::U8, 0x80}, {Op::U16, 0x1234}, {Op::U32, 0x12345678}, {Op::U64, 0x0102030405060708}}},
         {"FloatsAndString", {0, 0, 0x80, 0x3F, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 2, 0, 'a', 'b'},
          {{Op::F32, 0x3F800000}, {Op::F64, 0x3FF0000000000000}, {Op::String, 2, {}, "ab"}}},
         // Range 8 splits evenly: 5 and 3 are the bits 101 011 (first bit = bit 0 of byte
@@ -94,9 +88,9 @@ std::vector<FixedCase> fixedCases()
         {"AdaptiveRepeat", {7, 0x55, 0x55, 0, 0, 0}, {{Op::CU8, 7, kAdaptive}, {Op::CU8, 7, kAdaptive}}},
         // Too wide or empty ranges, context 0 and the no-compression profile store plain
         // values and need no closing word.
-        {"WideStaticIsPlain", {0x78, 0x56, 0x34, 0x12}, {{Op::CU32, 0x12345678, staticContext(0x3FFF)}}},
-        {"EmptyStaticIsPlain", {0x34, 0x12}, {{Op::CU16, 0x1234, staticContext(0)}}},
-        {"ContextZeroIsPlain", {0x99}, {{Op::CU8, 0x99, kUncompressedContext}}},
+        {"PlainContexts", {0x78, 0x56, 0x34, 0x12, 0x34, 0x12, 0x99},
+         {{Op::CU32, 0x12345678, staticContext(0x3FFF)}, {Op::CU16, 0x1234, staticContext(0)},
+          {Op::CU8, 0x99, kUncompressedContext}}},
         {"NoCompressionProfile", {5, 0, 0, 0, 3, 0}, {{Op::CU32, 5, kAdaptive}, {Op::CU16, 3, kStatic8}}, true},
     };
 }
@@ -112,11 +106,8 @@ TEST_P(FixedBytes, EncoderWritesThemAndDecoderReadsThem)
     EXPECT_EQ(out.finish(), c.bytes);
 
     BitDecoder in(c.bytes, {c.noCompression});
-    for (const Step& s : c.steps) {
-        std::string text;
-        EXPECT_EQ(decode(in, s, &text), s.value);
-        EXPECT_EQ(text, s.text);
-    }
+    for (const Step& s : c.steps)
+        EXPECT_EQ(decode(in, s), s.value);
     const BlockEnd end = in.finish();
     EXPECT_EQ(end.status, EndStatus::Exact);
     EXPECT_EQ(end.contentBytes, c.bytes.size());
@@ -194,9 +185,7 @@ TEST_P(RoundTrip, DecoderInvertsEncoder)
 
     BitDecoder in(bytes, {noCompression});
     for (size_t i = 0; i < steps.size(); ++i) {
-        std::string text;
-        ASSERT_EQ(decode(in, steps[i], &text), steps[i].value) << "step " << i;
-        ASSERT_EQ(text, steps[i].text);
+        ASSERT_EQ(decode(in, steps[i]), steps[i].value) << "step " << i;
         // The decoder knows at every step how far the writer had got.
         ASSERT_EQ(in.bitsConsumed(), bitsAfter[i]) << "step " << i;
     }
@@ -212,49 +201,29 @@ TEST_P(RoundTrip, DecoderInvertsEncoder)
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RoundTrip,
-                         ::testing::Values(RoundTripCase{1, 2000, false, false}, RoundTripCase{2, 2000, false, false},
-                                           RoundTripCase{3, 20000, false, false}, RoundTripCase{4, 2000, true, false},
-                                           RoundTripCase{5, 30000, false, true}),
+                         ::testing::Values(RoundTripCase{1, 20000, false, false}, RoundTripCase{2, 2000, true, false},
+                                           RoundTripCase{3, 30000, false, true}),
                          [](const auto& info) { return "Seed" + std::to_string(info.param.seed); });
 
-// What an adaptive context has learnt after a few values: value v is symbol v + 1,
-// the escape symbol 0 counts once more per escape, values from 0xFFFE up never stay.
-struct LearningCase {
-    const char* name;
-    std::vector<uint32_t> values;
-    std::vector<std::pair<uint32_t, uint32_t>> frequencies; // symbol, count
-    uint32_t total;
-};
-
-class Learning : public ::testing::TestWithParam<LearningCase> {};
-
-TEST_P(Learning, HistogramHoldsWhatWasCoded)
+// Value v is symbol v + 1; the escape, symbol 0, counts once more per escape; values
+// from 0xFFFE up are never learnt.
+TEST(BitDecoder, TopOfTheRangeIsNeverLearnt)
 {
-    const LearningCase& c = GetParam();
+    const uint32_t values[] = {0xFFFD, 0xFFFD, 0xFFFE, 0xFFFE, 0xFFFFFFFF, 0xFFFFFFFF, 100000};
     U3dBitEncoder out;
-    for (uint32_t v : c.values)
+    for (uint32_t v : values)
         out.writeCompressedU32(kAdaptive, v);
     const std::vector<uint8_t> bytes = out.finish();
     BitDecoder in(bytes);
-    for (uint32_t v : c.values)
+    for (uint32_t v : values)
         EXPECT_EQ(in.readCompressedU32(kAdaptive), v);
     EXPECT_EQ(in.finish().status, EndStatus::Exact);
     const AdaptiveHistogram* h = in.histogram(kAdaptive);
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->total(), c.total);
-    for (const auto& [symbol, count] : c.frequencies)
-        EXPECT_EQ(h->frequency(symbol), count) << symbol;
+    EXPECT_EQ(h->total(), 9u);
+    EXPECT_EQ((std::array<uint32_t, 3>{h->frequency(0), h->frequency(0xFFFE), h->frequency(0xFFFF)}),
+              (std::array<uint32_t, 3>{7, 2, 0}));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Learning,
-    ::testing::Values(LearningCase{"FirstEscape", {5}, {{0, 2}, {6, 1}}, 3},
-                      LearningCase{"Repeat", {7, 7, 7}, {{0, 2}, {8, 3}}, 5},
-                      LearningCase{"TopOfRange",
-                                   {0xFFFD, 0xFFFD, 0xFFFE, 0xFFFE, 0xFFFFFFFF, 0xFFFFFFFF, 100000},
-                                   {{0, 7}, {0xFFFE, 2}, {0xFFFF, 0}},
-                                   9}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BitDecoder, ValueTooWideForItsFieldFails)
 {
@@ -350,10 +319,6 @@ TEST(BitDecoder, EndStatusTellsWhatFollowsTheContent)
     EXPECT_EQ(endOf(notClosed.finish(), 0, true), EndStatus::BadFlush);
 
     const std::vector<uint8_t> plain{5, 0, 0, 0, 6, 0, 0, 0};
-    BitDecoder counting(plain);
-    counting.readU16();
-    EXPECT_EQ(counting.bitsLeft(), 48u);
-    EXPECT_EQ(counting.bytesLeft(), 6u);
     EXPECT_EQ(endOf(plain, 1, false), EndStatus::TrailingData); // a field left unread
     EXPECT_EQ(endOf(plain, 2, false), EndStatus::Exact);
 }
@@ -391,24 +356,6 @@ TEST(BitDecoder, RunsOfNearlyFreeSymbolsAreBounded)
     EXPECT_EQ(in.error(), DecodeError::SymbolBudget);
     EXPECT_GT(reads, BitDecoder::kSymbolBudgetBase);
     EXPECT_LE(reads, BitDecoder::kSymbolBudgetBase + BitDecoder::kSymbolsPerDataBit * bytes.size() * 8);
-}
-
-TEST(BitDecoder, GarbageNeverReadsOutsideTheSection)
-{
-    std::mt19937 rng(11);
-    for (int round = 0; round < 300; ++round) {
-        std::vector<uint8_t> bytes(rng() % 40);
-        for (uint8_t& b : bytes)
-            b = static_cast<uint8_t>(rng());
-        BitDecoder in(bytes);
-        for (const Step& s : randomSteps(rng(), 60))
-            decode(in, s);
-        if (!in.ok()) {
-            EXPECT_EQ(in.readU32(), 0u);
-            EXPECT_EQ(in.readCompressedU32(kAdaptive), 0u);
-        }
-        EXPECT_TRUE(!in.ok() || in.bitsConsumed() <= in.sectionBits()) << round;
-    }
 }
 
 } // namespace

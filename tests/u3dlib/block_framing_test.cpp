@@ -20,14 +20,6 @@ U3dBytes filled(size_t size, uint8_t first)
     return bytes;
 }
 
-U3dBytes concat(std::initializer_list<U3dBytes> parts)
-{
-    U3dBytes out;
-    for (const U3dBytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
 U3dBytes rawHeader(uint32_t type, uint32_t dataSize, uint32_t metaSize)
 {
     U3dBytes out;
@@ -165,43 +157,29 @@ TEST(ModifierChain, DamageIsReported)
     EXPECT_EQ(statusOfPrefix(5 + 8 + 15), ChainStatus::FieldsCut); // inside the sphere
 }
 
-TEST(MetaData, StringAndBinaryPairsComeBack)
+TEST(MetaData, PairsComeBackAndCountsBeyondTheSectionFail)
 {
     const std::vector<U3dMetaEntry> entries = {
         {0, "CreatedBy", "hand"}, {kMetaBinaryValue | kMetaHidden, "blob", std::string("\0\1\2", 3)}, {0, "", ""}};
-    const U3dBytes section = u3dMetaData(entries);
-    const MetaDataResult result = readMetaData(section);
+    const MetaDataResult result = readMetaData(u3dMetaData(entries));
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.end.status, EndStatus::Exact);
     ASSERT_EQ(result.pairs.size(), entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(result.pairs[i].attributes, entries[i].attributes);
-        EXPECT_EQ(result.pairs[i].key, entries[i].key);
-        EXPECT_EQ(result.pairs[i].value, entries[i].value);
-    }
+    for (size_t i = 0; i < entries.size(); ++i)
+        EXPECT_EQ(std::tie(result.pairs[i].attributes, result.pairs[i].key, result.pairs[i].value),
+                  std::tie(entries[i].attributes, entries[i].key, entries[i].value));
     EXPECT_TRUE(result.pairs[1].isBinary());
-    EXPECT_TRUE(readMetaData({}).pairs.empty());
-}
 
-TEST(MetaData, CountsAndSizesBeyondTheSectionFail)
-{
     U3dBitEncoder manyPairs;
     manyPairs.writeU32(0x10000000); // 268 million pairs in a few bytes
     manyPairs.writeU32(0);
     EXPECT_EQ(readMetaData(manyPairs.finish()).error, DecodeError::PastEnd);
-
-    U3dBitEncoder bigValue;
-    bigValue.writeU32(1);
-    bigValue.writeU32(kMetaBinaryValue);
-    bigValue.writeString("k");
-    bigValue.writeU32(0xFFFFFFF0);
-    const MetaDataResult result = readMetaData(bigValue.finish());
-    EXPECT_EQ(result.error, DecodeError::PastEnd);
-    EXPECT_TRUE(result.pairs.empty());
-
-    U3dBytes cut = u3dMetaData({{0, "key", "value"}});
-    cut.pop_back();
-    EXPECT_EQ(readMetaData(cut).error, DecodeError::PastEnd);
+    U3dBytes bigValue = u3dMetaData({{kMetaBinaryValue, "k", ""}});
+    bigValue[4 + 4 + 3] = 0xF0; // the binary value's size
+    bigValue[4 + 4 + 3 + 3] = 0xFF;
+    const MetaDataResult big = readMetaData(bigValue);
+    EXPECT_EQ(big.error, DecodeError::PastEnd);
+    EXPECT_TRUE(big.pairs.empty());
 }
 
 TEST(FileHeader, UnitsOnlyWithTheirProfileBit)

@@ -1,6 +1,5 @@
 // Streams that cannot be right are given up: the generator is lost, yields nothing,
 // and stays lost. Nothing is ever read or allocated beyond what the bytes hold.
-#include "tests/support/u3d_geometry_writer.h"
 #include "tests/u3dlib/geometry_test_support.h"
 #include "u3dlib/stream_fault.h"
 
@@ -13,44 +12,6 @@ using namespace u3dlib;
 
 namespace {
 
-U3dGeneratorDesc fanDesc(uint32_t faces, uint32_t positions)
-{
-    U3dGeneratorDesc desc;
-    desc.name = "Fan";
-    desc.primitiveCount = faces;
-    desc.positionCount = positions;
-    desc.minResolution = 7;
-    desc.maxResolution = positions;
-    return desc;
-}
-
-U3dBaseMeshDesc fan()
-{
-    U3dBaseMeshDesc base;
-    base.positions.push_back({0, 0, 0});
-    for (int i = 0; i < 6; ++i)
-        base.positions.push_back({std::cos(float(i)), std::sin(float(i)), 0});
-    base.normals.push_back({0, 0, 1});
-    for (uint32_t i = 0; i < 6; ++i) {
-        U3dBaseFace f;
-        f.positions = {0, 1 + i, 1 + (i + 1) % 6};
-        base.faces.push_back(f);
-    }
-    return base;
-}
-
-U3dUpdateDesc split()
-{
-    U3dUpdateDesc u;
-    u.newFaces.resize(2);
-    u.newFaces[0].rightOrientation = true;
-    u.newFaces[0].third = 1;
-    u.newFaces[1].third = 4;
-    u.moves = {u3dMove(0), u3dMove(1), u3dMove(2)};
-    u.position = {0.5f, 0, 0};
-    return u;
-}
-
 struct LostCase {
     const char* what;
     U3dGeneratorDesc desc;
@@ -62,20 +23,20 @@ struct LostCase {
 TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
 {
     const std::vector<LostCase> cases = {
-        {"cut short", fanDesc(8, 8),
+        {"cut short", meshDesc(8, 8),
          [](U3dClodMeshWriter& w) {
-             U3dBytes base = w.baseMeshBlock(fan());
-             U3dBytes p = w.progressiveBlock({split()});
+             U3dBytes base = w.baseMeshBlock(hexagonFan());
+             U3dBytes p = w.progressiveBlock({splitCentre()});
              const uint32_t size = p[4] | p[5] << 8;
              p[4] = static_cast<uint8_t>(size - 12); // Data ends 12 bytes early
              p.resize(p.size() - 12);
              return std::vector<U3dBytes>{base, p};
          },
          StreamFault::Decode},
-        {"trailing data", fanDesc(8, 8),
+        {"trailing data", meshDesc(8, 8),
          [](U3dClodMeshWriter& w) {
-             U3dBytes base = w.baseMeshBlock(fan());
-             U3dBytes p = w.progressiveBlock({split()});
+             U3dBytes base = w.baseMeshBlock(hexagonFan());
+             U3dBytes p = w.progressiveBlock({splitCentre()});
              const uint32_t size = p[4] | p[5] << 8;
              p[4] = static_cast<uint8_t>(size + 4);
              p.insert(p.begin() + 12 + size, {0, 0, 0, 0x55});
@@ -83,34 +44,34 @@ TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
              return std::vector<U3dBytes>{base, p};
          },
          StreamFault::BadEnd},
-        {"range not at the current resolution", fanDesc(8, 9),
+        {"range not at the current resolution", meshDesc(8, 9),
          [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 8, 9)};
+             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlockWithRange({splitCentre()}, 8, 9)};
          },
          StreamFault::OutOfOrder},
-        {"base mesh twice", fanDesc(8, 8),
+        {"base mesh twice", meshDesc(8, 8),
          [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.baseMeshBlock(fan())};
+             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.baseMeshBlock(hexagonFan())};
          },
          StreamFault::OutOfOrder},
-        {"more positions than declared", fanDesc(8, 7),
+        {"more positions than declared", meshDesc(8, 7),
          [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 7, 8)};
+             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlockWithRange({splitCentre()}, 7, 8)};
          },
          StreamFault::BeyondDeclared},
-        {"more faces than declared", fanDesc(7, 8),
+        {"more faces than declared", meshDesc(7, 8),
          [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlock({split()})};
+             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlock({splitCentre()})};
          },
          StreamFault::BeyondDeclared},
-        {"range far beyond the data", fanDesc(0xFFFFFFFF, 0xFFFFFFFF),
+        {"range far beyond the data", meshDesc(0xFFFFFFFF, 0xFFFFFFFF),
          [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 7, 0x800000)};
+             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlockWithRange({splitCentre()}, 7, 0x800000)};
          },
          StreamFault::Decode},
-        {"range beyond the size limit", fanDesc(0xFFFFFFFF, 0xFFFFFFFF),
+        {"range beyond the size limit", meshDesc(0xFFFFFFFF, 0xFFFFFFFF),
          [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(fan()), w.progressiveBlockWithRange({split()}, 7, 0xFFFFFFFF)};
+             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlockWithRange({splitCentre()}, 7, 0xFFFFFFFF)};
          },
          StreamFault::TooLarge},
     };
@@ -134,16 +95,16 @@ TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
 
 TEST(LostStream, BlocksOfOtherResourcesAreNotTaken)
 {
-    U3dClodMeshWriter writer(fanDesc(8, 8));
+    U3dClodMeshWriter writer(meshDesc(8, 8));
     const auto decoder = declare(writer.declarationBlock());
-    U3dGeneratorDesc other = fanDesc(8, 8);
+    U3dGeneratorDesc other = meshDesc(8, 8);
     other.name = "Other";
     U3dClodMeshWriter otherWriter(other);
-    EXPECT_FALSE(feed(*decoder, otherWriter.baseMeshBlock(fan())));
+    EXPECT_FALSE(feed(*decoder, otherWriter.baseMeshBlock(hexagonFan())));
     U3dPointLineWriter points(U3dGeneratorDesc{U3dGeneratorKind::PointSet, "Fan"});
     EXPECT_FALSE(feed(*decoder, points.continuationBlock({})));
     EXPECT_FALSE(decoder->lost());
-    EXPECT_TRUE(feed(*decoder, writer.baseMeshBlock(fan())));
+    EXPECT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
     EXPECT_EQ(decoder->geometry().primitiveCount, 6u);
 }
 
@@ -166,15 +127,15 @@ TEST(LostStream, RepeatedColourBeforeAnyIsLost)
 // indices are all in range, or loses the mesh.
 TEST(LostStream, CorruptedBytesNeverYieldBrokenMeshes)
 {
-    U3dGeneratorDesc desc = fanDesc(10, 9);
+    U3dGeneratorDesc desc = meshDesc(10, 9);
     desc.diffuseCount = 4;
     desc.shadings = {{1, {}, 0}};
     U3dClodMeshWriter writer(desc);
-    U3dBaseMeshDesc base = fan();
+    U3dBaseMeshDesc base = hexagonFan();
     base.diffuse = {{1, 0, 0, 1}, {0, 1, 0, 1}};
     for (U3dBaseFace& f : base.faces)
         f.diffuse = {0, 1, 0};
-    U3dUpdateDesc first = split();
+    U3dUpdateDesc first = splitCentre();
     first.newDiffuse = {{0, 0, 1, 1}};
     first.moves[0].diffuse = {U3dChangeCoding::New, 0};
     U3dUpdateDesc second;
@@ -208,17 +169,13 @@ TEST(LostStream, CorruptedBytesNeverYieldBrokenMeshes)
     EXPECT_GT(lost, 0);
 }
 
-} // namespace
-
-namespace {
-
 // Every update looks up the colours used at the centre of a huge fan: the work it
 // would take grows far faster than the stream, so the mesh is given up.
 TEST(LostStream, NeighbourhoodWorkIsBounded)
 {
     constexpr uint32_t kFan = 20000;
     constexpr uint32_t kUpdates = 500;
-    U3dGeneratorDesc desc = fanDesc(kFan + kUpdates, kFan + 1 + kUpdates);
+    U3dGeneratorDesc desc = meshDesc(kFan + kUpdates, kFan + 1 + kUpdates);
     desc.minResolution = kFan + 1;
     desc.diffuseCount = 1;
     desc.shadings = {{1, {}, 0}};

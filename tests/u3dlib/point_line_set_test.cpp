@@ -1,6 +1,6 @@
 // Point and line sets built by the test writer.
-#include "tests/support/u3d_geometry_writer.h"
 #include "tests/u3dlib/geometry_test_support.h"
+#include "u3dlib/stream_fault.h"
 
 #include <gtest/gtest.h>
 
@@ -10,26 +10,22 @@ namespace {
 
 U3dGeneratorDesc setDesc(U3dGeneratorKind kind, uint32_t items, uint32_t positions)
 {
-    U3dGeneratorDesc desc;
-    desc.kind = kind;
-    desc.name = "Set";
-    desc.primitiveCount = items;
-    desc.positionCount = positions;
-    desc.diffuseCount = 8;
-    desc.shadings = {{0, {}, 0}, {1, {}, 0}};
-    desc.positionIq = 1.0f / 64;
-    desc.diffuseIq = 1.0f / 128;
-    return desc;
+    return {.kind = kind, .name = "Set", .primitiveCount = items, .positionCount = positions, .diffuseCount = 8,
+            .shadings = {{0, {}, 0}, {1, {}, 0}}, .positionIq = 1.0f / 64, .diffuseIq = 1.0f / 128};
 }
 
-void expectPositions(const AuthorGeometry& g, const std::vector<IFXVector3>& expected)
+// Positions and colours exactly as the writer quantised them.
+void expectWritten(const AuthorGeometry& g, const U3dPointLineWriter& w)
 {
-    ASSERT_EQ(g.positions.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_NEAR(g.positions[i].x, expected[i].x, 1.0f / 128);
-        EXPECT_NEAR(g.positions[i].y, expected[i].y, 1.0f / 128);
-        EXPECT_NEAR(g.positions[i].z, expected[i].z, 1.0f / 128);
-    }
+    ASSERT_EQ(g.positions.size(), w.positions().size());
+    for (size_t i = 0; i < g.positions.size(); ++i)
+        EXPECT_EQ(std::tie(g.positions[i].x, g.positions[i].y, g.positions[i].z),
+                  std::tie(w.positions()[i].x, w.positions()[i].y, w.positions()[i].z));
+    ASSERT_EQ(g.diffuseColors.size(), w.diffuse().size());
+    for (size_t i = 0; i < g.diffuseColors.size(); ++i)
+        EXPECT_EQ(std::tie(g.diffuseColors[i].r, g.diffuseColors[i].g, g.diffuseColors[i].b),
+                  std::tie(w.diffuse()[i].r, w.diffuse()[i].g, w.diffuse()[i].b));
+    EXPECT_EQ(g.positionIndices, w.endPositions());
 }
 
 TEST(PointSet, PointsWithNewAndRepeatedColours)
@@ -38,7 +34,6 @@ TEST(PointSet, PointsWithNewAndRepeatedColours)
     std::vector<U3dPointLineUpdateDesc> updates(3);
     updates[0].position = {1, 2, 3};
     updates[0].items = {{1, 0, {u3dEnd(IFXVector4{1, 0, 0, 1})}}};
-    updates[1].split = 0;
     updates[1].position = {1.5f, 2, 2};
     updates[1].items = {{1, 0, {u3dEnd(IFXVector4{0.5f, 0.25f, 0, 1})}}, {1, 0, {u3dEnd(std::nullopt)}}};
     updates[2].split = 1;
@@ -50,13 +45,11 @@ TEST(PointSet, PointsWithNewAndRepeatedColours)
     ASSERT_TRUE(feed(*decoder, writer.continuationBlock(updates)));
     const AuthorGeometry& g = decoder->geometry();
     EXPECT_EQ(g.cornersPerPrimitive, 1u);
-    EXPECT_EQ(g.primitiveCount, 4u);
-    expectPositions(g, {{1, 2, 3}, {1.5f, 2, 2}, {-4, 0, 8}});
+    expectWritten(g, writer);
     EXPECT_EQ(g.positionIndices, (std::vector<uint32_t>{0, 1, 1, 2}));
     EXPECT_EQ(g.primitiveMaterials, (std::vector<uint32_t>{1, 1, 1, 0}));
     EXPECT_EQ(g.diffuseIndices, (std::vector<uint32_t>{0, 1, 1, 0}));
-    ASSERT_EQ(g.diffuseColors.size(), 2u);
-    EXPECT_NEAR(g.diffuseColors[1].g, 0.25f, 1.0f / 256);
+    EXPECT_NEAR(g.diffuseColors[1].g, 0.25f, 1.0f / 256); // predicted from the colour at the split position
     EXPECT_TRUE(g.normals.empty());
 }
 
@@ -64,7 +57,6 @@ TEST(LineSet, LinesFromEarlierPositionsToTheNewOne)
 {
     U3dPointLineWriter writer(setDesc(U3dGeneratorKind::LineSet, 3, 4));
     std::vector<U3dPointLineUpdateDesc> updates(4);
-    updates[0].position = {0, 0, 0};
     updates[1].position = {1, 0, 0};
     updates[1].items = {{1, 0, {u3dEnd(IFXVector4{0, 0, 1, 1}), u3dEnd(std::nullopt)}}};
     updates[2].split = 1;
@@ -78,13 +70,25 @@ TEST(LineSet, LinesFromEarlierPositionsToTheNewOne)
     ASSERT_TRUE(feed(*decoder, writer.continuationBlock({updates[2], updates[3]})));
     const AuthorGeometry& g = decoder->geometry();
     EXPECT_EQ(g.cornersPerPrimitive, 2u);
-    EXPECT_EQ(g.primitiveCount, 3u);
-    expectPositions(g, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+    expectWritten(g, writer);
     EXPECT_EQ(g.positionIndices, (std::vector<uint32_t>{0, 1, 1, 2, 0, 2}));
     EXPECT_EQ(g.diffuseIndices, writer.endDiffuse());
-    ASSERT_EQ(g.diffuseColors.size(), writer.diffuse().size());
-    for (size_t i = 0; i < g.diffuseColors.size(); ++i)
-        EXPECT_EQ(g.diffuseColors[i].b, writer.diffuse()[i].b);
+}
+
+// Beyond 0x3FFF positions an earlier position is coded plain: a line may then name
+// the new position itself, or one that does not exist yet.
+TEST(LineSet, LinesEndAtEarlierPositionsOnly)
+{
+    for (const uint32_t first : {0x4001u, 0x4002u}) {
+        U3dPointLineWriter writer(setDesc(U3dGeneratorKind::LineSet, 1, 0x4002));
+        std::vector<U3dPointLineUpdateDesc> updates(0x4002);
+        for (U3dPointLineUpdateDesc& u : updates)
+            u.normalCount = 0;
+        updates.back().items = {{0, first, {{}, {}}}};
+        const auto decoder = declare(writer.declarationBlock());
+        EXPECT_FALSE(feed(*decoder, writer.continuationBlock(updates)));
+        EXPECT_EQ(generatorFault(*decoder), StreamFault::IndexOutOfRange) << first;
+    }
 }
 
 } // namespace
