@@ -19,9 +19,9 @@ constexpr uint32_t kCtxFaceCount = 1, kCtxOrientation = 2, kCtxThirdType = 3, kC
 constexpr uint32_t kCtxStayMove = 15, kCtxPosSign = 20, kCtxPosDiff = 21, kCtxTexIndexType = 29;
 constexpr uint32_t kCtxTexDiff = 33, kCtxTexDup = 39, kCtxNormalCount = 40, kCtxNormalSign = 41;
 constexpr uint32_t kCtxNormalDiff = 42, kCtxNormalIndex = 45, kCtxColorIndexType = 55, kCtxColorDup = 56;
-constexpr uint32_t kCtxSpecularDup = 57, kCtxColorDiff = 60, kCtxShading = 65, kCtxDiffuseCount = 99;
-constexpr uint32_t kCtxDiffuseSign = 100, kCtxSpecularCount = 101, kCtxSpecularSign = 102, kCtxTexSign = 103;
-constexpr uint32_t kCtxDiffuseUpdate = 104, kCtxSpecularUpdate = 109, kCtxTexUpdate = 114;
+constexpr uint32_t kCtxColorDiff = 60, kCtxShading = 65, kCtxDiffuseCount = 99;
+constexpr uint32_t kCtxDiffuseSign = 100, kCtxSpecularCount = 101, kCtxTexSign = 103;
+constexpr uint32_t kCtxDiffuseUpdate = 104, kCtxTexUpdate = 114;
 constexpr uint32_t kCtxColorLocal = 119, kCtxColorGlobal = 120, kCtxTexLocal = 121, kCtxTexGlobal = 122;
 constexpr uint32_t kCtxTexCount = 123, kCtxZero = 0x3FF, kCtxItem = 1;
 
@@ -169,8 +169,8 @@ U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshDesc& base)
     out.writeString(desc_.name);
     out.writeU32(0);
     const auto count = [](const auto& v) { return static_cast<uint32_t>(v.size()); };
-    for (uint32_t c : {count(base.faces), count(base.positions), count(base.normals), count(base.diffuse),
-                       count(base.specular), count(base.texCoords)})
+    for (uint32_t c : {count(base.faces), count(base.positions), count(base.normals), count(base.diffuse), 0u,
+                       count(base.texCoords)})
         out.writeU32(c);
     for (const IFXVector3& p : base.positions)
         for (float v : {p.x, p.y, p.z})
@@ -178,7 +178,7 @@ U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshDesc& base)
     for (const IFXVector3& n : base.normals)
         for (float v : {n.x, n.y, n.z})
             out.writeF32(v);
-    for (const auto* pool : {&base.diffuse, &base.specular, &base.texCoords})
+    for (const auto* pool : {&base.diffuse, &base.texCoords})
         for (const IFXVector4& c : *pool)
             for (float v : {c.r, c.g, c.b, c.a})
                 out.writeF32(v);
@@ -194,13 +194,10 @@ U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshDesc& base)
                 writeRange(out, count(base.normals), f.normals[k]);
             if (sd.attributes & 1)
                 writeRange(out, count(base.diffuse), f.diffuse[k]);
-            if (sd.attributes & 2)
-                writeRange(out, count(base.specular), f.specular[k]);
             for (size_t layer = 0; layer < sd.texCoordDimensions.size(); ++layer)
                 writeRange(out, count(base.texCoords), f.texCoords.at(layer)[k]);
             model.positions[k] = f.positions[k];
             model.diffuse[k] = (sd.attributes & 1) ? f.diffuse[k] : 0;
-            model.specular[k] = (sd.attributes & 2) ? f.specular[k] : 0;
             for (size_t layer = 0; layer < sd.texCoordDimensions.size(); ++layer)
                 model.texCoords[layer][k] = f.texCoords[layer][k];
         }
@@ -208,7 +205,6 @@ U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshDesc& base)
     }
     positions_ = base.positions;
     diffuse_ = base.diffuse;
-    specular_ = base.specular;
     texCoords_ = base.texCoords;
     return u3dBlock(u3dlib::kBlockClodBaseMesh, out.finish());
 }
@@ -251,13 +247,12 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateDesc& u)
     };
     auto usesAttr = [&](const Face& f, int kind, size_t layer) {
         const U3dShadingDesc& sd = desc_.shadings[f.shading];
-        return kind == 0 ? (sd.attributes & 1) != 0 : kind == 1 ? (sd.attributes & 2) != 0
-                                                                : layer < sd.texCoordDimensions.size();
+        return kind == 0 ? (sd.attributes & 1) != 0 : layer < sd.texCoordDimensions.size();
     };
     auto attrAt = [&](const Face& f, int kind, size_t layer, uint32_t k) {
-        return kind == 0 ? f.diffuse[k] : kind == 1 ? f.specular[k] : f.texCoords[layer][k];
+        return kind == 0 ? f.diffuse[k] : f.texCoords[layer][k];
     };
-    // Attribute indices used at a position (kind 0 diffuse, 1 specular, 2 texture layer).
+    // Attribute indices used at a position (kind 0 diffuse, 2 texture layer).
     auto usedAt = [&](uint32_t p, int kind, size_t layer) {
         std::set<uint32_t> used;
         for (const Face& f : faces_) {
@@ -268,28 +263,23 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateDesc& u)
         return used;
     };
     const bool hasSplit = r > 0;
-    std::set<uint32_t> diffuseAtS, specularAtS;
+    std::set<uint32_t> diffuseAtS;
     std::array<std::set<uint32_t>, 8> texAtS;
     if (hasSplit) {
         diffuseAtS = usedAt(S, 0, 0);
-        specularAtS = usedAt(S, 1, 0);
         for (size_t layer = 0; layer < 8; ++layer)
             texAtS[layer] = usedAt(S, 2, layer);
     }
 
     // New values.
     const auto firstDiffuse = static_cast<uint32_t>(diffuse_.size());
-    const auto firstSpecular = static_cast<uint32_t>(specular_.size());
     const auto firstTex = static_cast<uint32_t>(texCoords_.size());
     double prediction[4];
     average(diffuse_, diffuseAtS, prediction);
     out.writeCompressedU16(adaptiveContext(kCtxDiffuseCount), static_cast<uint16_t>(u.newDiffuse.size()));
     for (const IFXVector4& c : u.newDiffuse)
         diffuse_.push_back(writeValue4(out, kCtxDiffuseSign, kCtxColorDiff, prediction, c, desc_.diffuseIq));
-    average(specular_, specularAtS, prediction);
-    out.writeCompressedU16(adaptiveContext(kCtxSpecularCount), static_cast<uint16_t>(u.newSpecular.size()));
-    for (const IFXVector4& c : u.newSpecular)
-        specular_.push_back(writeValue4(out, kCtxSpecularSign, kCtxColorDiff, prediction, c, desc_.specularIq));
+    out.writeCompressedU16(adaptiveContext(kCtxSpecularCount), 0);
     average(texCoords_, texAtS[0], prediction);
     out.writeCompressedU16(adaptiveContext(kCtxTexCount), static_cast<uint16_t>(u.newTexCoords.size()));
     for (const IFXVector4& c : u.newTexCoords)
@@ -405,8 +395,6 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateDesc& u)
         const U3dShadingDesc& sd = desc_.shadings[f.shading];
         if (sd.attributes & 1)
             writeChange(kCtxDiffuseUpdate, m->diffuse, diffuseAtS, firstDiffuse, f.diffuse[k]);
-        if (sd.attributes & 2)
-            writeChange(kCtxSpecularUpdate, m->specular, specularAtS, firstSpecular, f.specular[k]);
         for (size_t layer = 0; layer < sd.texCoordDimensions.size(); ++layer)
             writeChange(kCtxTexUpdate, m->texCoords.at(layer), texAtS[layer], firstTex, f.texCoords[layer][k]);
     }
@@ -415,7 +403,7 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateDesc& u)
     std::vector<Face> added;
     for (const U3dNewFaceDesc& nf : u.newFaces) {
         const U3dShadingDesc& sd = desc_.shadings.at(nf.shading);
-        std::array<std::array<uint32_t, 3>, 10> roles{}; // 0 diffuse, 1 specular, 2.. layers
+        std::array<std::array<uint32_t, 3>, 10> roles{}; // 0 diffuse, 2.. layers
         auto writeRoles = [&](const U3dRoleIndices& desc, int kind, size_t layer, std::array<uint32_t, 3>& last,
                               uint32_t dupCtx, uint32_t typeCtx, uint32_t localCtx, uint32_t globalCtx,
                               const std::set<uint32_t>& atS, std::array<uint32_t, 3>& chosen) {
@@ -445,9 +433,6 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateDesc& u)
         if (sd.attributes & 1)
             writeRoles(nf.diffuse, 0, 0, lastDiffuse_, kCtxColorDup, kCtxColorIndexType, kCtxColorLocal,
                        kCtxColorGlobal, diffuseAtS, roles[0]);
-        if (sd.attributes & 2)
-            writeRoles(nf.specular, 1, 0, lastSpecular_, kCtxColorDup, kCtxColorIndexType, kCtxColorLocal,
-                       kCtxColorGlobal, specularAtS, roles[1]);
         for (size_t layer = 0; layer < sd.texCoordDimensions.size(); ++layer)
             writeRoles(nf.texCoords.at(layer), 2, layer, lastTexCoords_[layer], kCtxTexDup, kCtxTexIndexType,
                        kCtxTexLocal, kCtxTexGlobal, texAtS[layer], roles[2 + layer]);
@@ -458,7 +443,6 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateDesc& u)
         for (int k = 0; k < 3; ++k) {
             f.positions[k] = rolePositions[order[k]];
             f.diffuse[k] = roles[0][order[k]];
-            f.specular[k] = roles[1][order[k]];
             for (size_t layer = 0; layer < 8; ++layer)
                 f.texCoords[layer][k] = roles[2 + std::min<size_t>(layer, 7)][order[k]];
         }
@@ -544,10 +528,6 @@ U3dBytes U3dPointLineWriter::continuationBlock(const std::vector<U3dPointLineUpd
                     writeColour(end.diffuse, diffuse_, endDiffuse_, kCtxColorDup, desc_.diffuseIq);
                 else
                     endDiffuse_.push_back(0);
-                if (sd.attributes & 2)
-                    writeColour(end.specular, specular_, endSpecular_, kCtxSpecularDup, desc_.specularIq);
-                else
-                    endSpecular_.push_back(0);
                 endPositions_.push_back(position);
             }
         }

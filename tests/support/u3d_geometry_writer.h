@@ -1,6 +1,7 @@
 // Writers of model resource blocks for tests: CLOD mesh, point set and line set
 // declarations, base meshes and progressive continuations, coded with the test bit
-// encoder.
+// encoder. Continuations carry no specular colours: shading descriptions use diffuse
+// colours and texture layers only.
 //
 // The progressive writers keep their own plain model of the mesh (faces in creation
 // order, positions, attribute pools) and derive from it, independently of the
@@ -21,7 +22,7 @@
 #include <vector>
 
 struct U3dShadingDesc {
-    uint32_t attributes = 0; // 1 diffuse, 2 specular
+    uint32_t attributes = 0; // 1 diffuse
     std::vector<uint32_t> texCoordDimensions; // one per layer
     uint32_t originalId = 0;
 };
@@ -61,7 +62,6 @@ struct U3dBaseFace {
     std::array<uint32_t, 3> positions{};
     std::array<uint32_t, 3> normals{};
     std::array<uint32_t, 3> diffuse{};
-    std::array<uint32_t, 3> specular{};
     std::vector<std::array<uint32_t, 3>> texCoords{}; // per layer of the shading
 };
 
@@ -69,7 +69,6 @@ struct U3dBaseMeshDesc {
     std::vector<IFXVector3> positions;
     std::vector<IFXVector3> normals;
     std::vector<IFXVector4> diffuse;
-    std::vector<IFXVector4> specular;
     std::vector<IFXVector4> texCoords;
     std::vector<U3dBaseFace> faces;
 };
@@ -92,7 +91,6 @@ struct U3dNewFaceDesc {
     uint32_t third = 0;
     bool thirdLocal = false;
     U3dRoleIndices diffuse{};
-    U3dRoleIndices specular{};
     std::vector<U3dRoleIndices> texCoords; // per layer
 };
 
@@ -108,7 +106,6 @@ struct U3dCornerChange {
 struct U3dMoveDesc {
     uint32_t face = 0;
     U3dCornerChange diffuse{};
-    U3dCornerChange specular{};
     std::vector<U3dCornerChange> texCoords; // per layer
 };
 
@@ -124,7 +121,6 @@ inline U3dMoveDesc u3dMove(uint32_t face, U3dCornerChange diffuse = {}, std::vec
 struct U3dUpdateDesc {
     uint32_t split = 0;
     std::vector<IFXVector4> newDiffuse; // target values, quantised against the prediction
-    std::vector<IFXVector4> newSpecular;
     std::vector<IFXVector4> newTexCoords;
     std::vector<U3dNewFaceDesc> newFaces;
     std::vector<U3dMoveDesc> moves; // faces around the split position that move; the rest stay
@@ -149,7 +145,6 @@ public:
         uint32_t shading = 0;
         std::array<uint32_t, 3> positions{};
         std::array<uint32_t, 3> diffuse{};
-        std::array<uint32_t, 3> specular{};
         std::array<std::array<uint32_t, 3>, 8> texCoords{};
     };
     const std::vector<IFXVector3>& positions() const { return positions_; }
@@ -166,17 +161,14 @@ private:
     std::vector<IFXVector3> positions_;
     std::vector<Face> faces_;
     std::vector<IFXVector4> diffuse_;
-    std::vector<IFXVector4> specular_;
     std::vector<IFXVector4> texCoords_;
     std::array<uint32_t, 3> lastDiffuse_{};
-    std::array<uint32_t, 3> lastSpecular_{};
     std::array<std::array<uint32_t, 3>, 8> lastTexCoords_{};
     std::vector<uint32_t> predictions_;
 };
 
 struct U3dItemEndDesc {
-    std::optional<IFXVector4> diffuse;  // a new colour; none = reuse the last one added
-    std::optional<IFXVector4> specular;
+    std::optional<IFXVector4> diffuse; // a new colour; none = reuse the last one added
     uint32_t normalLocalIndex = 0;
 };
 
@@ -218,8 +210,6 @@ private:
     U3dGeneratorDesc desc_;
     std::vector<IFXVector3> positions_;
     std::vector<IFXVector4> diffuse_;
-    std::vector<IFXVector4> specular_;
     std::vector<uint32_t> endPositions_;
     std::vector<uint32_t> endDiffuse_;
-    std::vector<uint32_t> endSpecular_;
 };
