@@ -23,19 +23,13 @@ Faces facesOf(const AuthorGeometry& g)
     return faces;
 }
 
-void expectNear(const IFXVector3& a, const IFXVector3& b, float tolerance)
-{
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
-
 // The decoder's geometry against the writer's model.
 void expectMatchesModel(const AuthorGeometry& g, const U3dClodMeshWriter& w, bool diffuse, uint32_t layers)
 {
     ASSERT_EQ(g.positions.size(), w.positions().size());
     for (size_t i = 0; i < g.positions.size(); ++i)
-        expectNear(g.positions[i], w.positions()[i], 0);
+        EXPECT_EQ(std::tie(g.positions[i].x, g.positions[i].y, g.positions[i].z),
+                  std::tie(w.positions()[i].x, w.positions()[i].y, w.positions()[i].z));
     ASSERT_EQ(g.primitiveCount, w.faces().size());
     for (uint32_t f = 0; f < g.primitiveCount; ++f) {
         SCOPED_TRACE("face " + std::to_string(f));
@@ -43,19 +37,18 @@ void expectMatchesModel(const AuthorGeometry& g, const U3dClodMeshWriter& w, boo
         EXPECT_EQ(g.primitiveMaterials[f], m.shading);
         for (uint32_t k = 0; k < 3; ++k) {
             EXPECT_EQ(g.positionIndices[3 * f + k], m.positions[k]);
-            if (diffuse) {
-                EXPECT_EQ(g.diffuseIndices[3 * f + k], m.diffuse[k]);
-            }
+            EXPECT_EQ(diffuse ? g.diffuseIndices[3 * f + k] : 0, m.diffuse[k]);
             for (uint32_t layer = 0; layer < layers; ++layer)
                 EXPECT_EQ(g.texCoordIndices[layer][3 * f + k], m.texCoords[layer][k]);
         }
     }
     ASSERT_EQ(g.diffuseColors.size(), w.diffuse().size());
     for (size_t i = 0; i < g.diffuseColors.size(); ++i)
-        EXPECT_EQ(g.diffuseColors[i].g, w.diffuse()[i].g);
+        EXPECT_EQ(std::tie(g.diffuseColors[i].r, g.diffuseColors[i].g, g.diffuseColors[i].b),
+                  std::tie(w.diffuse()[i].r, w.diffuse()[i].g, w.diffuse()[i].b));
     ASSERT_EQ(g.texCoords.size(), w.texCoords().size());
     for (size_t i = 0; i < g.texCoords.size(); ++i)
-        EXPECT_EQ(g.texCoords[i].r, w.texCoords()[i].r);
+        EXPECT_EQ(std::tie(g.texCoords[i].r, g.texCoords[i].g), std::tie(w.texCoords()[i].r, w.texCoords()[i].g));
 }
 
 TEST(ClodDeclaration, FieldsOfEachKindAreRead)
@@ -68,18 +61,10 @@ TEST(ClodDeclaration, FieldsOfEachKindAreRead)
     for (const Case& c : {Case{U3dGeneratorKind::Mesh, true, 3, 9, 3}, Case{U3dGeneratorKind::Mesh, false, 0, 9, 3},
                           Case{U3dGeneratorKind::PointSet, true, 0, 9, 1},
                           Case{U3dGeneratorKind::LineSet, false, 0, 9, 2}}) {
-        U3dGeneratorDesc desc;
-        desc.kind = c.kind;
-        desc.name = "Thing";
-        desc.primitiveCount = 12;
-        desc.positionCount = 9;
-        desc.diffuseCount = 4;
-        desc.minResolution = c.minResolution;
-        desc.maxResolution = c.maxResolution;
-        desc.shadings = {{1, {}, 0}, {0, {2, 3}, 5}};
-        desc.positionIq = 0.5f;
-        desc.normalCrease = 0.25f;
-        desc.writeBoneCount = c.boneCount;
+        const U3dGeneratorDesc desc{.kind = c.kind, .name = "Thing", .primitiveCount = 12, .positionCount = 9,
+                                    .diffuseCount = 4, .shadings = {{1, {}, 0}, {0, {2, 3}, 5}},
+                                    .minResolution = c.minResolution, .maxResolution = c.maxResolution,
+                                    .positionIq = 0.5f, .normalCrease = 0.25f, .writeBoneCount = c.boneCount};
         const OwnedBlock owned = ownBlock(u3dBlock(u3dGeneratorDeclarationType(desc), u3dGeneratorDeclarationData(desc)));
         GeneratorDeclaration d;
         ASSERT_EQ(readGeneratorDeclarationBlock(owned.block, {}, d), DeclarationStatus::Ok);
@@ -156,8 +141,6 @@ TEST(ClodBaseMesh, BaseOnlyMeshKeepsItsAuthorArrays)
     ASSERT_EQ(g.normals.size(), 2u);
     EXPECT_EQ(g.normalIndices[6], 1u);
     EXPECT_EQ(g.normalIndices[8], 0u);
-    EXPECT_EQ(g.primitiveMaterials[2], 1u);
-    EXPECT_EQ(g.diffuseColors[1].g, 1.0f);
     EXPECT_EQ(g.materials[1].diffuseColors, 1u);
     EXPECT_EQ(g.materials[1].numTextureLayers, 1u);
     EXPECT_TRUE(consistentlyWound(g));
@@ -183,9 +166,8 @@ TEST(ClodProgressive, ProgressiveOnlyMeshGrowsFromNothing)
     ASSERT_TRUE(feed(*decoder, writer.progressiveBlock(updates)));
     const AuthorGeometry& g = decoder->geometry();
     EXPECT_EQ(facesOf(g), (Faces{{1, 2, 0}, {2, 3, 0}}));
-    expectNear(g.positions[2], {1, 1, 0}, 0.001f);
-    expectNear(g.positions[3], {0, 1, 0}, 0.001f);
-    EXPECT_TRUE(consistentlyWound(g));
+    expectMatchesModel(g, writer, false, 0);
+    EXPECT_NEAR(g.positions[3].y, 1.0f, 0.001f);
 }
 
 TEST(ClodProgressive, SplitMovesFacesOnOneSideAndKeepsTheOthers)
@@ -252,11 +234,8 @@ TEST(ClodProgressive, UpdatesContinueAcrossBlocks)
     third.split = 4;
     third.position = {2, 2, 2};
     ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({second, third}))) << describeStreamFault(generatorFault(*decoder));
-    const AuthorGeometry& g = decoder->geometry();
-    expectMatchesModel(g, writer, false, 0);
-    EXPECT_EQ(g.positions.size(), 10u);
-    EXPECT_EQ(g.primitiveCount, 10u);
-    EXPECT_TRUE(consistentlyWound(g));
+    expectMatchesModel(decoder->geometry(), writer, false, 0);
+    EXPECT_TRUE(consistentlyWound(decoder->geometry()));
 }
 
 TEST(ClodProgressive, ColoursOfNewAndMovedFaces)
