@@ -68,6 +68,14 @@ TEST_F(MeshExtraction, CubeWithFaceNormalsSplitsCornersIntoTwentyFourVertices)
 
 TEST_F(MeshExtraction, UnusedPositionsStayAndBadFacesAreDropped)
 {
+    FakeGeometry* noFaces = scene.geometry("a");
+    noFaces->positions = {{0, 0, 0}};
+    FakeGeometry* noPositions = scene.geometry("b");
+    noPositions->positionIndices = {0, 0, 0};
+    EXPECT_FALSE(extract(noFaces));
+    EXPECT_FALSE(extract(noPositions));
+    EXPECT_EQ(out.vertexCount(), 0u);
+
     FakeGeometry* mesh = scene.geometry("mesh");
     mesh->positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 5}};
     mesh->positionIndices = {0, 1, 2, 0, 1, 4};
@@ -76,50 +84,25 @@ TEST_F(MeshExtraction, UnusedPositionsStayAndBadFacesAreDropped)
     EXPECT_EQ(out.triangles, (std::vector<uint32_t>{0, 1, 2}));
     EXPECT_EQ(out.vertices[11], 6.0f);
     EXPECT_EQ(colourOf(3), (std::array<uint8_t, 3>{255, 255, 255}));
-    EXPECT_EQ(out.texCoords[6], -1.0f);
-    EXPECT_EQ(out.texSources[3], kNoTexture);
+    EXPECT_EQ(std::tie(out.texCoords[6], out.texSources[3]), std::make_tuple(-1.0f, kNoTexture));
 }
 
-TEST_F(MeshExtraction, MissingRequiredArraysGiveNothing)
-{
-    FakeGeometry* noFaces = scene.geometry("a");
-    noFaces->positions = {{0, 0, 0}};
-    FakeGeometry* noPositions = scene.geometry("b");
-    noPositions->positionIndices = {0, 0, 0};
-    EXPECT_FALSE(extract(noFaces));
-    EXPECT_FALSE(extract(noPositions));
-    EXPECT_EQ(out.vertexCount(), 0u);
-}
-
-TEST_F(MeshExtraction, LaterFaceColourWinsOnASharedVertex)
-{
-    FakeGeometry* mesh = scene.geometry("mesh");
-    mesh->positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
-    mesh->positionIndices = {0, 1, 2, 1, 3, 2};
-    mesh->materialIds = {0, 1};
-    mesh->materialCount = 2;
-    ASSERT_TRUE(extract(mesh, identityMatrix(), shadingWith({{1, 0, 0}, {0, 0, 1}})));
-    EXPECT_EQ(out.vertexCount(), 4u); // without a published material list both are material 0
-    EXPECT_EQ(colourOf(0), (std::array<uint8_t, 3>{255, 0, 0}));
-    EXPECT_EQ(colourOf(1), (std::array<uint8_t, 3>{0, 0, 255}));
-    EXPECT_EQ(colourOf(3), (std::array<uint8_t, 3>{0, 0, 255}));
-}
-
-TEST_F(MeshExtraction, DiffuseColoursFollowTheAuthorMaterialFlag)
+TEST_F(MeshExtraction, ColoursFollowMaterialsAndTheAuthorMaterialFlag)
 {
     FakeGeometry* mesh = scene.geometry("mesh");
     mesh->positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 2, 0}, {3, 3, 0}};
-    mesh->positionIndices = {0, 1, 2, 3, 4, 5};
-    mesh->materialIds = {0, 1};
+    mesh->positionIndices = {0, 1, 2, 1, 3, 2, 3, 4, 5};
+    mesh->materialIds = {0, 1, 1};
     mesh->materialCount = 2;
     mesh->diffuse = {{0.5f, 1.2f, -0.1f, 1}};
-    mesh->diffuseIndices = {0, 0, 0, 0, 0, 7};
+    mesh->diffuseIndices = {0, 0, 0, 0, 0, 0, 0, 0, 7};
     mesh->authorMaterials.resize(2);
     mesh->authorMaterials[1].diffuseColors = 1;
-    ASSERT_TRUE(extract(mesh, identityMatrix(), shadingWith({{0, 1, 0}, {0, 1, 0}})));
-    EXPECT_EQ(colourOf(0), (std::array<uint8_t, 3>{0, 255, 0})); // flag clear: material colour
-    EXPECT_EQ(colourOf(3), (std::array<uint8_t, 3>{128, 255, 0}));
-    EXPECT_EQ(colourOf(5), (std::array<uint8_t, 3>{0, 255, 0})); // diffuse index out of range
+    ASSERT_TRUE(extract(mesh, identityMatrix(), shadingWith({{1, 0, 0}, {0, 0, 1}})));
+    EXPECT_EQ(out.vertexCount(), 6u);
+    EXPECT_EQ(colourOf(0), (std::array<uint8_t, 3>{255, 0, 0}));   // flag clear: material colour
+    EXPECT_EQ(colourOf(1), (std::array<uint8_t, 3>{128, 255, 0})); // the later face wins a shared vertex
+    EXPECT_EQ(colourOf(5), (std::array<uint8_t, 3>{0, 0, 255}));   // diffuse index out of range
 }
 
 TEST_F(MeshExtraction, TextureComesFromTheOnlyEntryWithoutFaceMaterials)
