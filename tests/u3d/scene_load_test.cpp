@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <numbers>
 
 namespace fs = std::filesystem;
@@ -69,92 +68,72 @@ protected:
     char* message = nullptr;
 };
 
-std::string setupMessage(uint32_t code)
-{
-    char text[80];
-    std::snprintf(text, sizeof text, "U3D reader initialization failed (code 0x%08x)", code);
-    return text;
-}
-
 TEST_F(SceneLoad, EveryFailureHasItsMessage)
 {
-    struct Case {
-        const char* what;
-        std::function<void(FakeScene&)> arrange;
-        std::string message;
-        const char* folder = "docs";
-        bool empty = false;
+    const auto expectFailure = [&](const std::string& message, const char* folder = "docs") {
+        EXPECT_FALSE(load(folder));
+        EXPECT_EQ(text(), message);
+        EXPECT_EQ(model.vertices, nullptr);
     };
-    const auto failAt = [](FailingStep step) { return [step](FakeScene&) { gFakeLibrary.failing = step; }; };
-    const auto loadGives = [](IFXRESULT result) { return [result](FakeScene&) { gFakeLibrary.loadResult = result; }; };
-    const auto rebind = [](FakeScene&) { setIfxLibraryAccess(&fakeLibraryAccess()); };
-    const std::string noMesh = "the U3D file contains no mesh (only point/line sets or no geometry)";
-    std::vector<Case> cases = {
-        {"empty stream", {}, "empty or missing /3DD stream", "docs", true},
-        {"no library",
-         [&](FakeScene& s) {
-             gFakeLibrary.present = false;
-             rebind(s);
-         },
-         "U3D library initialization failed"},
-        {"initialisation fails",
-         [&](FakeScene& s) {
-             gFakeLibrary.initializeResult = kIfxErrorUnspecified;
-             rebind(s);
-         },
-         "U3D library initialization failed"},
-        {"file interface", failAt(FailingStep::FileInterface), setupMessage(0x80000006)},
-        {"open", failAt(FailingStep::Open), "opening the temporary U3D file failed (code 0x80000109)"},
-        {"reference limits", loadGives(kIfxErrorExternalReferenceLimits),
-         "the U3D file references external files too deeply, too many of them, or in a loop (external references "
-         "are limited to 4 levels and 32 files)"},
-        {"corrupt", loadGives(kIfxErrorCorrupt),
-         "the U3D file is corrupt or in an invalid format (Load() failed, code 0x80000007)"},
-        {"reference failed, no folder", loadGives(kIfxErrorExternalReferenceFailed),
-         "the U3D file references external files (FileReference: \"parts/x.u3d\"), which cannot be read: the "
-         "folder of the document is not known",
-         nullptr},
-        {"no geometry", [](FakeScene& s) { s.geometry("empty"); }, noMesh},
-        {"no resource palette", [](FakeScene& s) { s.graph()->palettes[kIfxPaletteGenerator] = nullptr; }, noMesh},
-        {"nothing readable",
-         [](FakeScene& s) {
-             s.geometry("empty");
-             s.geometry("points", GeometryKind::PointSet);
-             s.geometry("also empty");
-         },
-         "none of the 3 mesh resources in the file contain readable geometry"},
-        {"too many paths",
-         [](FakeScene& s) {
-             FakeGeometry* mesh = s.geometry("mesh");
-             mesh->positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-             mesh->positionIndices = {0, 1, 2};
-             FakeNode* above = s.model("part", 0);
-             for (int level = 1; level <= 17; ++level) { // 2^17 paths to the last node
-                 FakeNode* node = s.node("n" + std::to_string(level));
-                 FakeScene::link(above, node, translation(0, 0, 0));
-                 FakeScene::link(above, node, translation(0, 0, 0));
-                 above = node;
-             }
-         },
-         "the U3D scene expands into too many parts (shared nodes instanced along too many paths): over the "
-         "limit of 65536 parts or 16777216 vertices"},
+    const auto setupMessage = [](uint32_t code) {
+        char text[80];
+        std::snprintf(text, sizeof text, "U3D reader initialization failed (code 0x%08x)", code);
+        return std::string(text);
     };
+    EXPECT_FALSE(load("docs", {}));
+    EXPECT_EQ(text(), "empty or missing /3DD stream");
+    EXPECT_TRUE(gFakeLibrary.openedPath.empty());
     for (FailingStep step : {FailingStep::CreateCoreServices, FailingStep::InitializeCoreServices,
                              FailingStep::SetBaseUrl, FailingStep::GetSceneGraph, FailingStep::CreateLoadManager,
-                             FailingStep::InitializeLoadManager, FailingStep::CreateReadBuffer})
-        cases.push_back({"set-up step", failAt(step), setupMessage(uint32_t(failCode(step)))});
-
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        FakeScene fresh;
-        bindFakeLibrary(fresh);
-        if (c.arrange)
-            c.arrange(fresh);
-        EXPECT_FALSE(load(c.folder, c.empty ? U3dBytes{} : kData));
-        EXPECT_EQ(text(), c.message);
-        EXPECT_EQ(model.vertices, nullptr);
-        EXPECT_EQ(model.nodeRecords, nullptr);
+                             FailingStep::InitializeLoadManager, FailingStep::CreateReadBuffer}) {
+        gFakeLibrary.failing = step;
+        expectFailure(setupMessage(uint32_t(failCode(step))));
     }
+    gFakeLibrary.failing = FailingStep::FileInterface;
+    expectFailure(setupMessage(0x80000006));
+    gFakeLibrary.failing = FailingStep::Open;
+    expectFailure("opening the temporary U3D file failed (code 0x80000109)");
+    EXPECT_EQ(gFakeLibrary.openedBytes, kData);
+    gFakeLibrary.failing = FailingStep::None;
+
+    gFakeLibrary.loadResult = kIfxErrorExternalReferenceLimits;
+    expectFailure("the U3D file references external files too deeply, too many of them, or in a loop (external "
+                  "references are limited to 4 levels and 32 files)");
+    gFakeLibrary.loadResult = kIfxErrorCorrupt;
+    expectFailure("the U3D file is corrupt or in an invalid format (Load() failed, code 0x80000007)");
+    gFakeLibrary.loadResult = kIfxErrorExternalReferenceFailed;
+    expectFailure("the U3D file references external files (FileReference: \"parts/x.u3d\"), which cannot be read: "
+                  "the folder of the document is not known",
+                  nullptr);
+    gFakeLibrary.loadResult = kIfxOk;
+
+    const std::string noMesh = "the U3D file contains no mesh (only point/line sets or no geometry)";
+    scene.geometry("empty");
+    expectFailure(noMesh);
+    scene.geometry("points", GeometryKind::PointSet);
+    scene.geometry("also empty");
+    expectFailure("none of the 3 mesh resources in the file contain readable geometry");
+    scene.graph()->palettes[kIfxPaletteGenerator] = nullptr;
+    expectFailure(noMesh);
+
+    gFakeLibrary.present = false;
+    setIfxLibraryAccess(&fakeLibraryAccess());
+    expectFailure("U3D library initialization failed");
+}
+
+TEST_F(SceneLoad, TooManyPathsGiveTheLimitsMessage)
+{
+    FakeNode* above = triangleScene();
+    for (int level = 1; level <= 17; ++level) { // 2^17 paths to the last node
+        FakeNode* node = scene.node("n" + std::to_string(level));
+        FakeScene::link(above, node, translation(0, 0, 0));
+        FakeScene::link(above, node, translation(0, 0, 0));
+        above = node;
+    }
+    EXPECT_FALSE(load());
+    EXPECT_EQ(text(), "the U3D scene expands into too many parts (shared nodes instanced along too many paths): "
+                      "over the limit of 65536 parts or 16777216 vertices");
+    EXPECT_EQ(model.nodeRecords, nullptr);
 }
 
 TEST_F(SceneLoad, UnboundLibraryAnswersNothingAndFailedInitialisationIsTriedAgain)
