@@ -1,6 +1,5 @@
 #include "tests/support/u3d_bit_encoder.h"
 
-#include <bit>
 #include <stdexcept>
 
 namespace {
@@ -69,42 +68,10 @@ void U3dBitEncoder::writeU8(uint8_t value)
     writeSymbol(kRawTotal, symbol, 1);
 }
 
-void U3dBitEncoder::writeU16(uint16_t value)
+void U3dBitEncoder::writeLittleEndian(uint64_t value, int bytes)
 {
-    writeU8(static_cast<uint8_t>(value & 0xFF));
-    writeU8(static_cast<uint8_t>(value >> 8));
-}
-
-void U3dBitEncoder::writeU32(uint32_t value)
-{
-    writeU16(static_cast<uint16_t>(value & 0xFFFF));
-    writeU16(static_cast<uint16_t>(value >> 16));
-}
-
-void U3dBitEncoder::writeU64(uint64_t value)
-{
-    writeU32(static_cast<uint32_t>(value & 0xFFFFFFFFu));
-    writeU32(static_cast<uint32_t>(value >> 32));
-}
-
-void U3dBitEncoder::writeI16(int16_t value)
-{
-    writeU16(static_cast<uint16_t>(value));
-}
-
-void U3dBitEncoder::writeI32(int32_t value)
-{
-    writeU32(static_cast<uint32_t>(value));
-}
-
-void U3dBitEncoder::writeF32(float value)
-{
-    writeU32(std::bit_cast<uint32_t>(value));
-}
-
-void U3dBitEncoder::writeF64(double value)
-{
-    writeU64(std::bit_cast<uint64_t>(value));
+    for (int i = 0; i < bytes; ++i)
+        writeU8(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 void U3dBitEncoder::writeString(std::string_view text)

@@ -14,7 +14,9 @@
 
 #include "u3dlib/contexts.h"
 
+#include <bit>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <span>
 #include <string_view>
@@ -27,13 +29,19 @@ public:
     explicit U3dBitEncoder(bool noCompression = false);
 
     void writeU8(uint8_t value);
-    void writeU16(uint16_t value);
-    void writeU32(uint32_t value);
-    void writeU64(uint64_t value);
-    void writeI16(int16_t value);
-    void writeI32(int32_t value);
-    void writeF32(float value);
-    void writeF64(double value);
+    void writeU16(uint16_t value) { writeLittleEndian(value, 2); }
+    void writeU32(uint32_t value) { writeLittleEndian(value, 4); }
+    void writeU64(uint64_t value) { writeLittleEndian(value, 8); }
+    void writeI16(int16_t value) { writeU16(static_cast<uint16_t>(value)); }
+    void writeI32(int32_t value) { writeU32(static_cast<uint32_t>(value)); }
+    void writeF32(float value) { writeU32(std::bit_cast<uint32_t>(value)); }
+    void writeF64(double value) { writeU64(std::bit_cast<uint64_t>(value)); }
+    void writeF32s(std::span<const float> values)
+    {
+        for (float v : values)
+            writeF32(v);
+    }
+    void writeF32s(std::initializer_list<float> values) { writeF32s(std::span(values.begin(), values.size())); }
     void writeString(std::string_view text); // U16 byte count, then the bytes
     void writeBytes(std::span<const uint8_t> bytes);
 
@@ -56,6 +64,7 @@ public:
 private:
     using Histogram = std::map<uint64_t, uint32_t>;
 
+    void writeLittleEndian(uint64_t value, int bytes);
     void writeBit(uint32_t bit);
     void writeSymbol(uint32_t totalFrequency, uint32_t cumulativeFrequency, uint32_t symbolFrequency);
     // Returns true when the escape was written instead of the value.

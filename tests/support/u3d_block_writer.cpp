@@ -91,11 +91,9 @@ void writeChainBounds(U3dBitEncoder& out, const U3dChainBounds& bounds)
 {
     out.writeU32((bounds.sphere ? 1u : 0u) | (bounds.box ? 2u : 0u));
     if (bounds.sphere)
-        for (float v : *bounds.sphere)
-            out.writeF32(v);
+        out.writeF32s(*bounds.sphere);
     if (bounds.box)
-        for (float v : *bounds.box)
-            out.writeF32(v);
+        out.writeF32s(*bounds.box);
 }
 
 U3dBytes u3dModifierChainData(std::string_view name, uint32_t chainType, const std::vector<U3dBytes>& blocks,

@@ -141,12 +141,9 @@ U3dBytes u3dGeneratorDeclarationData(const U3dGeneratorDesc& desc)
     }
     for (int i = 0; i < 3; ++i)
         out.writeU32(1000); // quality factors
-    for (float iq : {desc.positionIq, desc.normalIq, desc.texCoordIq, desc.diffuseIq, desc.specularIq})
-        out.writeF32(iq);
+    out.writeF32s({desc.positionIq, desc.normalIq, desc.texCoordIq, desc.diffuseIq, desc.specularIq});
     if (mesh) {
-        out.writeF32(desc.normalCrease);
-        out.writeF32(0.985f);
-        out.writeF32(0.985f);
+        out.writeF32s({desc.normalCrease, 0.985f, 0.985f});
     } else {
         for (int i = 0; i < 3; ++i)
             out.writeU32(0);
@@ -172,16 +169,12 @@ U3dBytes U3dClodMeshWriter::baseMeshBlock(const U3dBaseMeshDesc& base)
     for (uint32_t c : {count(base.faces), count(base.positions), count(base.normals), count(base.diffuse), 0u,
                        count(base.texCoords)})
         out.writeU32(c);
-    for (const IFXVector3& p : base.positions)
-        for (float v : {p.x, p.y, p.z})
-            out.writeF32(v);
-    for (const IFXVector3& n : base.normals)
-        for (float v : {n.x, n.y, n.z})
-            out.writeF32(v);
+    for (const auto* pool : {&base.positions, &base.normals})
+        for (const IFXVector3& p : *pool)
+            out.writeF32s({p.x, p.y, p.z});
     for (const auto* pool : {&base.diffuse, &base.texCoords})
         for (const IFXVector4& c : *pool)
-            for (float v : {c.r, c.g, c.b, c.a})
-                out.writeF32(v);
+            out.writeF32s({c.r, c.g, c.b, c.a});
     const bool normals = (desc_.attributes & 1) == 0;
     for (const U3dBaseFace& f : base.faces) {
         out.writeCompressedU32(adaptiveContext(1), f.shading);

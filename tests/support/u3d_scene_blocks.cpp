@@ -12,15 +12,8 @@ void writeParents(U3dBitEncoder& out, const std::vector<U3dParent>& parents)
     out.writeU32(static_cast<uint32_t>(parents.size()));
     for (const U3dParent& parent : parents) {
         out.writeString(parent.name);
-        for (float v : parent.matrix)
-            out.writeF32(v);
+        out.writeF32s(parent.matrix);
     }
-}
-
-void writeMatrix(U3dBitEncoder& out, const U3dMatrix& m)
-{
-    for (float v : m)
-        out.writeF32(v);
 }
 
 U3dBytes nodeBlock(uint32_t type, const std::string& name, const std::vector<U3dParent>& parents,
@@ -73,23 +66,17 @@ U3dBytes u3dViewNodeBlock(const std::string& name, const std::vector<U3dParent>&
     writeParents(out, parents);
     out.writeString(resource);
     out.writeU32(attributes);
-    out.writeF32(0.1f);
-    out.writeF32(1000.0f);
+    out.writeF32s({0.1f, 1000.0f});
     const uint32_t projectionKind = attributes & 6;
-    const int values = projectionKind == 4 || projectionKind == 6 ? 3 : 1;
-    for (int k = 0; k < values; ++k)
-        out.writeF32(projection[static_cast<size_t>(k)]);
-    for (float v : {1.0f, 1.0f, 0.0f, 0.0f})
-        out.writeF32(v);
+    out.writeF32s(std::span(projection).first(projectionKind == 4 || projectionKind == 6 ? 3 : 1));
+    out.writeF32s({1.0f, 1.0f, 0.0f, 0.0f});
     out.writeU32(static_cast<uint32_t>(backdrops.size()));
     for (const std::string& texture : backdrops) {
         out.writeString(texture);
-        for (int k = 0; k < 4; ++k)
-            out.writeF32(0.5f);
+        out.writeF32s({0.5f, 0.5f, 0.5f, 0.5f});
         out.writeI32(1);
         out.writeI32(2);
-        out.writeF32(1);
-        out.writeF32(1);
+        out.writeF32s({1, 1});
     }
     out.writeU32(0); // overlays
     return u3dBlock(kBlockViewNode, out.finish());
@@ -117,8 +104,7 @@ U3dBytes u3dOtherModifierBlock(uint32_t type, const std::string& name, uint32_t 
     out.writeString(name);
     out.writeU32(chainIndex);
     out.writeU32(1);
-    out.writeF32(0.5f);
-    out.writeF32(2.0f);
+    out.writeF32s({0.5f, 2.0f});
     return u3dBlock(type, out.finish());
 }
 
@@ -128,13 +114,10 @@ U3dBytes u3dLightResourceBlock(const std::string& name, const U3dLightFields& fi
     out.writeString(name);
     out.writeU32(fields.attributes);
     out.writeU8(fields.type);
-    for (float v : fields.colour)
-        out.writeF32(v);
+    out.writeF32s(fields.colour);
     out.writeF32(1); // reserved
-    for (float v : fields.attenuation)
-        out.writeF32(v);
-    out.writeF32(fields.spotAngle);
-    out.writeF32(fields.intensity);
+    out.writeF32s(fields.attenuation);
+    out.writeF32s({fields.spotAngle, fields.intensity});
     return u3dBlock(kBlockLightResource, out.finish());
 }
 
@@ -147,8 +130,7 @@ U3dBytes u3dViewResourceBlock(const std::string& name, const std::vector<std::st
         out.writeString(root);
         out.writeU32(0);
         out.writeU32(0);
-        for (int k = 0; k < 6; ++k)
-            out.writeF32(0);
+        out.writeF32s({0, 0, 0, 0, 0, 0});
     }
     return u3dBlock(kBlockViewResource, out.finish());
 }
@@ -178,8 +160,8 @@ U3dBytes u3dLitTextureShaderBlock(const std::string& name, const std::string& ma
                 out.writeU8(0);
                 out.writeF32(0);
                 out.writeU8(0);
-                writeMatrix(out, kU3dIdentity);
-                writeMatrix(out, kU3dIdentity);
+                out.writeF32s(kU3dIdentity);
+                out.writeF32s(kU3dIdentity);
                 out.writeU8(3);
             }
     return u3dBlock(kBlockLitTextureShader, out.finish());
@@ -190,14 +172,9 @@ U3dBytes u3dMaterialBlock(const std::string& name, std::array<float, 3> diffuse,
     U3dBitEncoder out;
     out.writeString(name);
     out.writeU32(0x3F);
-    for (float v : {0.1f, 0.1f, 0.1f})
-        out.writeF32(v);
-    for (float v : diffuse)
-        out.writeF32(v);
-    for (int k = 0; k < 6; ++k)
-        out.writeF32(0);
-    out.writeF32(0.25f);
-    out.writeF32(opacity);
+    out.writeF32s({0.1f, 0.1f, 0.1f});
+    out.writeF32s(diffuse);
+    out.writeF32s({0, 0, 0, 0, 0, 0, 0.25f, opacity});
     return u3dBlock(kBlockMaterialResource, out.finish());
 }
 
