@@ -104,10 +104,10 @@ void sortDescendingUnique(std::vector<uint32_t>& values)
     values.erase(std::unique(values.begin(), values.end()), values.end());
 }
 
-class UpdateReader {
+class UpdateReader : ContinuationReader {
 public:
     UpdateReader(BitDecoder& in, const GeneratorDeclaration& declaration, ClodMeshState& mesh)
-        : in_(in), declaration_(declaration), mesh_(mesh), g_(mesh.geometry), work_(in.sectionBits())
+        : ContinuationReader(in), declaration_(declaration), mesh_(mesh), g_(mesh.geometry)
     {
     }
 
@@ -118,20 +118,10 @@ public:
         mesh_.facesAtPosition.emplace_back();
         readSplitPosition() && readNewAttributes() && readNewFacePositions() && readStayOrMove() &&
             readMoveFaceInfo() && readNewFaceInfo() && addNewFaces() && readNewPosition() && readNewNormals();
-        if (fault_ == StreamFault::None && !in_.ok())
-            fault_ = StreamFault::Decode;
-        return fault_;
+        return updateFault();
     }
 
 private:
-    bool fail(StreamFault fault)
-    {
-        if (fault_ == StreamFault::None)
-            fault_ = fault;
-        return false;
-    }
-    bool decoded() { return in_.ok() || fail(StreamFault::Decode); }
-    bool spend(uint64_t work) { return work_.spend(work) || fail(StreamFault::TooLarge); }
 
     const ShadingDescription& shadingOf(uint32_t face) const
     {
@@ -599,12 +589,9 @@ private:
         return true;
     }
 
-    BitDecoder& in_;
     const GeneratorDeclaration& declaration_;
     ClodMeshState& mesh_;
     AuthorGeometry& g_;
-    StreamFault fault_ = StreamFault::None;
-    WorkBudget work_;
 
     uint32_t r_ = 0;
     uint32_t split_ = 0;

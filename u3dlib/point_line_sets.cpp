@@ -13,10 +13,10 @@ namespace ctx = geometry_contexts;
 
 constexpr uint8_t kNewValue = 0; // any other duplicate flag reuses the last value added
 
-class PointLineReader {
+class PointLineReader : ContinuationReader {
 public:
     PointLineReader(BitDecoder& in, const GeneratorDeclaration& declaration, PointLineState& state)
-        : in_(in), d_(declaration), s_(state), g_(state.geometry), work_(in.sectionBits())
+        : ContinuationReader(in), d_(declaration), s_(state), g_(state.geometry)
     {
     }
 
@@ -25,20 +25,10 @@ public:
         r_ = r;
         s_.endsAtPosition.emplace_back();
         readSplitAndPosition() && readNormals() && readItems();
-        if (fault_ == StreamFault::None && !in_.ok())
-            fault_ = StreamFault::Decode;
-        return fault_;
+        return updateFault();
     }
 
 private:
-    bool fail(StreamFault fault)
-    {
-        if (fault_ == StreamFault::None)
-            fault_ = fault;
-        return false;
-    }
-    bool decoded() { return in_.ok() || fail(StreamFault::Decode); }
-
     // Positions before the first have no split position: the range of one value is
     // coded in no bits.
     uint32_t readEarlierPosition()
@@ -77,8 +67,8 @@ private:
         std::fill(std::begin(out), std::end(out), 0.0);
         if (!hasSplit_ || endIndices.empty())
             return true;
-        if (!work_.spend(s_.endsAtPosition[split_].size()))
-            return fail(StreamFault::TooLarge);
+        if (!spend(s_.endsAtPosition[split_].size()))
+            return false;
         used_.clear();
         for (uint32_t end : s_.endsAtPosition[split_])
             if (end < endIndices.size() && endIndices[end] < pool.size())
@@ -180,12 +170,9 @@ private:
         return true;
     }
 
-    BitDecoder& in_;
     const GeneratorDeclaration& d_;
     PointLineState& s_;
     AuthorGeometry& g_;
-    StreamFault fault_ = StreamFault::None;
-    WorkBudget work_;
     uint32_t r_ = 0;
     uint32_t split_ = 0;
     bool hasSplit_ = false;

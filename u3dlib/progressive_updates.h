@@ -13,24 +13,45 @@
 
 namespace u3dlib {
 
-// Neighbourhood entries looked at per block: a hostile stream must not make a few bits
-// cost a scan of a huge fan, update after update.
-class WorkBudget {
-public:
-    explicit WorkBudget(uint64_t sectionBits) : left_(kBase + kPerDataBit * sectionBits) {}
-    // False, spending nothing, when the work is beyond what is left.
-    bool spend(uint64_t work)
+// What the readers of one continuation block share: the first fault, at which the
+// reading steps stop, and the work budget of the block (neighbourhood entries looked
+// at), so that a hostile stream cannot make a few bits cost a scan of a huge fan,
+// update after update.
+class ContinuationReader {
+protected:
+    explicit ContinuationReader(BitDecoder& in) : in_(in), workLeft_(kWorkBase + kWorkPerDataBit * in.sectionBits())
     {
-        if (work > left_)
-            return false;
-        left_ -= work;
-        return true;
     }
 
+    bool fail(StreamFault fault)
+    {
+        if (fault_ == StreamFault::None)
+            fault_ = fault;
+        return false;
+    }
+    bool decoded() { return in_.ok() || fail(StreamFault::Decode); }
+    bool spend(uint64_t work)
+    {
+        if (work > workLeft_)
+            return fail(StreamFault::TooLarge);
+        workLeft_ -= work;
+        return true;
+    }
+    // The fault of the update just read: a decoder failure the steps did not see too.
+    StreamFault updateFault()
+    {
+        if (fault_ == StreamFault::None && !in_.ok())
+            fault_ = StreamFault::Decode;
+        return fault_;
+    }
+
+    BitDecoder& in_;
+
 private:
-    static constexpr uint64_t kBase = uint64_t{1} << 22;
-    static constexpr uint64_t kPerDataBit = 64;
-    uint64_t left_;
+    static constexpr uint64_t kWorkBase = uint64_t{1} << 22;
+    static constexpr uint64_t kWorkPerDataBit = 64;
+    StreamFault fault_ = StreamFault::None;
+    uint64_t workLeft_;
 };
 
 // The start and end resolution of a continuation: it must go on from the current
