@@ -92,7 +92,6 @@ public:
     std::vector<IFXMatrix4x4> matrices; // per parent slot
     std::vector<FakeNode*> children;
     bool isModel = false, isLight = false, isView = false;
-    uint32_t resourcePalette = kIfxPaletteGenerator;
     uint32_t resourceId = 0;
     FakeLightResource* light = nullptr;
     bool hasProjection = false;
@@ -114,7 +113,7 @@ public:
     {
         return slot < matrices.size() ? give(matrices[slot], matrix) : kIfxErrorInvalidArgument;
     }
-    IFXRESULT GetResourcePalette(uint32_t* palette) override { return give(resourcePalette, palette); }
+    IFXRESULT GetResourcePalette(uint32_t* palette) override { return give(uint32_t{kIfxPaletteGenerator}, palette); }
     IFXRESULT GetResourceIndex(uint32_t* id) override { return give(resourceId, id); }
     IFXRESULT GetLightResource(IFXLightResource** resource) override;
     IFXRESULT GetProjection(float* degrees) override
@@ -183,7 +182,6 @@ public:
 class FakeShadingModifier final : public Fake<IFXShadingModifier, IFXModifier> {
 public:
     FakeShaderList list; // list 0; the others are never asked for
-    bool listFails = false;
 
     void* lookup(const IFXIID& id) override
     {
@@ -193,7 +191,7 @@ public:
     }
     IFXRESULT GetElementShaderList(uint32_t element, IFXShaderList** out) override
     {
-        return listFails || element != 0 ? kIfxErrorNotFound : handOut(static_cast<IFXShaderList*>(&list), out);
+        return element != 0 ? kIfxErrorNotFound : handOut(static_cast<IFXShaderList*>(&list), out);
     }
     IFXRESULT GetModifierChain(IFXModifierChain**) override { return kIfxErrorUnsupported; }
 };
@@ -326,7 +324,6 @@ public:
         FakeBase* object;
     };
     std::vector<Entry> entries;
-    bool namesFail = false;
 
     void* lookup(const IFXIID& id) override { return id == IID_IFXUnknown ? static_cast<IFXPalette*>(this) : nullptr; }
     IFXRESULT GetPaletteSize(uint32_t* count) override { return give(uint32_t(entries.size()), count); }
@@ -338,7 +335,7 @@ public:
     }
     IFXRESULT GetName(uint32_t id, IFXString* name) override
     {
-        if (namesFail || id >= entries.size() || name == nullptr)
+        if (id >= entries.size() || name == nullptr)
             return kIfxErrorNotFound;
         return name->Assign(entries[id].name.data(), uint32_t(entries[id].name.size()));
     }

@@ -224,14 +224,11 @@ TEST_F(SceneLoad, SceneBecomesAModel)
 
     ASSERT_TRUE(load("docs")) << text();
     EXPECT_EQ(message, nullptr);
-    EXPECT_EQ(gFakeLibrary.baseUrl, "docs");
-    EXPECT_EQ(gFakeLibrary.openedBytes, kData);
-    EXPECT_TRUE(gFakeLibrary.fileClosed);
-    EXPECT_EQ(model.hasHeaderValues, 1u);
-    EXPECT_EQ(model.headerValue32, 36u);
-    EXPECT_EQ(model.headerValue64, 0x123456789ull);
-    ASSERT_EQ(model.vertexCount, 3u);
-    EXPECT_EQ(model.triangleCount, 1u);
+    EXPECT_EQ(std::tie(gFakeLibrary.baseUrl, gFakeLibrary.openedBytes, gFakeLibrary.fileClosed),
+              std::make_tuple("docs", kData, true));
+    EXPECT_EQ(std::tie(model.hasHeaderValues, model.headerValue32, model.headerValue64),
+              std::make_tuple(1u, 36u, 0x123456789ull));
+    ASSERT_EQ(std::tie(model.vertexCount, model.triangleCount), std::make_tuple(3u, 1u));
     EXPECT_EQ(model.vertices[2], 1.0f);
     EXPECT_EQ((std::array<uint8_t, 3>{model.colours[0], model.colours[1], model.colours[2]}),
               (std::array<uint8_t, 3>{255, 0, 0}));
@@ -241,13 +238,11 @@ TEST_F(SceneLoad, SceneBecomesAModel)
     EXPECT_EQ(model.normals[2], 1.0f);
     ASSERT_EQ(model.materialCount, 2u);
     EXPECT_EQ(model.vertexMaterials[0], 1u);
-    EXPECT_EQ(model.lightCount, 1u);
-    EXPECT_EQ(model.hasKeyLight, 1u);
+    EXPECT_EQ(std::tie(model.lightCount, model.hasKeyLight), std::make_tuple(1u, 1u));
     EXPECT_FLOAT_EQ(model.keyLightPitch, float(std::numbers::pi / 2));
-    ASSERT_EQ(model.viewCount, 1u);
+    ASSERT_EQ(std::tie(model.viewCount, model.hasDefaultView), std::make_tuple(1u, 1u));
     EXPECT_STREQ(model.viewRecords[0].name, "camera");
     EXPECT_NEAR(model.viewRecords[0].fieldOfView, std::numbers::pi / 2, 1e-6);
-    EXPECT_EQ(model.hasDefaultView, 1u);
     const float rotation[9] = {0, -1, 0, 1, 0, 0, 0, 0, 1}; // rows of the local matrix
     EXPECT_TRUE(std::equal(rotation, rotation + 9, model.defaultViewRotation));
     EXPECT_EQ(model.uvs, nullptr);
@@ -260,11 +255,10 @@ TEST_F(SceneLoad, OptionalPartsAreLeftOut)
     scene.add(kIfxPaletteViewResource, "nothing", nullptr);
     gFakeLibrary.failing = FailingStep::CreateHeaderReader;
     ASSERT_TRUE(load()) << text();
-    EXPECT_EQ(model.hasHeaderValues, 0u);
     EXPECT_EQ(model.normals, nullptr);   // all zero
     EXPECT_EQ(model.materials, nullptr); // only the default material
-    EXPECT_EQ(model.hasKeyLight, 0u);    // ambient only
-    EXPECT_EQ(model.lightCount, 1u);
+    // No header reader; an ambient light only: no key light.
+    EXPECT_EQ(std::tie(model.hasHeaderValues, model.hasKeyLight, model.lightCount), std::make_tuple(0u, 0u, 1u));
     ASSERT_EQ(model.viewCount, 1u); // no view node: the view resources
     EXPECT_STREQ(model.viewRecords[0].name, "front");
     EXPECT_EQ(model.viewRecords[0].rotation[4], 1.0f);
@@ -288,10 +282,8 @@ TEST_F(SceneLoad, MeshThatNoNodeShowsIsTakenDirectly)
     ASSERT_TRUE(load()) << text();
     ASSERT_EQ(model.nodeCount, 1u);
     const NodeRecord& node = model.nodeRecords[0];
-    EXPECT_EQ(node.name[0], 0);
-    EXPECT_EQ(node.parent, kNoParent);
-    EXPECT_EQ(node.triangleCount, 2u);
-    EXPECT_EQ(node.valid, 1u);
+    EXPECT_EQ(std::tie(node.name[0], node.parent, node.triangleCount, node.valid),
+              std::make_tuple('\0', kNoParent, 2u, 1u));
     EXPECT_EQ(model.pointCount + model.lineCount + model.materialCount + model.lightCount, 0u);
 }
 
