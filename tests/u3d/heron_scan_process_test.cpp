@@ -128,9 +128,8 @@ TEST_F(HeronScanProcess, LibraryReportsTheFileAsCorrupt)
     const ParsedResultStream s = parse(run({u3d, pathUtf8(folder.path())}, "heron_scan", options));
     EXPECT_FALSE(s.ok);
     EXPECT_EQ(s.message, kCorrupt);
-    EXPECT_EQ(+s.u3dHeader.hasHeaderValues, 1);
-    EXPECT_EQ(+s.u3dHeader.headerValue32, 36u);
-    EXPECT_EQ(+s.u3dHeader.headerValue64, 1234u);
+    EXPECT_EQ(std::make_tuple(+s.u3dHeader.hasHeaderValues, +s.u3dHeader.headerValue32, +s.u3dHeader.headerValue64),
+              std::make_tuple(1, 36u, 1234u));
 }
 
 TEST_F(HeronScanProcess, LibraryFolderComesFromTheProgramOrFromU3dLibdir)
@@ -155,23 +154,19 @@ TEST_F(HeronScanProcess, SuccessStreamCarriesEveryArray)
     ASSERT_TRUE(s.ok);
     EXPECT_EQ(s.vertexCount(), 4u);
     EXPECT_EQ(s.triangles, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
-    EXPECT_EQ(s.points, std::vector<uint32_t>{3});
-    EXPECT_EQ(s.lines, (std::vector<uint32_t>{0, 1}));
+    EXPECT_EQ(std::tie(s.points, s.lines), std::make_tuple(std::vector<uint32_t>{3}, std::vector<uint32_t>{0, 1}));
     EXPECT_TRUE(s.hasDefaultView);
     EXPECT_EQ(s.textureCoordinates.size(), 8u);
     EXPECT_EQ(s.texturePixels, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-    ASSERT_EQ(s.nodes.size(), 2u);
+    ASSERT_EQ(std::make_tuple(s.nodes.size(), s.views.size(), s.materials.size(), s.lights.size()),
+              std::make_tuple(2u, 1u, 2u, 1u));
     EXPECT_STREQ(s.nodes[1].name, "part");
-    ASSERT_EQ(s.views.size(), 1u);
     EXPECT_EQ(s.views[0].fieldOfView, 0.5f);
     EXPECT_EQ(s.normals.size(), 12u);
     EXPECT_EQ(s.vertexMaterials, (std::vector<uint16_t>{0, 1, 1, 0}));
-    ASSERT_EQ(s.materials.size(), 2u);
-    EXPECT_EQ(s.materials[1].transparent, 1u);
-    ASSERT_EQ(s.lights.size(), 1u);
-    EXPECT_EQ(s.lights[0].type, 1);
-    EXPECT_EQ(+s.u3dHeader.headerValue64, 0x1122334455667788ull);
-    EXPECT_EQ(+s.u3dHeader.keyLightPitch, -0.5f);
+    EXPECT_EQ(std::tie(s.materials[1].transparent, s.lights[0].type), std::make_tuple(1u, 1));
+    EXPECT_EQ(std::make_tuple(+s.u3dHeader.headerValue64, +s.u3dHeader.keyLightPitch),
+              std::make_tuple(0x1122334455667788ull, -0.5f));
 }
 
 TEST_F(HeronScanProcess, FailuresKeepTheSceneValuesAndTheMessage)
@@ -179,10 +174,9 @@ TEST_F(HeronScanProcess, FailuresKeepTheSceneValuesAndTheMessage)
     const ParsedResultStream fail = parse(run({pathUtf8(folder.write("f", bytesOf("fail")))}, "heron_scan_fake_loader"));
     EXPECT_FALSE(fail.ok);
     EXPECT_EQ(fail.message, "the U3D file is corrupt");
-    EXPECT_EQ(+fail.u3dHeader.hasHeaderValues, 1);
-    EXPECT_EQ(+fail.u3dHeader.headerValue32, 36u);
-    EXPECT_EQ(+fail.u3dHeader.hasKeyLight, 1);
-    EXPECT_EQ(+fail.u3dHeader.keyLightYaw, 0.25f);
+    const U3dResultHeader& h = fail.u3dHeader;
+    EXPECT_EQ(std::make_tuple(+h.hasHeaderValues, +h.headerValue32, +h.hasKeyLight, +h.keyLightYaw),
+              std::make_tuple(1, 36u, 1, 0.25f));
 
     const ProcessResult silent = run({pathUtf8(folder.write("s", bytesOf("silent")))}, "heron_scan_fake_loader");
     EXPECT_EQ(silent.out.size(), sizeof(U3dResultHeader));
@@ -244,9 +238,8 @@ TEST_F(HeronScanProcess, AWriterBuiltSceneComesBackWhole)
 
     uint32_t declarationSize = 0;
     std::memcpy(&declarationSize, &file[12 + 8], 4);
-    EXPECT_EQ(+s.u3dHeader.hasHeaderValues, 1);
-    EXPECT_EQ(+s.u3dHeader.headerValue32, declarationSize);
-    EXPECT_EQ(+s.u3dHeader.headerValue64, file.size());
+    EXPECT_EQ(std::make_tuple(+s.u3dHeader.hasHeaderValues, +s.u3dHeader.headerValue32, +s.u3dHeader.headerValue64),
+              std::make_tuple(1, declarationSize, uint64_t{file.size()}));
     // One instance along each parent slot, each placed by its own matrix.
     std::multiset<std::string> names;
     for (const NodeRecord& node : s.nodes)
@@ -259,18 +252,13 @@ TEST_F(HeronScanProcess, AWriterBuiltSceneComesBackWhole)
     EXPECT_EQ(placed, (std::set<std::pair<float, float>>{{10, 0}, {20, 5}, {30, 0}}));
     // Shading modifier, shader, material, texture.
     EXPECT_EQ(std::vector<uint8_t>(s.colours.begin(), s.colours.begin() + 3), (std::vector<uint8_t>{255, 0, 0}));
-    ASSERT_EQ(s.materials.size(), 2u);
-    EXPECT_EQ(s.materials[1].opacity, 0.5f);
-    EXPECT_EQ(s.materials[1].transparent, 1u);
+    ASSERT_EQ(std::make_tuple(s.materials.size(), s.lights.size(), s.views.size()), std::make_tuple(2u, 1u, 1u));
+    EXPECT_EQ(std::tie(s.materials[1].opacity, s.materials[1].transparent), std::make_tuple(0.5f, 1u));
     EXPECT_EQ(s.texturePixels, pixels);
     EXPECT_EQ(s.textureCoordinates.size(), 18u);
     // Light and view resources.
-    ASSERT_EQ(s.lights.size(), 1u);
-    EXPECT_EQ(s.lights[0].type, 3);
-    EXPECT_EQ(s.lights[0].colour[2], 0.25f);
-    EXPECT_EQ(s.lights[0].intensity, 2.0f);
+    EXPECT_EQ(std::tie(s.lights[0].type, s.lights[0].colour[2], s.lights[0].intensity), std::make_tuple(3, 0.25f, 2.0f));
     EXPECT_NEAR(s.lights[0].spotHalfAngle, 15 * std::numbers::pi / 180, 1e-6);
-    ASSERT_EQ(s.views.size(), 1u);
     EXPECT_STREQ(s.views[0].name, "Camera");
     EXPECT_NEAR(s.views[0].fieldOfView, 40 * std::numbers::pi / 180, 1e-6);
 }
