@@ -15,6 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+template <typename T>
+const T& named(const Palette<T>& palette, const std::string& name)
+{
+    return palette.entry(palette.find(name).value_or(0)).object;
+}
+
 TEST(U3dExternalFiles, UrlTextRules)
 {
     const struct {
@@ -87,12 +93,7 @@ protected:
     static U3dBytes reference(const std::string& url, uint8_t policy = 0, const std::string& scope = "",
                               const std::string& alias = "")
     {
-        U3dFileReferenceFields fields;
-        fields.scope = scope;
-        fields.urls = {url};
-        fields.policy = policy;
-        fields.worldAlias = alias;
-        return u3dFileReferenceBlock(fields);
+        return u3dFileReferenceBlock({.scope = scope, .urls = {url}, .policy = policy, .worldAlias = alias});
     }
 
     ScratchFolder scratch_;
@@ -105,11 +106,9 @@ TEST_F(FileReferences, NestedFilesMergeWhereTheirBlockStands)
     Scene scene;
     // b resolves against the document folder, not against a's folder.
     ASSERT_EQ(loadTop({u3dMaterialBlock("Shared", {0.5f, 0.5f, 0.5f}), reference("a.u3d")}, scene), kIfxOk);
-    EXPECT_TRUE(scene.materials.find("FromA"));
-    EXPECT_TRUE(scene.materials.find("FromB"));
+    EXPECT_TRUE(scene.materials.find("FromA") && scene.materials.find("FromB"));
     // Replace policy: the last declaration of a name wins, wherever it came from.
-    EXPECT_EQ(scene.materials.entry(*scene.materials.find("Shared")).object.diffuse[1], 1.0f);
-    EXPECT_EQ(scene.materials.entry(*scene.materials.find("Shared")).object.diffuse[0], 0.0f);
+    EXPECT_EQ(named(scene.materials, "Shared").diffuse, (std::array<float, 3>{0, 1, 0}));
 }
 
 TEST_F(FileReferences, LoopsDepthAndCountHaveTheirOwnCode)
@@ -164,10 +163,8 @@ TEST_F(FileReferences, MissingForbiddenOrBrokenFilesFail)
     EXPECT_EQ(loadTop({reference("ok.u3d")}, noFolder, false), kIfxErrorExternalReferenceFailed);
 
     // The first acceptable URL of a block is used.
-    U3dFileReferenceFields fields;
-    fields.urls = {"missing.u3d", "ok.u3d"};
     Scene scene;
-    EXPECT_EQ(loadTop({u3dFileReferenceBlock(fields)}, scene), kIfxOk);
+    EXPECT_EQ(loadTop({u3dFileReferenceBlock({.urls = {"missing.u3d", "ok.u3d"}})}, scene), kIfxOk);
     EXPECT_TRUE(scene.materials.find("Ok"));
 }
 
@@ -189,34 +186,31 @@ TEST_F(FileReferences, PoliciesFiltersAndWorldAliasRenameConsistently)
 
     Scene discard;
     ASSERT_EQ(loadTop(withReference(reference("part.u3d", 1)), discard), kIfxOk);
-    EXPECT_TRUE(discard.nodes.entry(*discard.nodes.find("Part")).object.parents.empty()); // kept the existing
-    EXPECT_EQ(discard.materials.entry(*discard.materials.find("Red")).object.diffuse[2], 1.0f);
+    EXPECT_TRUE(named(discard.nodes, "Part").parents.empty()); // kept the existing
+    EXPECT_EQ(named(discard.materials, "Red").diffuse[2], 1.0f);
 
     Scene prefixed;
     ASSERT_EQ(loadTop(withReference(reference("part.u3d", 2, "p:")), prefixed), kIfxOk);
-    const Node& body = prefixed.nodes.entry(*prefixed.nodes.find("p:Body")).object;
-    EXPECT_EQ(body.parents[0].name, "p:Part");
-    EXPECT_EQ(prefixed.shaders.entry(*prefixed.shaders.find("p:Paint")).object.materialName, "p:Red");
+    EXPECT_EQ(named(prefixed.nodes, "p:Body").parents[0].name, "p:Part");
+    EXPECT_EQ(named(prefixed.shaders, "p:Paint").materialName, "p:Red");
     EXPECT_FALSE(prefixed.nodes.find("Body"));
 
     Scene onCollision;
     ASSERT_EQ(loadTop(withReference(reference("part.u3d", 3, "p:", "Anchor")), onCollision), kIfxOk);
-    EXPECT_TRUE(onCollision.nodes.find("Body"));
-    EXPECT_EQ(onCollision.nodes.entry(*onCollision.nodes.find("Body")).object.parents[0].name, "p:Part");
+    EXPECT_EQ(named(onCollision.nodes, "Body").parents[0].name, "p:Part");
     // References to the world now go to the alias.
-    EXPECT_EQ(onCollision.nodes.entry(*onCollision.nodes.find("p:Part")).object.parents[0].name, "Anchor");
+    EXPECT_EQ(named(onCollision.nodes, "p:Part").parents[0].name, "Anchor");
 
     Scene numbered;
     ASSERT_EQ(loadTop(withReference(reference("part.u3d", 4)), numbered), kIfxOk);
-    EXPECT_EQ(numbered.nodes.entry(*numbered.nodes.find("Body")).object.parents[0].name, "Part-1");
-    EXPECT_EQ(numbered.shaders.entry(*numbered.shaders.find("Paint")).object.materialName, "Red-1");
+    EXPECT_EQ(named(numbered.nodes, "Body").parents[0].name, "Part-1");
+    EXPECT_EQ(named(numbered.shaders, "Paint").materialName, "Red-1");
 
-    U3dFileReferenceFields filtered;
-    filtered.urls = {"part.u3d"};
-    filtered.nameFilters = {"B*"};
-    filtered.typeFilters = {kBlockMaterialResource};
     Scene some;
-    ASSERT_EQ(loadTop({u3dFileReferenceBlock(filtered)}, some), kIfxOk);
+    ASSERT_EQ(loadTop({u3dFileReferenceBlock({.urls = {"part.u3d"}, .nameFilters = {"B*"},
+                                              .typeFilters = {kBlockMaterialResource}})},
+                      some),
+              kIfxOk);
     EXPECT_TRUE(some.nodes.find("Body"));
     EXPECT_FALSE(some.nodes.find("Part"));
     EXPECT_TRUE(some.materials.find("Red"));
