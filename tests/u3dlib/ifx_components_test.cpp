@@ -1,7 +1,7 @@
 // The library's components in-process, where heron_scan cannot reach: component
 // creation and memory functions, and author geometry that is handed out only whole.
 // What a loaded scene answers is checked through heron_scan (heron_scan_library_test).
-#include "tests/u3dlib/ifx_test_support.h"
+#include "u3d/ifx_ref.h"
 #include "u3dlib/library/scene_objects.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@ TEST(IfxComponentCreation, IdsMemoryFunctionsAndRegisteredComponents)
 {
     ASSERT_EQ(IFXCOMInitialize(), kIfxOk);
     IfxRef<IFXUnknown> object;
-    EXPECT_EQ(IFXCreateComponent(IID_IFXSceneGraph, IID_IFXUnknown, object.outVoid()), kIfxErrorNotFound);
-    EXPECT_EQ(IFXCreateComponent(CID_IFXCoreServices, IID_IFXLoadManager, object.outVoid()), kIfxErrorUnsupported);
+    EXPECT_EQ(IFXCreateComponent(IID_IFXSceneGraph, IID_IFXUnknown, object.putVoid()), kIfxErrorNotFound);
+    EXPECT_EQ(IFXCreateComponent(CID_IFXCoreServices, IID_IFXLoadManager, object.putVoid()), kIfxErrorUnsupported);
     EXPECT_EQ(IFXCreateComponent(CID_IFXCoreServices, IID_IFXCoreServices, nullptr), kIfxErrorInvalidPointer);
 
     static const IFXCID custom = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
@@ -26,7 +26,7 @@ TEST(IfxComponentCreation, IdsMemoryFunctionsAndRegisteredComponents)
     EXPECT_EQ(IFXRegisterComponent(&descriptor), kIfxOk);
     EXPECT_EQ(IFXRegisterComponent(&descriptor), kIfxErrorAlreadyInitialized);
     IfxRef<IFXReadBuffer> buffer;
-    EXPECT_EQ(IFXCreateComponent(custom, IID_IFXReadBuffer, buffer.outVoid()), kIfxOk);
+    EXPECT_EQ(IFXCreateComponent(custom, IID_IFXReadBuffer, buffer.putVoid()), kIfxOk);
 
     IFXAllocateFunction allocate = nullptr;
     IFXDeallocateFunction deallocate = nullptr;
