@@ -9,6 +9,11 @@
 
 namespace {
 
+std::array<uint8_t, 3> rgb(const uint8_t* colour)
+{
+    return {colour[0], colour[1], colour[2]};
+}
+
 class Appearance : public FakeLibraryTest {
 protected:
     void TearDown() override
@@ -74,8 +79,7 @@ TEST_F(Appearance, ElementsBeyondTheShaderListUseItsFirstShader)
     EXPECT_EQ(table.at(0).textureId, 5u);
     EXPECT_EQ(table.at(1).textureId, kNoTexture); // texture id 0 is none
     EXPECT_EQ(table.at(2).textureId, 5u);
-    EXPECT_EQ((std::array<uint8_t, 3>{table.at(2).colour[0], table.at(2).colour[1], table.at(2).colour[2]}),
-              (std::array<uint8_t, 3>{255, 0, 0}));
+    EXPECT_EQ(rgb(table.at(2).colour), (std::array<uint8_t, 3>{255, 0, 0}));
     EXPECT_EQ(table.at(1).materialIndex, 1u);
     EXPECT_EQ(materials.size(), 2u);
     withdrawAppearanceContext(); // lets go of what the traversal kept
@@ -92,8 +96,7 @@ TEST_F(Appearance, MaterialRecordsAreClampedAndDeduplicated)
     odd.transparent = 1;
     AppearanceEntry entry;
     addMaterialRecord(&odd, entry);
-    EXPECT_EQ((std::array<uint8_t, 3>{entry.colour[0], entry.colour[1], entry.colour[2]}),
-              (std::array<uint8_t, 3>{128, 255, 0}));
+    EXPECT_EQ(rgb(entry.colour), (std::array<uint8_t, 3>{128, 255, 0}));
     ASSERT_EQ(entry.materialIndex, 1u);
     const MaterialRecord& record = materials[1];
     EXPECT_EQ((std::array<float, 3>{record.diffuse[0], record.diffuse[1], record.diffuse[2]}),
@@ -112,8 +115,7 @@ TEST_F(Appearance, MaterialRecordsAreClampedAndDeduplicated)
     opaque.transparent = 1;
     opaque.opacityFails = true; // reads as 1
     addMaterialRecord(&opaque, again);
-    EXPECT_EQ(materials.back().transparent, 0u);
-    EXPECT_EQ(materials.back().opacity, 1.0f);
+    EXPECT_EQ(std::tie(materials.back().transparent, materials.back().opacity), std::make_tuple(0u, 1.0f));
 
     while (materials.size() < kMaxMaterialRecords) {
         FakeMaterial distinct;
@@ -124,8 +126,7 @@ TEST_F(Appearance, MaterialRecordsAreClampedAndDeduplicated)
     FakeMaterial oneMore;
     oneMore.ambient = {0.9f, 0.9f, 0.9f};
     addMaterialRecord(&oneMore, again);
-    EXPECT_EQ(again.materialIndex, 0u);
-    EXPECT_EQ(materials.size(), kMaxMaterialRecords);
+    EXPECT_EQ(std::make_tuple(again.materialIndex, materials.size()), std::make_tuple(0, kMaxMaterialRecords));
     addMaterialRecord(&same, again);
     EXPECT_EQ(again.materialIndex, 1u); // known ones are still found
 }
@@ -166,10 +167,9 @@ TEST_F(Appearance, RawFallbackAppliesWhenShadersGiveNoMaterial)
     testing::internal::CaptureStderr();
     const AppearanceTable table = resolveModelAppearance(scene.graph(), shading, 3, &scene.palette(kIfxPaletteNode), 0);
     const std::string diagnostics = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(table.at(0).colour[2], 255);
-    EXPECT_EQ(table.at(0).colour[0], 0);
-    EXPECT_EQ(table.at(0).textureId, 4u); // from the shader list, kept where the fallback gives none
-    EXPECT_EQ(table.at(1).textureId, 4u);
+    EXPECT_EQ(rgb(table.at(0).colour), (std::array<uint8_t, 3>{0, 0, 255}));
+    // The texture of the shader list stays where the fallback gives none.
+    EXPECT_EQ(std::make_tuple(table.at(0).textureId, table.at(1).textureId), std::make_tuple(4u, 4u));
     EXPECT_EQ(table.at(2).materialIndex, table.at(0).materialIndex);
     EXPECT_NE(diagnostics.find("numMaterials=3 numShaders=1"), std::string::npos) << diagnostics;
     EXPECT_NE(diagnostics.find("raw fallback hit for 'n_wheel', 2 shader names"), std::string::npos);

@@ -46,10 +46,9 @@ TEST(BlockCursor, EverySizeIsPaddedAndSplitExactly)
     for (size_t i = 0; i < sections.size(); ++i) {
         const std::optional<Block> block = cursor.next();
         ASSERT_TRUE(block.has_value());
-        EXPECT_EQ(block->type, i + 1);
-        EXPECT_EQ(block->offset, offset);
-        EXPECT_EQ(U3dBytes(block->data.begin(), block->data.end()), sections[i].first);
-        EXPECT_EQ(U3dBytes(block->metaData.begin(), block->metaData.end()), sections[i].second);
+        EXPECT_EQ(std::make_tuple(block->type, block->offset, U3dBytes(block->data.begin(), block->data.end()),
+                                  U3dBytes(block->metaData.begin(), block->metaData.end())),
+                  std::make_tuple(i + 1, offset, sections[i].first, sections[i].second));
         offset += block->size;
     }
     EXPECT_FALSE(cursor.next().has_value());
@@ -117,11 +116,8 @@ TEST(ModifierChain, FindsTheNestedBlocksAfterTheFields)
             ASSERT_TRUE(chainBlock.has_value());
             ModifierChainHeader chain;
             ASSERT_EQ(readModifierChainHeader(*chainBlock, chain), ChainStatus::Ok);
-            EXPECT_EQ(chain.name, name);
-            EXPECT_EQ(chain.modifierCount, 2u);
-            EXPECT_EQ(chain.boundingSphere[3], bounds ? 4.0f : 0.0f);
-            EXPECT_EQ(chain.boundingBox[5], bounds ? 3.0f : 0.0f);
-            EXPECT_EQ(chain.nestedOffset % 4, 0u);
+            EXPECT_EQ(std::tie(chain.name, chain.modifierCount, chain.boundingSphere[3], chain.boundingBox[5]),
+                      std::make_tuple(name, 2u, bounds ? 4.0f : 0.0f, bounds ? 3.0f : 0.0f));
             EXPECT_EQ(&file[chain.nestedOffset], chain.nestedBlocks.data());
 
             BlockCursor inner(chain.nestedBlocks, chain.nestedOffset);
@@ -193,10 +189,8 @@ TEST(FileHeader, UnitsOnlyWithTheirProfileBit)
         Block block;
         FileHeader header;
         ASSERT_TRUE(readFirstBlockAsFileHeader(file, block, header));
-        EXPECT_EQ(header.majorVersion, -1);
-        EXPECT_EQ(header.noCompression(), profile != 0);
-        EXPECT_EQ(header.unitsScale, profile != 0 ? 0.001 : 1.0);
-        EXPECT_EQ(block.dataSize, profile != 0 ? 32u : 24u);
+        EXPECT_EQ(std::make_tuple(header.majorVersion, header.noCompression(), header.unitsScale, block.dataSize),
+                  std::make_tuple(int16_t{-1}, profile != 0, profile != 0 ? 0.001 : 1.0, profile != 0 ? 32u : 24u));
     }
     Block block;
     FileHeader header;

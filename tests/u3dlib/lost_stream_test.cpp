@@ -12,84 +12,47 @@ using namespace u3dlib;
 
 namespace {
 
-struct LostCase {
-    const char* what;
-    U3dGeneratorDesc desc;
-    // Returns the continuation blocks after the declaration, the last one the bad one.
-    std::function<std::vector<U3dBytes>(U3dClodMeshWriter&)> blocks;
-    StreamFault fault;
-};
-
 TEST(LostStream, ImplausibleStreamsLoseTheGenerator)
 {
-    const std::vector<LostCase> cases = {
-        {"cut short", meshDesc(8, 8),
-         [](U3dClodMeshWriter& w) {
-             U3dBytes base = w.baseMeshBlock(hexagonFan());
-             U3dBytes p = w.progressiveBlock({splitCentre()});
-             const uint32_t size = p[4] | p[5] << 8;
-             p[4] = static_cast<uint8_t>(size - 12); // Data ends 12 bytes early
-             p.resize(p.size() - 12);
-             return std::vector<U3dBytes>{base, p};
-         },
-         StreamFault::Decode},
-        {"trailing data", meshDesc(8, 8),
-         [](U3dClodMeshWriter& w) {
-             U3dBytes base = w.baseMeshBlock(hexagonFan());
-             U3dBytes p = w.progressiveBlock({splitCentre()});
-             const uint32_t size = p[4] | p[5] << 8;
-             p[4] = static_cast<uint8_t>(size + 4);
-             p.insert(p.begin() + 12 + size, {0, 0, 0, 0x55});
-             p.resize(12 + ((size + 4 + 3) & ~3u));
-             return std::vector<U3dBytes>{base, p};
-         },
-         StreamFault::BadEnd},
-        {"range not at the current resolution", meshDesc(8, 9),
-         [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlockWithRange({splitCentre()}, 8, 9)};
-         },
-         StreamFault::OutOfOrder},
-        {"base mesh twice", meshDesc(8, 8),
-         [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.baseMeshBlock(hexagonFan())};
-         },
-         StreamFault::OutOfOrder},
-        {"more positions than declared", meshDesc(8, 7),
-         [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlockWithRange({splitCentre()}, 7, 8)};
-         },
-         StreamFault::BeyondDeclared},
-        {"more faces than declared", meshDesc(7, 8),
-         [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlock({splitCentre()})};
-         },
-         StreamFault::BeyondDeclared},
-        {"range far beyond the data", meshDesc(0xFFFFFFFF, 0xFFFFFFFF),
-         [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlockWithRange({splitCentre()}, 7, 0x800000)};
-         },
-         StreamFault::Decode},
-        {"range beyond the size limit", meshDesc(0xFFFFFFFF, 0xFFFFFFFF),
-         [](U3dClodMeshWriter& w) {
-             return std::vector<U3dBytes>{w.baseMeshBlock(hexagonFan()), w.progressiveBlockWithRange({splitCentre()}, 7, 0xFFFFFFFF)};
-         },
-         StreamFault::TooLarge},
+    // Each makes the block that follows the base mesh.
+    using Bad = std::function<U3dBytes(U3dClodMeshWriter&)>;
+    const auto resized = [](int change, std::vector<uint8_t> tail) {
+        return [=](U3dClodMeshWriter& w) {
+            U3dBytes p = w.progressiveBlock({splitCentre()});
+            const int size = p[4] | p[5] << 8;
+            p[4] = static_cast<uint8_t>(size + change);
+            p.resize(12 + static_cast<size_t>(std::min(size, size + change)));
+            p.insert(p.end(), tail.begin(), tail.end());
+            return p;
+        };
     };
-    for (const LostCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        U3dClodMeshWriter writer(c.desc);
+    const auto range = [](uint32_t start, uint32_t end) {
+        return [=](U3dClodMeshWriter& w) { return w.progressiveBlockWithRange({splitCentre()}, start, end); };
+    };
+    const std::tuple<const char*, U3dGeneratorDesc, Bad, StreamFault> cases[] = {
+        {"cut short", meshDesc(8, 8), resized(-12, {}), StreamFault::Decode},
+        {"trailing data", meshDesc(8, 8), resized(4, {0, 0, 0, 0x55}), StreamFault::BadEnd},
+        {"range not at the current resolution", meshDesc(8, 9), range(8, 9), StreamFault::OutOfOrder},
+        {"base mesh twice", meshDesc(8, 8), [](U3dClodMeshWriter& w) { return w.baseMeshBlock(hexagonFan()); },
+         StreamFault::OutOfOrder},
+        {"more positions than declared", meshDesc(8, 7), range(7, 8), StreamFault::BeyondDeclared},
+        {"more faces than declared", meshDesc(7, 8), range(7, 8), StreamFault::BeyondDeclared},
+        {"range far beyond the data", meshDesc(0xFFFFFFFF, 0xFFFFFFFF), range(7, 0x800000), StreamFault::Decode},
+        {"range beyond the size limit", meshDesc(0xFFFFFFFF, 0xFFFFFFFF), range(7, 0xFFFFFFFF), StreamFault::TooLarge},
+    };
+    for (const auto& [what, desc, bad, fault] : cases) {
+        SCOPED_TRACE(what);
+        U3dClodMeshWriter writer(desc);
         const auto decoder = declare(writer.declarationBlock());
         ASSERT_TRUE(decoder);
-        const std::vector<U3dBytes> blocks = c.blocks(writer);
-        for (size_t i = 0; i + 1 < blocks.size(); ++i)
-            ASSERT_TRUE(feed(*decoder, blocks[i]));
-        EXPECT_FALSE(feed(*decoder, blocks.back()));
+        const U3dBytes base = writer.baseMeshBlock(hexagonFan());
+        ASSERT_TRUE(feed(*decoder, base));
+        EXPECT_FALSE(feed(*decoder, bad(writer)));
         EXPECT_TRUE(decoder->lost());
-        EXPECT_EQ(generatorFault(*decoder), c.fault) << describeStreamFault(generatorFault(*decoder));
+        EXPECT_EQ(generatorFault(*decoder), fault) << describeStreamFault(generatorFault(*decoder));
         EXPECT_TRUE(decoder->geometry().positions.empty());
         EXPECT_EQ(decoder->geometry().primitiveCount, 0u);
-        // Lost for good: even the first block again is refused.
-        EXPECT_FALSE(feed(*decoder, blocks.front()));
+        EXPECT_FALSE(feed(*decoder, base)); // lost for good
     }
 }
 
