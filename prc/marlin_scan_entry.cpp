@@ -10,9 +10,6 @@ namespace {
 
 constexpr const char* kUsageMessage = "uso interno: marlin_scan <file>";
 constexpr const char* kOpenFailedMessage = "impossibile aprire il file temporaneo con i dati PRC";
-constexpr const char* kEmptyMessage = "il flusso /3DD e' vuoto: non c'e' nessun modello da leggere";
-constexpr const char* kNoMemoryMessage = "memoria insufficiente per leggere il flusso /3DD";
-constexpr const char* kShortReadMessage = "lettura incompleta del file temporaneo con i dati del modello";
 constexpr const char* kTooLargeMessage =
     "il modello e' troppo grande per l'anteprima (oltre il limite di 256 MiB)";
 
@@ -68,18 +65,9 @@ int runMarlinScan(int argc, char** argv, DecodeModelFileFn decode)
 
     uint8_t* data = nullptr;
     uint32_t size = 0;
-    switch (readWholeInputFile(arguments[1].c_str(), data, size)) {
-    case InputReadStatus::OpenFailed:
-        return writeErrorRecord(StreamForm::Prc, kOpenFailedMessage);
-    case InputReadStatus::Empty:
-        return writeErrorRecord(StreamForm::Prc, kEmptyMessage);
-    case InputReadStatus::NoMemory:
-        return writeErrorRecord(StreamForm::Prc, kNoMemoryMessage);
-    case InputReadStatus::ShortRead:
-        return writeErrorRecord(StreamForm::Prc, kShortReadMessage);
-    case InputReadStatus::Ok:
-        break;
-    }
+    const InputReadStatus status = readWholeInputFile(arguments[1].c_str(), data, size);
+    if (status != InputReadStatus::Ok)
+        return writeErrorRecord(StreamForm::Prc, inputReadFailureMessage(status, kOpenFailedMessage));
 
     // Owned by the entry and never freed: the process ends right after writing.
     static PrcModelResult result;

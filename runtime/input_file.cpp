@@ -37,3 +37,20 @@ InputReadStatus readWholeInputFile(const char16_t* path, uint8_t*& data, uint32_
     size = static_cast<uint32_t>(length);
     return InputReadStatus::Ok;
 }
+
+const char* inputReadFailureMessage(InputReadStatus status, const char* openFailedMessage)
+{
+    switch (status) {
+    case InputReadStatus::OpenFailed:
+        return openFailedMessage;
+    case InputReadStatus::Empty:
+        return "il flusso /3DD e' vuoto: non c'e' nessun modello da leggere";
+    case InputReadStatus::NoMemory:
+        return "memoria insufficiente per leggere il flusso /3DD";
+    case InputReadStatus::ShortRead:
+        return "lettura incompleta del file temporaneo con i dati del modello";
+    case InputReadStatus::Ok:
+        break;
+    }
+    return nullptr;
+}

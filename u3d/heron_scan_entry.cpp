@@ -18,9 +18,6 @@ namespace {
 
 constexpr const char* kUsageMessage = "uso interno: heron_scan <file> [cartella_base]";
 constexpr const char* kOpenFailedMessage = "impossibile aprire il file temporaneo con i dati U3D";
-constexpr const char* kEmptyMessage = "il flusso /3DD e' vuoto: non c'e' nessun modello da leggere";
-constexpr const char* kNoMemoryMessage = "memoria insufficiente per leggere il flusso /3DD";
-constexpr const char* kShortReadMessage = "lettura incompleta del file temporaneo con i dati del modello";
 constexpr const char* kTooLargeFormat =
     "il modello e' troppo grande per l'anteprima (%u vertici, %u triangoli: oltre il limite di %u MiB)";
 constexpr size_t kTooLargeBuffer = 160;
@@ -171,18 +168,9 @@ int runHeronScan(int argc, char** argv, LoadU3dSceneFn load)
 
     uint8_t* data = nullptr;
     uint32_t size = 0;
-    switch (readWholeInputFile(arguments[1].c_str(), data, size)) {
-    case InputReadStatus::OpenFailed:
-        return writeErrorRecord(StreamForm::U3d, kOpenFailedMessage);
-    case InputReadStatus::Empty:
-        return writeErrorRecord(StreamForm::U3d, kEmptyMessage);
-    case InputReadStatus::NoMemory:
-        return writeErrorRecord(StreamForm::U3d, kNoMemoryMessage);
-    case InputReadStatus::ShortRead:
-        return writeErrorRecord(StreamForm::U3d, kShortReadMessage);
-    case InputReadStatus::Ok:
-        break;
-    }
+    const InputReadStatus status = readWholeInputFile(arguments[1].c_str(), data, size);
+    if (status != InputReadStatus::Ok)
+        return writeErrorRecord(StreamForm::U3d, inputReadFailureMessage(status, kOpenFailedMessage));
 
     // Absent with two arguments; with three it may be empty (a failed conversion too).
     std::string documentFolder;

@@ -35,3 +35,13 @@ RepresentationItemData readRepresentationItem(PRCBitReader& reader, Representati
 
 // General (207) or cartesian (202) transformation as a row-major matrix.
 Matrix4d readTransformation3d(PRCBitReader& reader);
+
+// Which optional fields a cartesian placement carries (transformations and surface planes).
+struct CartesianFlag {
+    static constexpr uint32_t kTranslation = 0x01;
+    static constexpr uint32_t kTwoAxes = 0x02;
+    static constexpr uint32_t kUniformScale = 0x08;
+    static constexpr uint32_t kScale = 0x10;
+    static constexpr uint32_t kThreeAxes = 0x20;
+    static constexpr uint32_t kHomogeneous = 0x40;
+};

@@ -9,13 +9,6 @@ namespace {
 constexpr uint32_t kTypeCartesianTransformation = 202;
 constexpr uint32_t kTypeGeneralTransformation = 207;
 
-constexpr uint32_t kHasTranslation = 0x01;
-constexpr uint32_t kHasTwoAxes = 0x02;
-constexpr uint32_t kHasUniformScale = 0x08;
-constexpr uint32_t kHasScale = 0x10;
-constexpr uint32_t kHasThreeAxes = 0x20;
-constexpr uint32_t kHasHomogeneous = 0x40;
-
 Vector3d cross(const Vector3d& a, const Vector3d& b)
 {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
@@ -35,23 +28,23 @@ Matrix4d readGeneralTransformation(PRCBitReader& reader)
 Matrix4d readCartesianTransformation(PRCBitReader& reader)
 {
     const uint32_t flags = reader.readBits(8);
-    const Vector3d t = (flags & kHasTranslation) ? readVector3d(reader) : Vector3d{};
+    const Vector3d t = (flags & CartesianFlag::kTranslation) ? readVector3d(reader) : Vector3d{};
     Vector3d x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1};
-    if (flags & kHasThreeAxes) {
+    if (flags & CartesianFlag::kThreeAxes) {
         x = readVector3d(reader);
         y = readVector3d(reader);
         z = readVector3d(reader);
-    } else if (flags & kHasTwoAxes) {
+    } else if (flags & CartesianFlag::kTwoAxes) {
         x = readVector3d(reader);
         y = readVector3d(reader);
         z = cross(x, y);
     }
-    Vector3d s = (flags & kHasScale) ? readVector3d(reader) : Vector3d{1, 1, 1};
-    if (flags & kHasUniformScale) {
+    Vector3d s = (flags & CartesianFlag::kScale) ? readVector3d(reader) : Vector3d{1, 1, 1};
+    if (flags & CartesianFlag::kUniformScale) {
         const double uniform = reader.readDouble();
         s = {s.x * uniform, s.y * uniform, s.z * uniform};
     }
-    if (flags & kHasHomogeneous)
+    if (flags & CartesianFlag::kHomogeneous)
         for (int i = 0; i < 4; ++i)
             reader.readDouble();
     return {x.x * s.x, y.x * s.y, z.x * s.z, t.x, //

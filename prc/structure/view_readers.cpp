@@ -2,6 +2,7 @@
 
 #include "prc/structure/entity_base.h"
 #include "prc/structure/filter_readers.h"
+#include "prc/structure/product_tree.h"
 
 #include <stdexcept>
 #include <string>
@@ -16,14 +17,6 @@ constexpr uint32_t kTypeDirectionalLight = 733;
 constexpr uint32_t kTypeSpotLight = 734;
 constexpr uint32_t kTypeSceneDisplayParameters = 741;
 constexpr uint32_t kTypeCamera = 742;
-
-// Cartesian transformation flags.
-constexpr uint32_t kHasTranslation = 0x01;
-constexpr uint32_t kHasTwoAxes = 0x02;
-constexpr uint32_t kHasUniformScale = 0x08;
-constexpr uint32_t kHasScale = 0x10;
-constexpr uint32_t kHasThreeAxes = 0x20;
-constexpr uint32_t kHasHomogeneous = 0x40;
 
 void readDoubles(PRCBitReader& reader, int count)
 {
@@ -129,20 +122,20 @@ void readSurfacePlane(PRCBitReader& reader)
     }
     reader.readUnsignedInteger(); // extension information
     const uint32_t flags = reader.readBits(8);
-    if (flags & kHasTranslation)
+    if (flags & CartesianFlag::kTranslation)
         readVector3d(reader);
-    if (flags & kHasThreeAxes) {
+    if (flags & CartesianFlag::kThreeAxes) {
         for (int i = 0; i < 3; ++i)
             readVector3d(reader);
-    } else if (flags & kHasTwoAxes) {
+    } else if (flags & CartesianFlag::kTwoAxes) {
         readVector3d(reader);
         readVector3d(reader);
     }
-    if (flags & kHasScale)
+    if (flags & CartesianFlag::kScale)
         readVector3d(reader);
-    if (flags & kHasUniformScale)
+    if (flags & CartesianFlag::kUniformScale)
         reader.readDouble();
-    if (flags & kHasHomogeneous)
+    if (flags & CartesianFlag::kHomogeneous)
         readDoubles(reader, 4);
     readDoubles(reader, 4); // domain
     readDoubles(reader, 4); // parameterisation

@@ -3,20 +3,13 @@
 //   "mesh"      a small mesh with two nodes
 //   "huge"      a mesh whose counts exceed the size limit (no arrays behind them)
 #include "prc/marlin_scan_entry.h"
+#include "tests/support/heap_copy.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
-
-template <typename T>
-T* heapCopy(std::initializer_list<T> values)
-{
-    T* out = static_cast<T*>(std::malloc(values.size() * sizeof(T)));
-    std::memcpy(out, values.begin(), values.size() * sizeof(T));
-    return out;
-}
 
 bool fakeDecode(const uint8_t* data, uint32_t size, PrcModelResult& result)
 {

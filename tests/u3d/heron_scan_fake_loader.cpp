@@ -5,20 +5,13 @@
 //   "silent"  a failure without a message
 //   "folder"  a failure whose message is the document folder it was given
 #include "u3d/heron_scan_entry.h"
+#include "tests/support/heap_copy.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
-
-template <typename T>
-T* heapCopy(std::initializer_list<T> values)
-{
-    T* out = static_cast<T*>(std::malloc(values.size() * sizeof(T)));
-    std::memcpy(out, values.begin(), values.size() * sizeof(T));
-    return out;
-}
 
 char* text(const std::string& value)
 {
