@@ -201,8 +201,10 @@ TEST(TessellationSection, HeaderFailuresReachTheCaller)
         {named.bytes(), "readEmptyContentPRCBase: unexpected name (non-empty section?)"},
         {{}, "PRCBitReader: read past end"},
     };
-    for (const auto& [bytes, message] : cases)
-        EXPECT_EQ(runtimeErrorOf([&] { readSection(bytes, 8137); }), message);
+    for (const auto& [bytes, message] : cases) {
+        const std::vector<uint8_t>& section = bytes; // clang 14 cannot capture a binding
+        EXPECT_EQ(runtimeErrorOf([&] { readSection(section, 8137); }), message);
+    }
 }
 
 TEST(TessellationSection, NormalFlagsByVersion)

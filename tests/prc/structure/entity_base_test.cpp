@@ -22,7 +22,7 @@ TEST(EntityBase, BaseContentReadsIdentifiersByType)
         PrcBitWriter w;
         writeContentPRCBase(w, base, type);
         EXPECT_EQ(w.bitCount(), bare.bitCount() + (identifiers ? 57 : 0)) << type;
-        EXPECT_TRUE(readsExactly(w, [&](PRCBitReader& r) { EXPECT_EQ(readContentPRCBase(r, t), "part"); })) << type;
+        EXPECT_TRUE(readsExactly(w, [&](PRCBitReader& r) { EXPECT_EQ(readContentPRCBase(r, type), "part"); })) << type;
     }
 }
 
