@@ -76,12 +76,11 @@ TEST_F(Appearance, ElementsBeyondTheShaderListUseItsFirstShader)
     FakeShadingModifier* shading = scene.shading({scene.shader("a", red, 5), scene.shader("b", red, 0)});
     const AppearanceTable table = resolveModelAppearance(scene.graph(), shading, 3, nullptr, 0);
     ASSERT_EQ(table.size(), 3u);
-    EXPECT_EQ(table.at(0).textureId, 5u);
-    EXPECT_EQ(table.at(1).textureId, kNoTexture); // texture id 0 is none
-    EXPECT_EQ(table.at(2).textureId, 5u);
+    // Texture id 0 is none.
+    EXPECT_EQ(std::make_tuple(table.at(0).textureId, table.at(1).textureId, table.at(2).textureId),
+              std::make_tuple(5u, kNoTexture, 5u));
     EXPECT_EQ(rgb(table.at(2).colour), (std::array<uint8_t, 3>{255, 0, 0}));
-    EXPECT_EQ(table.at(1).materialIndex, 1u);
-    EXPECT_EQ(materials.size(), 2u);
+    EXPECT_EQ(std::make_tuple(table.at(1).materialIndex, materials.size()), std::make_tuple(1u, size_t{2}));
     withdrawAppearanceContext(); // lets go of what the traversal kept
     EXPECT_EQ(gOutstandingReferences, 0);
 }

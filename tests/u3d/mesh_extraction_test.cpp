@@ -151,14 +151,6 @@ TEST(NormalMatrix, IsTheInverseTranspose)
     EXPECT_EQ(out[2], 0.0f);
 }
 
-TEST(ColourByte, ConvertsAndClamps)
-{
-    const std::pair<float, uint8_t> cases[] = {{0.5f, 128}, {1.2f, 255}, {-0.1f, 0}, {0, 0},
-                                               {1, 255},     {std::nanf(""), 0}, {0.001f, 0}, {0.003f, 1}};
-    for (const auto& [value, expected] : cases)
-        EXPECT_EQ(colourByte(value), expected) << value;
-}
-
 TEST_F(MeshExtraction, PointAndLineSetsTakeColoursPerEnd)
 {
     FakeGeometry* points = scene.geometry("points", GeometryKind::PointSet);

@@ -228,16 +228,12 @@ TEST_F(SceneLoad, SceneBecomesAModel)
               std::make_tuple("docs", kData, true));
     EXPECT_EQ(std::tie(model.hasHeaderValues, model.headerValue32, model.headerValue64),
               std::make_tuple(1u, 36u, 0x123456789ull));
-    ASSERT_EQ(std::tie(model.vertexCount, model.triangleCount), std::make_tuple(3u, 1u));
-    EXPECT_EQ(model.vertices[2], 1.0f);
-    EXPECT_EQ((std::array<uint8_t, 3>{model.colours[0], model.colours[1], model.colours[2]}),
-              (std::array<uint8_t, 3>{255, 0, 0}));
-    EXPECT_EQ(model.nodeCount, 4u);
-    EXPECT_STREQ(model.nodeRecords[3].name, "part");
+    ASSERT_EQ(std::tie(model.vertexCount, model.triangleCount, model.nodeCount, model.materialCount),
+              std::make_tuple(3u, 1u, 4u, 2u));
     ASSERT_NE(model.normals, nullptr);
-    EXPECT_EQ(model.normals[2], 1.0f);
-    ASSERT_EQ(model.materialCount, 2u);
-    EXPECT_EQ(model.vertexMaterials[0], 1u);
+    EXPECT_EQ(std::make_tuple(model.vertices[2], model.colours[0], model.colours[1], model.colours[2],
+                              model.normals[2], model.vertexMaterials[0], std::string(model.nodeRecords[3].name)),
+              std::make_tuple(1.0f, 255, 0, 0, 1.0f, 1, std::string("part")));
     EXPECT_EQ(std::tie(model.lightCount, model.hasKeyLight), std::make_tuple(1u, 1u));
     EXPECT_FLOAT_EQ(model.keyLightPitch, float(std::numbers::pi / 2));
     ASSERT_EQ(std::tie(model.viewCount, model.hasDefaultView), std::make_tuple(1u, 1u));

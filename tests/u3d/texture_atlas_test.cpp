@@ -32,13 +32,6 @@ TEST(TextureShelves, PackInOrderOnShelvesUpTo4096Wide)
     }
 }
 
-TEST(TextureShelves, CoordinatesFoldToTheirFraction)
-{
-    const std::pair<float, float> cases[] = {{2.25f, 0.25f}, {1.0f, 1.0f}, {0.0f, 0.0f}, {3.0f, 1.0f}, {0.5f, 0.5f}};
-    for (const auto& [value, folded] : cases)
-        EXPECT_EQ(foldTextureCoordinate(value), folded) << value;
-}
-
 class TextureChoice : public FakeLibraryTest {
 protected:
     bool choose(const std::vector<uint32_t>& candidates)
@@ -62,10 +55,8 @@ TEST_F(TextureChoice, SingleTextureKeepsTheCoordinates)
     sources = {red};
     EXPECT_FALSE(choose({}));
     ASSERT_TRUE(choose({wide, red}));
-    EXPECT_EQ(model.textureWidth, 2u);
-    EXPECT_EQ(model.textureHeight, 1u);
-    EXPECT_EQ(model.texturePixels[4], 255);
-    EXPECT_EQ(model.texturePixels[5], 0);
+    EXPECT_EQ(std::make_tuple(model.textureWidth, model.textureHeight, model.texturePixels[4], model.texturePixels[5]),
+              std::make_tuple(2u, 1u, 255, 0));
     EXPECT_EQ(coords, (std::vector<float>{2.5f, 0.5f})); // one decoded: no atlas, no rewrite
 }
 
@@ -75,12 +66,12 @@ TEST_F(TextureChoice, SeveralTexturesArePackedAndCoordinatesRewritten)
     const uint32_t green = scene.texture("green", 2, 4, {0, 255, 0, 255});
     const uint32_t broken = scene.texture("broken", 2, 2, {0, 0, 0, 255});
     static_cast<FakeTexture*>(scene.palette(kIfxPaletteTexture).entries[broken].object)->decodeFails = true;
-    coords = {2.25f, 0.5f, 1.0f, 0.0f, 0.5f, 0.5f, -1, -1, 0.5f, 0.5f, -2, 0.5f};
+    coords = {2.25f, 0.5f, 1.0f, 3.0f, 0.5f, 0.5f, -1, -1, 0.5f, 0.5f, -2, 0.5f};
     sources = {red, green, broken, kNoTexture, kNoTexture, green};
     ASSERT_TRUE(choose({red, green, broken}));
     ASSERT_EQ(model.textureWidth, 6u);
     ASSERT_EQ(model.textureHeight, 4u);
-    const std::vector<float> expected = {0.25f * 4 / 6, 0.5f * 2 / 4, (1.0f * 2 + 4) / 6, 0.0f, -1, -1, -1, -1,
+    const std::vector<float> expected = {0.25f * 4 / 6, 0.5f * 2 / 4, (1.0f * 2 + 4) / 6, 1.0f, -1, -1, -1, -1,
                                          -1, -1, -2, 0.5f};
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_FLOAT_EQ(coords[i], expected[i]) << "coordinate " << i;

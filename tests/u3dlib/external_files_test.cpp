@@ -63,20 +63,6 @@ TEST(U3dExternalFiles, UrlTextRules)
     EXPECT_EQ(checkUrlText("photo.JPEG", {"jpg", "jpeg"}), UrlVerdict::Acceptable);
 }
 
-// The verdicts on real files are heron_scan's too (external_references_test).
-TEST(U3dExternalFiles, AcceptableFilesAreReadWhole)
-{
-    ScratchFolder scratch;
-    scratch.write("doc/parts/wheel.U3D", {1, 2, 3});
-    const ResolvedUrl wheel = resolveExternalUrl(pathUtf8(scratch.path() / "doc"), "parts/wheel.U3D", {"u3d"});
-    ASSERT_EQ(wheel.verdict, UrlVerdict::Acceptable);
-    std::vector<uint8_t> bytes;
-    EXPECT_TRUE(readExternalFile(wheel.path, bytes));
-    EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_FALSE(readExternalFile(wheel.path + "x", bytes));
-    EXPECT_TRUE(bytes.empty());
-}
-
 // A folder of U3D files that reference each other.
 class FileReferences : public ::testing::Test {
 protected:

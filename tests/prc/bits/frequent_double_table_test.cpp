@@ -10,9 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <map>
-#include <random>
 #include <set>
-#include <unordered_map>
 
 namespace {
 
@@ -64,47 +62,6 @@ TEST(FrequentDoubleTable, CompletePrefixCodeWithTheKnownRows)
         EXPECT_EQ(byCode[code]->kind, kind) << code;
         EXPECT_EQ(kind == FrequentDoubleKind::Value ? byCode[code]->bits : byCode[code]->bits >> 52 & 0x7FF, bits)
             << code;
-    }
-}
-
-// The plain lookup that the tree replaces: one probe of (length, code) per bit read.
-const FrequentDoubleEntry* lookupPerPrefix(PRCBitReader& reader)
-{
-    static const auto map = [] {
-        std::unordered_map<uint64_t, const FrequentDoubleEntry*> m;
-        for (const FrequentDoubleEntry& entry : kFrequentDoubleTable)
-            m.emplace(uint64_t{entry.length} << 32 | entry.code, &entry);
-        return m;
-    }();
-    uint32_t code = 0;
-    for (uint64_t n = 1; n <= 32; ++n) {
-        code = code << 1 | (reader.readBoolean() ? 1 : 0);
-        if (const auto found = map.find(n << 32 | code); found != map.end())
-            return found->second;
-    }
-    return nullptr;
-}
-
-TEST(FrequentDoubleCode, TreeEqualsPrefixLookupOnEveryCodeAndOnRandomBits)
-{
-    const FrequentDoubleCode& tree = frequentDoubleCode();
-    std::vector<std::vector<uint8_t>> inputs;
-    for (const FrequentDoubleEntry& entry : kFrequentDoubleTable) {
-        PrcBitWriter w(codeText(entry) + "11111111111111111111111111111111");
-        inputs.push_back(w.bytes());
-    }
-    std::mt19937 random(9);
-    for (int i = 0; i < 20000; ++i)
-        inputs.push_back({static_cast<uint8_t>(random()), static_cast<uint8_t>(random()), static_cast<uint8_t>(random())});
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        PrcBitInput a(inputs[i]);
-        PrcBitInput b(inputs[i]);
-        const FrequentDoubleEntry& found = tree.read(a.reader);
-        EXPECT_EQ(&found, lookupPerPrefix(b.reader));
-        EXPECT_EQ(a.reader.bitsLeft(), b.reader.bitsLeft());
-        if (i < kFrequentDoubleTable.size()) {
-            EXPECT_EQ(&found, &kFrequentDoubleTable[i]);
-        }
     }
 }
 

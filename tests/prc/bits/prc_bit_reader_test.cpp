@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 namespace {
 
 const std::string kPastEnd = "PRCBitReader: read past end";
@@ -80,16 +78,6 @@ TEST(PrcBitReaderIntegers, FixedBitsBothWays)
         s.reader.skipBits(bits[0] == '0' ? 7 : 0);
         EXPECT_EQ(runtimeErrorOf([&] { u.reader.readUnsignedInteger(); }), kPastEnd) << bits;
         EXPECT_EQ(runtimeErrorOf([&] { s.reader.readInteger(); }), kPastEnd) << bits;
-    }
-    std::mt19937 random(5);
-    for (int i = 0; i < 2000; ++i) {
-        const uint32_t value = random() >> (random() % 32);
-        PrcBitWriter w;
-        w.writeUnsignedInteger(value);
-        w.writeInteger(static_cast<int32_t>(value));
-        PrcBitInput in(w.bytes());
-        EXPECT_EQ(in.reader.readUnsignedInteger(), value);
-        EXPECT_EQ(in.reader.readInteger(), static_cast<int32_t>(value));
     }
 }
 

@@ -1,6 +1,5 @@
 // Conversion of decoded compressed tessellations into coloured meshes by face styles.
 #include "prc/geometry/compressed_tess_mesh.h"
-#include "tests/support/error_message.h"
 #include "tests/prc/geometry/compressed_tess_test_meshes.h"
 
 #include <gtest/gtest.h>
@@ -96,15 +95,6 @@ TEST(CompressedTessToMesh, CubeCornersAreCopiedPerColour)
                 EXPECT_EQ(mesh.vertices[3 * v + axis], static_cast<float>(points.vertices[3 * point + axis]));
         }
     }
-}
-
-TEST(CompressedTessToMesh, DecodingErrorsReachTheCaller)
-{
-    CompressedTessEncoding e = encodeCompressedTess(square());
-    e.record.point_is_reference_array = {false, false, false, true};
-    e.record.point_reference_array = {7};
-    EXPECT_EQ(runtimeErrorOf([&] { compressedTessToMesh(e.record, rgbGlobals(), nullptr); }),
-              "buildCompressedTessMesh: riferimento fuori intervallo");
 }
 
 } // namespace

@@ -125,8 +125,6 @@ TEST(Globals, FailuresReachTheCaller)
         {[](PrcGlobals& g) { g.fillPatternCount = 1; }, "readFileStructureGlobals: unhandled fill patterns (no reference)"},
         {[](PrcGlobals& g) { g.materials.push_back(PrcUnknownMaterial{703}); },
          "readMaterial: unexpected material type: 703"},
-        {[](PrcGlobals& g) { g.coordinateSystems[0].transformation.type = 203; },
-         "readTransformation3d: unknown transformation type"},
         {[](PrcGlobals& g) { g.textureDefinitions[1].operatorTransformation->type = 208; },
          "readTransformation3d: unknown transformation type"},
     };

@@ -234,10 +234,9 @@ TEST(ModelFileDriver, ProductTree)
     }
 
     const Decoded chain(modelOf(cases[3].tree, {triangle}));
-    EXPECT_EQ(chain.r.vertices[0], 5); // the prototype's location
-    EXPECT_EQ(chain.colour(0), (Bytes{0, 255, 0}));
-    EXPECT_EQ(chain.r.nodes[1].triangleCount, 1u);
-    EXPECT_EQ(chain.r.nodes[2].parent, 1u);
+    // The prototype's location and colour.
+    EXPECT_EQ(std::tuple(chain.r.vertices[0], chain.colour(0), chain.r.nodes[1].triangleCount, chain.r.nodes[2].parent),
+              std::tuple(5.0f, Bytes{0, 255, 0}, 1u, 1u));
 }
 
 TEST(ModelFileDriver, InstancesMirroringAndFileStructures)
@@ -265,15 +264,11 @@ TEST(ModelFileDriver, InstancesMirroringAndFileStructures)
     EXPECT_EQ(d.triangles(), (Triangles{0, 1, 2, 3, 5, 4, 6, 7, 8}));
     EXPECT_EQ(d.r.vertices[12], -1); // point 1 mirrored
     // Boxes cover the subtree; the record fields come from the node table.
-    EXPECT_EQ(d.r.nodes[0].boundsMin[0], -2);
-    EXPECT_EQ(d.r.nodes[0].boundsMax[0], 2);
-    EXPECT_EQ(d.r.nodes[3].parent, kNone);
-    EXPECT_EQ(d.r.nodes[3].index, 3u);
-    EXPECT_EQ(d.r.nodes[3].firstTriangle, 2u);
-    EXPECT_EQ(d.r.fileStructureCount, 2u);
-    EXPECT_EQ(d.r.colourTotal, 6u);
-    EXPECT_EQ(d.r.materialTotal, 2u);
-    EXPECT_EQ(d.r.styleTotal, 8u);
+    const NodeRecord* n = d.r.nodes;
+    EXPECT_EQ(std::tuple(n[0].boundsMin[0], n[0].boundsMax[0], n[3].parent, n[3].index, n[3].firstTriangle),
+              std::tuple(-2.0f, 2.0f, kNone, 3u, 2u));
+    EXPECT_EQ(std::tuple(d.r.fileStructureCount, d.r.colourTotal, d.r.materialTotal, d.r.styleTotal),
+              std::tuple(2u, 6u, 2u, 8u));
 }
 
 TEST(ModelFileDriver, LimitsAtTheirBoundaries)
@@ -386,9 +381,9 @@ TEST(ModelFileDriver, StrayCoordinatesAndNanBoxes)
     EXPECT_EQ(d.r.vertexCount, 9u);
     EXPECT_EQ(d.colour(2), (Bytes{255, 255, 255}));
     EXPECT_EQ(d.colour(3), (Bytes{0, 255, 0}));
-    EXPECT_EQ(d.r.nodes[3].boundsMin[0], 1e30f); // nothing but NaN: the start values stay
-    EXPECT_EQ(d.r.nodes[3].boundsMax[0], -1e30f);
-    EXPECT_EQ(d.r.nodes[0].boundsMax[0], 2);
+    // Nothing but NaN: the start values stay.
+    EXPECT_EQ(std::tuple(d.r.nodes[3].boundsMin[0], d.r.nodes[3].boundsMax[0], d.r.nodes[0].boundsMax[0]),
+              std::tuple(1e30f, -1e30f, 2.0f));
 }
 
 } // namespace

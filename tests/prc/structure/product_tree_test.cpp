@@ -250,21 +250,9 @@ TEST(ProductTree, ReusedNameAndGraphicsComeFromTheEntityBefore)
               std::tuple(std::string("item"), 7u, std::string("x"), 2u));
 }
 
-TEST(ProductTree, FailuresInsideTheSectionReachTheCaller)
+// Failures of the entities inside reach the loader (file_structure_loader_test).
+TEST(ProductTree, SectionStructureIsChecked)
 {
-    const std::pair<void (*)(PrcTree&), std::string> cases[] = {
-        {[](PrcTree& t) { t.parts[0].items.emplace_back().type = 250; }, "readRepresentationItem: unhandled type (250)"},
-        {[](PrcTree& t) { t.occurrences.back().location.emplace().type = 201; },
-         "readTransformation3d: unknown transformation type"},
-        {[](PrcTree& t) { t.occurrences[0].sceneParameters[0].lights.push_back(740); }, "readLight: tipo inatteso 740"},
-    };
-    for (const auto& [change, message] : cases) {
-        PrcTree tree = fullTree();
-        change(tree);
-        PrcBitInput in(treeSectionBytes(tree, 8137), 8137);
-        EXPECT_EQ(runtimeErrorOf([&] { readFileStructureTree(in.reader); }), message);
-    }
-    // The section's own structure: its type, an empty base, the internal data type.
     PrcBitWriter named;
     named.writeUnsignedInteger(304);
     writeContentPRCBase(named, namedBase("tree"), 304);
