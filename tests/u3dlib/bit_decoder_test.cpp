@@ -227,23 +227,18 @@ TEST(BitDecoder, TopOfTheRangeIsNeverLearnt)
 
 TEST(BitDecoder, ValueTooWideForItsFieldFails)
 {
-    // A context shared by fields of different widths, and a static range beyond a byte.
-    U3dBitEncoder out;
-    out.writeCompressedU32(kAdaptive, 300);
-    out.writeCompressedU32(kAdaptive, 300);
-    out.writeCompressedU32(staticContext(1000), 700);
-    const std::vector<uint8_t> bytes = out.finish();
-    BitDecoder shared(bytes);
-    EXPECT_EQ(shared.readCompressedU32(kAdaptive), 300u);
-    EXPECT_EQ(shared.readCompressedU8(kAdaptive), 0u);
-    EXPECT_EQ(shared.error(), DecodeError::ValueTooWide);
-
-    U3dBitEncoder wide;
-    wide.writeCompressedU32(staticContext(1000), 700);
-    const std::vector<uint8_t> wideBytes = wide.finish();
-    BitDecoder narrow(wideBytes);
-    EXPECT_EQ(narrow.readCompressedU8(staticContext(1000)), 0u);
-    EXPECT_EQ(narrow.error(), DecodeError::ValueTooWide);
+    // A context shared by fields of different widths (a value learnt as U32 read as U8),
+    // and a static range beyond a byte.
+    for (const Context context : {kAdaptive, staticContext(1000)}) {
+        U3dBitEncoder out;
+        out.writeCompressedU32(context, 300);
+        out.writeCompressedU32(context, 300);
+        const std::vector<uint8_t> bytes = out.finish();
+        BitDecoder in(bytes);
+        EXPECT_EQ(in.readCompressedU32(context), 300u);
+        EXPECT_EQ(in.readCompressedU8(context), 0u);
+        EXPECT_EQ(in.error(), DecodeError::ValueTooWide);
+    }
 }
 
 // Reads past the end: the step that needs missing bits fails, and so does every

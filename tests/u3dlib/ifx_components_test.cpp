@@ -56,9 +56,7 @@ TEST(IfxAuthorGeometry, ArraysAreHandedOutOnlyWhenComplete)
     EXPECT_EQ(authorMesh->Lock(), kIfxOk);
     IFXAuthorMeshDesc desc{};
     EXPECT_EQ(authorMesh->GetMeshDesc(&desc), kIfxOk);
-    EXPECT_EQ(desc.numFaces, 2u);
-    EXPECT_EQ(desc.numPositions, 4u);
-    EXPECT_EQ(desc.numNormals, 0u);
+    EXPECT_EQ(std::make_tuple(desc.numFaces, desc.numPositions, desc.numNormals), std::make_tuple(2u, 4u, 0u));
     const IFXAuthorFace* faces = nullptr;
     ASSERT_EQ(authorMesh->GetPositionFaces(&faces), kIfxOk);
     EXPECT_EQ(faces[1].c, 3u);
