@@ -52,6 +52,7 @@ TEST(MarlinScanProcess, RefusalsAndFailuresByteForByte)
     const std::tuple<const char*, std::vector<std::string>, const char*, std::vector<uint8_t>> cases[] = {
         {"no argument", {}, "marlin_scan", failureStream(2, usage)},
         {"two arguments", {prc, prc}, "marlin_scan", failureStream(2, usage)},
+        {"three arguments", {prc, "base-folder", "x"}, "marlin_scan", failureStream(2, usage)},
         {"missing file", {pathUtf8(folder.path() / "missing.prc")}, "marlin_scan", failureStream(2, openFailed)},
         {"a folder", {pathUtf8(folder.path() / "dir.prc")}, "marlin_scan", failureStream(2, openFailed)},
         {"empty file", {file("empty.prc", "")}, "marlin_scan",

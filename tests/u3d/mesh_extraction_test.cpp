@@ -94,7 +94,7 @@ TEST_F(MeshExtraction, ColoursFollowMaterialsAndTheAuthorMaterialFlag)
     mesh->positionIndices = {0, 1, 2, 1, 3, 2, 3, 4, 5};
     mesh->materialIds = {0, 1, 1};
     mesh->materialCount = 2;
-    mesh->diffuse = {{0.5f, 1.2f, -0.1f, 1}};
+    mesh->diffuse = {{0.5f, 1.2f, std::nanf(""), 1}};
     mesh->diffuseIndices = {0, 0, 0, 0, 0, 0, 0, 0, 7};
     mesh->authorMaterials.resize(2);
     mesh->authorMaterials[1].diffuseColors = 1;
