@@ -2,6 +2,7 @@
 
 #include "prc/geometry/compressed_tess_decoder.h"
 #include "prc/geometry/style_color.h"
+#include "prc/geometry/tess_mesh.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -102,14 +103,7 @@ void colourByFaceStyles(TessMesh& mesh, const PRC3DTessCompressed& record, const
 TessMesh compressedTessToMesh(const PRC3DTessCompressed& record, const GlobalsData& globals, const uint8_t* defaultRgb)
 {
     const CompressedTessDecoding decoding = buildCompressedTessMesh(record);
-    TessMesh mesh;
-    mesh.vertices.reserve(decoding.vertices.size());
-    for (const double coordinate : decoding.vertices)
-        mesh.vertices.push_back(static_cast<float>(coordinate));
-    mesh.colours.assign(mesh.vertices.size(), 255);
-    if (defaultRgb != nullptr)
-        for (uint64_t vertex = 0; vertex < mesh.vertices.size() / 3; ++vertex)
-            writeRgb(mesh.colours, vertex, packRgb(defaultRgb));
+    TessMesh mesh = meshWithDefaultColour(decoding.vertices, defaultRgb);
     mesh.triangles = decoding.triangles;
     if (!record.face_style_array.empty() && !record.triangle_face_array.empty())
         colourByFaceStyles(mesh, record, globals, defaultRgb);

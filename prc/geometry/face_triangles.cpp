@@ -1,6 +1,7 @@
 #include "prc/geometry/face_triangles.h"
 
 #include "prc/geometry/style_color.h"
+#include "prc/geometry/tess_mesh.h"
 
 #include <stdexcept>
 
@@ -109,14 +110,7 @@ uint64_t entrySum(const PRCTessFace& face)
 
 TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, const uint8_t* defaultRgb)
 {
-    TessMesh mesh;
-    mesh.vertices.reserve(tess.coordinates.size());
-    for (const double c : tess.coordinates)
-        mesh.vertices.push_back(static_cast<float>(c));
-    mesh.colours.assign(mesh.vertices.size(), 255);
-    if (defaultRgb != nullptr)
-        for (size_t i = 0; i + 3 <= mesh.colours.size(); i += 3)
-            mesh.colours[i] = defaultRgb[0], mesh.colours[i + 1] = defaultRgb[1], mesh.colours[i + 2] = defaultRgb[2];
+    TessMesh mesh = meshWithDefaultColour(tess.coordinates, defaultRgb);
 
     uint64_t position = 0;
     try {
