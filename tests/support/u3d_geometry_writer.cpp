@@ -528,3 +528,17 @@ U3dBytes U3dPointLineWriter::continuationBlock(const std::vector<U3dPointLineUpd
     const uint32_t type = lines ? u3dlib::kBlockLineSetContinuation : u3dlib::kBlockPointSetContinuation;
     return u3dBlock(type, out.finish());
 }
+
+U3dGeneratorDesc u3dOneTriangleDeclaration(const std::string& name)
+{
+    return {.name = name, .primitiveCount = 1, .positionCount = 3, .normalCount = 1, .maxResolution = 3};
+}
+
+U3dBaseMeshDesc u3dOneTriangle()
+{
+    U3dBaseMeshDesc triangle;
+    triangle.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    triangle.normals = {{0, 0, 1}};
+    triangle.faces = {U3dBaseFace{0, {0, 1, 2}}};
+    return triangle;
+}

@@ -73,6 +73,11 @@ struct U3dBaseMeshDesc {
     std::vector<U3dBaseFace> faces;
 };
 
+// The smallest mesh a scene test needs: one triangle at the origin with one normal,
+// declared under the given name.
+U3dGeneratorDesc u3dOneTriangleDeclaration(const std::string& name);
+U3dBaseMeshDesc u3dOneTriangle();
+
 // How a new face's corner gets a colour or texture coordinate: the previous new
 // face's index at the same role, a local index (the writer finds the pool index in
 // the local list) or a global one.

@@ -195,12 +195,8 @@ TEST_F(HeronScanProcess, DocumentFolderMayBeAbsentEmptyOrAnyName)
 
 TEST_F(HeronScanProcess, AWriterBuiltSceneComesBackWhole)
 {
-    U3dClodMeshWriter mesh({.name = "Mesh", .primitiveCount = 1, .positionCount = 3, .normalCount = 1,
-                            .maxResolution = 3});
-    U3dBaseMeshDesc triangle;
-    triangle.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    triangle.normals = {{0, 0, 1}};
-    triangle.faces = {U3dBaseFace{0, {0, 1, 2}}};
+    U3dClodMeshWriter mesh(u3dOneTriangleDeclaration("Mesh"));
+    const U3dBaseMeshDesc triangle = u3dOneTriangle();
     const std::vector<uint8_t> pixels = {255, 0, 0, 255, 0, 255, 0, 128};
     const U3dBytes file = u3dFile(
         {

@@ -156,12 +156,8 @@ TEST(U3dSceneLoader, ExtensionObjectsPriorityUpdatesAndUnknownBlocksAreSteppedOv
 
 TEST(U3dSceneLoader, GeneratorContinuationsReachTheDeclarationOfTheirName)
 {
-    U3dClodMeshWriter mesh({.name = "Mesh", .primitiveCount = 1, .positionCount = 3, .normalCount = 1,
-                            .maxResolution = 3});
-    U3dBaseMeshDesc triangle;
-    triangle.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    triangle.normals = {{0, 0, 1}};
-    triangle.faces = {U3dBaseFace{0, {0, 1, 2}}};
+    U3dClodMeshWriter mesh(u3dOneTriangleDeclaration("Mesh"));
+    const U3dBaseMeshDesc triangle = u3dOneTriangle();
     U3dPointLineWriter points({.kind = U3dGeneratorKind::PointSet, .name = "Points", .primitiveCount = 2,
                                .positionCount = 2});
     std::vector<U3dPointLineUpdateDesc> twoPoints(2);
