@@ -2,7 +2,7 @@
 // scene library's loader. Real files are taken from the shared corpus when present.
 //
 //   build-bench/bin/decode_benchmark [--benchmark_filter=...]
-#include "prc/structure/model_file_driver.h"
+#include "prc/model/model_file_driver.h"
 #include "u3dlib/generator_decoder.h"
 #include "u3dlib/scene_loader.h"
 

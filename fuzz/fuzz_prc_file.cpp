@@ -1,7 +1,7 @@
 // Whole PRC files through the decoder marlin_scan runs; the stream it would write must
 // read back as well formed (every length, index and node range consistent).
 #include "prc/marlin_scan_entry.h"
-#include "prc/structure/model_file_driver.h"
+#include "prc/model/model_file_driver.h"
 #include "tools/result_stream_reader.h"
 
 #include <cstddef>

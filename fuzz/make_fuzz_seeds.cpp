@@ -9,7 +9,7 @@
 #include "prc/container/prc_file_header.h"
 #include "prc/geometry/compressed_tess_data.h"
 #include "prc/geometry/tessellation_reader.h"
-#include "prc/structure/file_structure_loader.h"
+#include "prc/model/file_structure_loader.h"
 #include "tests/support/prc_entity_writer.h"
 #include "tests/support/prc_writer.h"
 

@@ -1,7 +1,7 @@
 // The marlin_scan entry: command line, input file, decode, result stream, exit.
 #pragma once
 
-#include "prc/structure/model_file_driver.h"
+#include "prc/model/model_file_driver.h"
 
 using DecodeModelFileFn = bool (*)(const uint8_t* data, uint32_t size, PrcModelResult& result);
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "prc/bits/prc_bit_reader.h"
-#include "prc/structure/file_structure_data.h"
+#include "prc/structure/product_tree_data.h"
 #include "prc/structure/matrix4d.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // marlin_scan decoding writer-built files as a real process: the stream, byte for byte.
-#include "prc/structure/model_file_driver.h"
-#include "prc/structure/model_result_output.h"
+#include "prc/model/model_file_driver.h"
+#include "prc/model/model_result_output.h"
 #include "tests/support/files.h"
 #include "tests/support/process_runner.h"
 #include "tests/support/sample_assembly.h"

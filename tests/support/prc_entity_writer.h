@@ -18,7 +18,7 @@
 #include "prc/geometry/compressed_tess_data.h"
 #include "prc/geometry/tessellation_data.h"
 #include "prc/structure/entity_base.h"
-#include "prc/structure/file_structure_loader.h"
+#include "prc/model/file_structure_loader.h"
 #include "prc/structure/globals_data.h"
 #include "prc/structure/matrix4d.h"
 #include "tests/support/prc_writer.h"

@@ -1,4 +1,4 @@
-#include "prc/geometry/model_assembly.h"
+#include "prc/model/model_assembly.h"
 
 #include "prc/container/prc_file_header.h"
 #include "prc/geometry/compressed_tess_mesh.h"

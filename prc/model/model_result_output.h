@@ -2,8 +2,8 @@
 // result, and the node entries checked and turned into stream records.
 #pragma once
 
-#include "prc/geometry/assembly_mesh.h"
-#include "prc/structure/model_file_driver.h"
+#include "prc/model/assembly_mesh.h"
+#include "prc/model/model_file_driver.h"
 
 #include <cstddef>
 

@@ -1,8 +1,8 @@
 // Whole PRC files built with the test writer, decoded by the ModelFile driver.
-#include "prc/structure/model_file_driver.h"
+#include "prc/model/model_file_driver.h"
 
-#include "prc/geometry/assembly_mesh.h"
-#include "prc/structure/model_result_output.h"
+#include "prc/model/assembly_mesh.h"
+#include "prc/model/model_result_output.h"
 #include "tests/support/prc_entity_writer.h"
 
 #include <gtest/gtest.h>

@@ -1,16 +1,12 @@
-// What the loader keeps of one file structure: globals, product tree, tessellations.
+// What the product tree reader keeps of a tree section: representation items, part
+// definitions and product occurrences.
 #pragma once
 
-#include "prc/geometry/compressed_tess_data.h"
-#include "prc/geometry/tessellation_data.h"
-#include "prc/structure/globals_data.h"
 #include "prc/structure/matrix4d.h"
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 struct RepresentationItemData {
@@ -49,29 +45,4 @@ struct ProductOccurrenceData {
     std::vector<uint32_t> sonOccurrences; // as read, not minus 1
     bool hasLocation = false;
     Matrix4d location = kIdentity4d;
-};
-
-// Converted meshes of a file structure, by (tessellation index, packed colour).
-using TessMeshCache = std::map<std::pair<int64_t, uint32_t>, TessMesh>;
-
-struct FileStructureData {
-    uint32_t minimalVersionForRead = 0xFFFFFFFFu;
-    uint32_t authoringVersion = 0xFFFFFFFFu;
-    GlobalsData globals;
-    std::vector<PartDefinitionData> partDefinitions;
-    std::vector<ProductOccurrenceData> productOccurrences;
-    uint64_t index_product_occurrence = 0;
-    bool tree_loaded = false;
-    std::vector<PRC3DTess> plainTessellations;
-    std::vector<PRC3DTessCompressed> compressedTessellations;
-    std::vector<TessEntry> tessEntries;
-    TessMeshCache meshCache;
-};
-
-struct PrcFileHeader;
-
-// The whole model as the loader and the assembly see it.
-struct PrcDocument {
-    const PrcFileHeader* header = nullptr;
-    std::vector<FileStructureData> fileStructures; // header order
 };

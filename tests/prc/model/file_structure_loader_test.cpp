@@ -1,4 +1,4 @@
-#include "prc/structure/file_structure_loader.h"
+#include "prc/model/file_structure_loader.h"
 
 #include "prc/container/prc_file_header.h"
 #include "tests/support/prc_entity_writer.h"

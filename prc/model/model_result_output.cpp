@@ -1,4 +1,4 @@
-#include "prc/structure/model_result_output.h"
+#include "prc/model/model_result_output.h"
 
 #include <algorithm>
 #include <cstdlib>

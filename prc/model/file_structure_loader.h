@@ -2,7 +2,7 @@
 // each section failing on its own.
 #pragma once
 
-#include "prc/structure/file_structure_data.h"
+#include "prc/model/file_structure_data.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,16 +1,16 @@
-#include "prc/structure/model_file_driver.h"
+#include "prc/model/model_file_driver.h"
 
 #include "prc/bits/prc_bit_reader.h"
 #include "prc/container/inflate_section.h"
 #include "prc/container/prc_file_header.h"
 #include "prc/geometry/compressed_tess_mesh.h"
 #include "prc/geometry/face_triangles.h"
-#include "prc/geometry/model_assembly.h"
+#include "prc/model/model_assembly.h"
 #include "prc/geometry/tessellation_reader.h"
 #include "prc/structure/entity_base.h"
-#include "prc/structure/file_structure_loader.h"
+#include "prc/model/file_structure_loader.h"
 #include "prc/structure/globals_reader.h"
-#include "prc/structure/model_result_output.h"
+#include "prc/model/model_result_output.h"
 
 #include <algorithm>
 #include <cstring>

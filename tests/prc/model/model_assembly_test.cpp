@@ -1,5 +1,5 @@
 // The mesh cache, seen from inside: a writer-built file loaded and walked directly.
-#include "prc/geometry/model_assembly.h"
+#include "prc/model/model_assembly.h"
 
 #include "tests/support/prc_entity_writer.h"
 

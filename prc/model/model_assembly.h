@@ -1,8 +1,8 @@
 // Flattening the product tree into one mesh with a node per visited occurrence.
 #pragma once
 
-#include "prc/geometry/assembly_mesh.h"
-#include "prc/structure/file_structure_data.h"
+#include "prc/model/assembly_mesh.h"
+#include "prc/model/file_structure_data.h"
 #include "prc/structure/matrix4d.h"
 
 #include <cstdint>

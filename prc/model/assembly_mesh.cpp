@@ -1,4 +1,4 @@
-#include "prc/geometry/assembly_mesh.h"
+#include "prc/model/assembly_mesh.h"
 
 #include <stdexcept>
 

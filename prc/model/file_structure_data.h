@@ -1,0 +1,37 @@
+// What the loader keeps of one file structure: globals, product tree, tessellations.
+#pragma once
+
+#include "prc/geometry/compressed_tess_data.h"
+#include "prc/geometry/tessellation_data.h"
+#include "prc/structure/globals_data.h"
+#include "prc/structure/product_tree_data.h"
+
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
+
+// Converted meshes of a file structure, by (tessellation index, packed colour).
+using TessMeshCache = std::map<std::pair<int64_t, uint32_t>, TessMesh>;
+
+struct FileStructureData {
+    uint32_t minimalVersionForRead = 0xFFFFFFFFu;
+    uint32_t authoringVersion = 0xFFFFFFFFu;
+    GlobalsData globals;
+    std::vector<PartDefinitionData> partDefinitions;
+    std::vector<ProductOccurrenceData> productOccurrences;
+    uint64_t index_product_occurrence = 0;
+    bool tree_loaded = false;
+    std::vector<PRC3DTess> plainTessellations;
+    std::vector<PRC3DTessCompressed> compressedTessellations;
+    std::vector<TessEntry> tessEntries;
+    TessMeshCache meshCache;
+};
+
+struct PrcFileHeader;
+
+// The whole model as the loader and the assembly see it.
+struct PrcDocument {
+    const PrcFileHeader* header = nullptr;
+    std::vector<FileStructureData> fileStructures; // header order
+};
