@@ -5,13 +5,18 @@ may take more than 2 s or 1 GiB of peak memory in either worker.
     bench/hostile_inputs.py <build folder> <input folder or file> ...
 
 Inputs named *.u3d or found in a folder whose name contains "u3d" go to heron_scan,
-the rest to marlin_scan. Prints the slowest and largest inputs; exit code 1 when a
-bound is broken or a worker crashed or wrote a malformed stream."""
+the rest to marlin_scan. Decompression bombs made from the bundled sample are added:
+a section that inflates to 544 MiB of zeros (tessellations, globals), bombs of 30 MiB
+in every file structure, and one bomb named by every file structure. Prints the slowest
+and largest inputs; exit code 1 when a bound is broken or a worker crashed or wrote a
+malformed stream."""
 import os
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 MAX_INPUT_BYTES = 1 << 20
 MAX_SECONDS = 2.0
@@ -27,6 +32,83 @@ def inputs_of(paths):
                     yield full
         elif os.path.isfile(path):
             yield path
+
+
+SAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "samples", "assembly.prc")
+GLOBALS, TESSELLATIONS = 1, 3
+
+
+def zeros_stream(mebibytes):
+    compressor = zlib.compressobj(9)
+    block = bytes(1 << 20)
+    return b"".join(compressor.compress(block) for _ in range(mebibytes)) + compressor.flush()
+
+
+def offset_positions(data):
+    """Byte positions in the header of every file structure's section offsets, and of
+    the ModelFile's start and end."""
+    position = 3 + 4 + 4 + 16 + 16
+    (count,) = struct.unpack_from("<I", data, position)
+    position += 4
+    structures = []
+    for _ in range(count):
+        position += 16 + 4
+        (offsets,) = struct.unpack_from("<I", data, position)
+        position += 4
+        structures.append([position + 4 * k for k in range(offsets)])
+        position += 4 * offsets
+    return structures, [position, position + 4]
+
+
+def replace_section(data, structure, section, replacement):
+    """The file with one section's bytes replaced and every later offset moved."""
+    structures, model = offset_positions(data)
+    start, end = (struct.unpack_from("<I", data, structures[structure][k])[0] for k in (section, section + 1))
+    out = bytearray(data[:start] + replacement + data[end:])
+    for at in [p for offsets in structures for p in offsets] + model:
+        (value,) = struct.unpack_from("<I", data, at)
+        if value >= end:
+            struct.pack_into("<I", out, at, value + len(replacement) - (end - start))
+    return bytes(out)
+
+
+def named_by_many(data, copies):
+    """The file with the first file structure's descriptor repeated: many file
+    structures that name the same sections."""
+    structures, model = offset_positions(data)
+    first = structures[0][0] - 4 - 4 - 16
+    end = structures[0][-1] + 4 if structures[0] else structures[0][0]
+    descriptor = data[first:end]
+    grown = len(descriptor) * (copies - 1)
+    head = bytearray(data[:model[1] + 4])
+    struct.pack_into("<I", head, first - 4, len(structures) + copies - 1)
+    for at in [p for offsets in structures for p in offsets] + model:
+        (value,) = struct.unpack_from("<I", data, at)
+        struct.pack_into("<I", head, at, value + grown)
+    moved_descriptor = head[first:end]
+    return bytes(head[:end]) + bytes(moved_descriptor) * (copies - 1) + bytes(head[end:]) + data[model[1] + 4:]
+
+
+def bombs(folder):
+    """Bombed variants of the bundled sample, written to folder."""
+    with open(SAMPLE, "rb") as f:
+        sample = f.read()
+    big, small = zeros_stream(544), zeros_stream(30)
+    several = sample
+    for section in (GLOBALS, GLOBALS + 1, TESSELLATIONS):
+        several = replace_section(several, 0, section, small)
+    made = {
+        "bomb_tessellations.prc": replace_section(sample, 0, TESSELLATIONS, big),
+        "bomb_globals.prc": replace_section(sample, 0, GLOBALS, big),
+        "bomb_several_sections.prc": several,
+        "bomb_named_by_many.prc": named_by_many(replace_section(sample, 0, TESSELLATIONS, big), 64),
+    }
+    paths = []
+    for name, content in made.items():
+        paths.append(os.path.join(folder, name))
+        with open(paths[-1], "wb") as f:
+            f.write(content)
+    return paths
 
 
 def worker_for(path):
@@ -53,7 +135,8 @@ def main():
     bin_dir = os.path.join(build, "bin")
     inspect = os.path.join(bin_dir, "stream_inspect")
     results, failures = [], []
-    for path in inputs_of(sys.argv[2:]):
+    bomb_folder = tempfile.TemporaryDirectory()
+    for path in list(inputs_of(sys.argv[2:])) + bombs(bomb_folder.name):
         if os.path.getsize(path) > MAX_INPUT_BYTES:
             continue
         worker = worker_for(path)

@@ -58,7 +58,7 @@ std::vector<uint8_t> inflateSectionWithLimit(const uint8_t* data, size_t length,
     for (;;) {
         if (produced == output.size()) {
             if (output.size() > limit)
-                throw std::runtime_error("inflateSection: decompression safety limit exceeded");
+                throw InflateLimitExceeded();
             output.resize(output.size() * 2);
         }
         // zlib counts in 32 bits; larger inputs are handed over in pieces.

@@ -3,11 +3,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 // Output beyond this size is refused: the buffer may grow past it only by the doubling
 // that found it full, so no section larger than twice the limit is ever held.
 inline constexpr size_t kInflateSafetyLimit = 0x1FFFFFFF;
+
+// The output grew past the limit (what() is the fixed message of that case).
+class InflateLimitExceeded : public std::runtime_error {
+public:
+    InflateLimitExceeded() : std::runtime_error("inflateSection: decompression safety limit exceeded") {}
+};
 
 // Inflates a zlib stream (with header) of length bytes. Bytes after the end of the stream
 // are ignored. Throws std::runtime_error with a fixed message on failure.

@@ -25,6 +25,7 @@ struct FileStructureData {
     std::vector<PRC3DTess> plainTessellations;
     std::vector<PRC3DTessCompressed> compressedTessellations;
     std::vector<TessEntry> tessEntries;
+    bool tessellations_loaded = false; // the section was read, perhaps only in part
     TessMeshCache meshCache;
 };
 

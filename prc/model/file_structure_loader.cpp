@@ -1,6 +1,6 @@
 #include "prc/model/file_structure_loader.h"
 
-#include "prc/container/inflate_section.h"
+#include "prc/container/inflated_sections.h"
 #include "prc/container/prc_file_header.h"
 #include "prc/geometry/tessellation_reader.h"
 #include "prc/structure/globals_reader.h"
@@ -21,14 +21,6 @@ uint32_t readLittleEndian32(const uint8_t* bytes)
     return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
 }
 
-// The inflated section between two offsets of the file structure.
-std::vector<uint8_t> inflateBetween(const uint8_t* data, uint64_t size, uint32_t start, uint32_t end)
-{
-    if (!(start < end && end <= size))
-        throw std::runtime_error("sezione vuota o fuori dal file");
-    return inflateSection(data + start, end - start);
-}
-
 } // namespace
 
 uint64_t readFileStructureHeader(const uint8_t* data, uint64_t size, uint64_t offset)
@@ -43,6 +35,12 @@ uint64_t readFileStructureHeader(const uint8_t* data, uint64_t size, uint64_t of
 
 void loadFileStructure(PrcDocument& document, const uint8_t* data, uint64_t size, size_t index)
 {
+    InflatedSections sections(data, size);
+    loadFileStructure(document, sections, index);
+}
+
+void loadFileStructure(PrcDocument& document, InflatedSections& sections, size_t index)
+{
     if (document.header == nullptr || index >= document.header->fileStructures.size() ||
         index >= document.fileStructures.size())
         return;
@@ -52,22 +50,21 @@ void loadFileStructure(PrcDocument& document, const uint8_t* data, uint64_t size
     if (offsets.size() < kOffsetsNeeded)
         return;
 
-    const uint64_t versions = readFileStructureHeader(data, size, offsets[0]);
+    const uint64_t versions = readFileStructureHeader(sections.data(), sections.size(), offsets[0]);
     record.minimalVersionForRead = static_cast<uint32_t>(versions);
     record.authoringVersion = static_cast<uint32_t>(versions >> 32);
     const uint32_t version = record.authoringVersion;
 
+    // The globals stay inflated: the flat reading of the file may need them again.
     try {
-        const std::vector<uint8_t> section = inflateBetween(data, size, offsets[1], offsets[2]);
-        PRCBitReader reader(section, version);
+        PRCBitReader reader(sections.bytes(offsets[1], offsets[2]), version);
         record.globals = readFileStructureGlobals(reader);
     } catch (const std::runtime_error&) {
         record.globals = GlobalsData{};
     }
 
     try {
-        const std::vector<uint8_t> section = inflateBetween(data, size, offsets[2], offsets[3]);
-        PRCBitReader reader(section, version);
+        PRCBitReader reader(sections.bytes(offsets[2], offsets[3]), version);
         TreeSectionData tree = readFileStructureTree(reader);
         record.partDefinitions = std::move(tree.partDefinitions);
         record.productOccurrences = std::move(tree.productOccurrences);
@@ -76,14 +73,17 @@ void loadFileStructure(PrcDocument& document, const uint8_t* data, uint64_t size
     } catch (const std::runtime_error&) {
         // The tree is kept whole or not at all.
     }
+    sections.release(offsets[2], offsets[3]);
 
     try {
-        const std::vector<uint8_t> section = inflateBetween(data, size, offsets[3], offsets[4]);
+        const std::vector<uint8_t>& section = sections.bytes(offsets[3], offsets[4]);
         record.plainTessellations = readFileStructureTessellation(section.data(), section.size(), version,
                                                                   record.compressedTessellations, &record.tessEntries);
+        record.tessellations_loaded = true;
     } catch (const std::runtime_error&) {
         record.plainTessellations.clear();
         record.compressedTessellations.clear();
         record.tessEntries.clear();
     }
+    sections.release(offsets[3], offsets[4]);
 }

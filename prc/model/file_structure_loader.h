@@ -14,3 +14,8 @@ uint64_t readFileStructureHeader(const uint8_t* data, uint64_t size, uint64_t of
 // Fills document.fileStructures[index] from the file bytes. Never fails as a whole:
 // a section that cannot be read is left empty.
 void loadFileStructure(PrcDocument& document, const uint8_t* data, uint64_t size, size_t index);
+
+class InflatedSections;
+// The same through the file's sections, which inflates each at most once within the
+// file's budget; InflateBudgetExceeded goes through to the caller.
+void loadFileStructure(PrcDocument& document, InflatedSections& sections, size_t index);

@@ -1,7 +1,7 @@
 #include "prc/model/model_file_driver.h"
 
 #include "prc/bits/prc_bit_reader.h"
-#include "prc/container/inflate_section.h"
+#include "prc/container/inflated_sections.h"
 #include "prc/container/prc_file_header.h"
 #include "prc/geometry/compressed_tess_mesh.h"
 #include "prc/geometry/face_triangles.h"
@@ -21,6 +21,8 @@
 namespace {
 
 constexpr uint32_t kTypeModelFile = 301;
+// File structures with fewer offsets are not loaded.
+constexpr size_t kLoadedOffsets = 5;
 // Real model files name a few roots; a list far longer than anything the node table
 // could hold is taken as corrupt data.
 constexpr uint64_t kMaxModelRoots = 4 * uint64_t{kMaxAssemblyNodes};
@@ -47,47 +49,50 @@ bool sectionInFile(const std::vector<uint32_t>& offsets, size_t first, uint32_t 
     return offsets[first] < offsets[first + 1] && offsets[first + 1] <= size;
 }
 
-std::vector<uint8_t> inflateBetween(const uint8_t* data, uint32_t start, uint32_t end)
-{
-    return inflateSection(data + start, end - start);
-}
-
 uint32_t authoringVersionAt(const uint8_t* data, uint32_t size, uint32_t offset)
 {
     return static_cast<uint32_t>(readFileStructureHeader(data, size, offset) >> 32);
 }
 
-// Phase 1: colours, materials and styles of every file structure's globals.
-Totals countGlobals(const uint8_t* data, uint32_t size, const PrcFileHeader& header)
+// Colours, materials and styles of every file structure's globals: those the loader
+// read, and those of file structures too short for it.
+Totals countGlobals(const PrcDocument& document, InflatedSections& sections)
 {
     Totals totals;
-    for (const FileStructureDescriptor& descriptor : header.fileStructures) {
-        const std::vector<uint32_t>& offsets = descriptor.sectionOffsets;
-        if (offsets.size() < 3 || !sectionInFile(offsets, 1, size))
+    const PrcFileHeader& header = *document.header;
+    for (size_t i = 0; i < header.fileStructures.size(); ++i) {
+        const std::vector<uint32_t>& offsets = header.fileStructures[i].sectionOffsets;
+        if (offsets.size() < 3 || !sectionInFile(offsets, 1, static_cast<uint32_t>(sections.size())))
             continue;
-        try {
-            const std::vector<uint8_t> section = inflateBetween(data, offsets[1], offsets[2]);
-            PRCBitReader reader(section, authoringVersionAt(data, size, offsets[0]));
-            const GlobalsData globals = readFileStructureGlobals(reader);
-            totals.colours = saturatingAdd(totals.colours, globals.colours.size());
-            totals.materials = saturatingAdd(totals.materials, globals.materials.size());
-            totals.styles = saturatingAdd(totals.styles, globals.styles.size());
-        } catch (const std::runtime_error&) {
-            // This file structure counts nothing.
+        GlobalsData read;
+        const GlobalsData* globals = &read;
+        if (offsets.size() >= kLoadedOffsets) {
+            globals = &document.fileStructures[i].globals;
+        } else {
+            try {
+                PRCBitReader reader(sections.bytes(offsets[1], offsets[2]),
+                                    authoringVersionAt(sections.data(), static_cast<uint32_t>(sections.size()), offsets[0]));
+                read = readFileStructureGlobals(reader);
+            } catch (const std::runtime_error&) {
+                continue; // this file structure counts nothing
+            }
         }
+        totals.colours = saturatingAdd(totals.colours, globals->colours.size());
+        totals.materials = saturatingAdd(totals.materials, globals->materials.size());
+        totals.styles = saturatingAdd(totals.styles, globals->styles.size());
     }
     return totals;
 }
 
 // The roots named by the ModelFile section, each with the first file structure whose
 // uid it gives; roots naming no file structure are dropped here.
-std::vector<ModelRoot> readModelRoots(const uint8_t* data, uint32_t size, const PrcFileHeader& header)
+std::vector<ModelRoot> readModelRoots(InflatedSections& sections, const PrcFileHeader& header)
 {
+    const uint32_t size = static_cast<uint32_t>(sections.size());
     const uint32_t end = header.end_model_file < size ? header.end_model_file : size;
     if (header.start_model_file >= end)
         throw std::runtime_error("model file: offset fuori dal file");
-    const std::vector<uint8_t> section = inflateBetween(data, header.start_model_file, end);
-    PRCBitReader reader(section, kPrcVersionUnknown);
+    PRCBitReader reader(sections.bytes(header.start_model_file, end), kPrcVersionUnknown);
 
     // The schema is stepped over.
     const uint32_t schemaEntries = reader.readUnsignedInteger();
@@ -125,19 +130,12 @@ std::vector<ModelRoot> readModelRoots(const uint8_t* data, uint32_t size, const 
     return roots;
 }
 
-// Phase 2: the product tree of every root. Any decoder error abandons it.
-bool decodeStructured(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, AssemblyMesh& mesh)
+// The product tree of every root. Any decoder error abandons it.
+bool decodeStructured(PrcDocument& document, InflatedSections& sections, const AssemblyLimits& limits,
+                      AssemblyMesh& mesh)
 {
     try {
-        const PrcFileHeader header = readPrcFileHeader(data, size);
-        const std::vector<ModelRoot> roots = readModelRoots(data, size, header);
-
-        PrcDocument document;
-        document.header = &header;
-        document.fileStructures.resize(header.number_of_file_structures);
-        for (size_t i = 0; i < document.fileStructures.size() && i < header.fileStructures.size(); ++i)
-            loadFileStructure(document, data, size, i);
-
+        const std::vector<ModelRoot> roots = readModelRoots(sections, *document.header);
         mesh.limits = limits;
         for (const ModelRoot& root : roots)
             assembleOccurrence(document, static_cast<int64_t>(root.fileStructure),
@@ -158,35 +156,32 @@ bool exceedsStreamLimit(const AssemblyMesh& mesh)
 
 enum class FallbackOutcome { Mesh, Undecodable };
 
-// Phase 3: every tessellation as it stands. Once the mesh is too large for the stream
-// the rest is not read: the result is refused by its size either way.
-FallbackOutcome decodeFlat(const uint8_t* data, uint32_t size, const PrcFileHeader& header, AssemblyMesh& mesh)
+// Every tessellation as it stands, from the tessellations the loader read. Once the mesh
+// is too large for the stream the rest is not read: the result is refused by its size
+// either way.
+FallbackOutcome decodeFlat(const PrcDocument& document, InflatedSections& sections, AssemblyMesh& mesh)
 {
-    for (const FileStructureDescriptor& descriptor : header.fileStructures) {
-        const std::vector<uint32_t>& offsets = descriptor.sectionOffsets;
-        if (offsets.size() < 5)
+    const uint32_t size = static_cast<uint32_t>(sections.size());
+    const PrcFileHeader& header = *document.header;
+    for (size_t i = 0; i < header.fileStructures.size(); ++i) {
+        const std::vector<uint32_t>& offsets = header.fileStructures[i].sectionOffsets;
+        if (offsets.size() < kLoadedOffsets)
             continue;
         GlobalsData globals;
         if (sectionInFile(offsets, 1, size)) {
             try {
-                const std::vector<uint8_t> section = inflateBetween(data, offsets[1], offsets[2]);
-                PRCBitReader reader(section, kPrcVersionUnknown);
+                // Read again without the file structure's version, as this reading always has.
+                PRCBitReader reader(sections.bytes(offsets[1], offsets[2]), kPrcVersionUnknown);
                 globals = readFileStructureGlobals(reader);
             } catch (const std::runtime_error&) {
                 globals = GlobalsData{};
             }
         }
-        if (!sectionInFile(offsets, 3, size))
+        const FileStructureData& record = document.fileStructures[i];
+        if (!sectionInFile(offsets, 3, size) || !record.tessellations_loaded)
             continue;
-        std::vector<PRC3DTess> plain;
-        std::vector<PRC3DTessCompressed> compressed;
-        try {
-            const std::vector<uint8_t> section = inflateBetween(data, offsets[3], offsets[4]);
-            plain = readFileStructureTessellation(section.data(), section.size(),
-                                                  authoringVersionAt(data, size, offsets[0]), compressed, nullptr);
-        } catch (const std::runtime_error&) {
-            continue;
-        }
+        const std::vector<PRC3DTess>& plain = record.plainTessellations;
+        const std::vector<PRC3DTessCompressed>& compressed = record.compressedTessellations;
         for (const PRC3DTess& tess : plain) {
             try {
                 const TessMesh converted = appendFaceTriangles(tess, globals, nullptr);
@@ -215,27 +210,26 @@ FallbackOutcome decodeFlat(const uint8_t* data, uint32_t size, const PrcFileHead
 
 bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, PrcModelResult& result)
 {
-    PrcFileHeader first;
+    PrcFileHeader header;
     try {
-        first = readPrcFileHeader(data, size);
+        header = readPrcFileHeader(data, size);
     } catch (const std::runtime_error&) {
         result.status = kPrcStatusUndecodable;
         return false;
     }
-    const Totals totals = countGlobals(data, size, first);
+    InflatedSections sections(data, size, &header);
+    PrcDocument document;
+    document.header = &header;
+    document.fileStructures.resize(header.fileStructures.size());
+    for (size_t i = 0; i < document.fileStructures.size(); ++i)
+        loadFileStructure(document, sections, i);
+    const Totals totals = countGlobals(document, sections);
 
     AssemblyMesh mesh;
-    bool withNodes = decodeStructured(data, size, limits, mesh);
+    bool withNodes = decodeStructured(document, sections, limits, mesh);
     if (!withNodes) {
         mesh = AssemblyMesh{};
-        PrcFileHeader again;
-        try {
-            again = readPrcFileHeader(data, size);
-        } catch (const std::runtime_error&) {
-            result.status = kPrcStatusUndecodable;
-            return false;
-        }
-        if (decodeFlat(data, size, again, mesh) == FallbackOutcome::Undecodable) {
+        if (decodeFlat(document, sections, mesh) == FallbackOutcome::Undecodable) {
             result.status = kPrcStatusUndecodable;
             return false;
         }
@@ -247,9 +241,9 @@ bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, Pr
 
     if (!fillModelResult(mesh, withNodes, result))
         return false;
-    result.minimalVersionForRead = first.minimal_version_for_read;
-    result.authoringVersion = first.authoring_version;
-    result.fileStructureCount = first.number_of_file_structures;
+    result.minimalVersionForRead = header.minimal_version_for_read;
+    result.authoringVersion = header.authoring_version;
+    result.fileStructureCount = header.number_of_file_structures;
     result.colourTotal = totals.colours;
     result.materialTotal = totals.materials;
     result.styleTotal = totals.styles;

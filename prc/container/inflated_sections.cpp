@@ -1,0 +1,74 @@
+#include "prc/container/inflated_sections.h"
+
+#include "prc/container/inflate_section.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+uint64_t inflateBudgetFor(uint64_t fileSize)
+{
+    const uint64_t scaled = fileSize > UINT64_MAX / kInflateBudgetPerFileByte ? UINT64_MAX
+                                                                              : fileSize * kInflateBudgetPerFileByte;
+    return std::max(kInflateBudgetFloor, scaled);
+}
+
+InflatedSections::InflatedSections(const uint8_t* data, uint64_t size, const PrcFileHeader* header)
+    : data_(data), size_(data != nullptr ? size : 0), budget_(inflateBudgetFor(size_))
+{
+    if (header == nullptr)
+        return;
+    // Globals, tree and tessellations of every file structure: the ranges between its
+    // second and fifth offsets.
+    constexpr size_t kFirstSection = 1;
+    constexpr size_t kLastSectionEnd = 4;
+    for (const FileStructureDescriptor& descriptor : header->fileStructures) {
+        const std::vector<uint32_t>& offsets = descriptor.sectionOffsets;
+        for (size_t i = kFirstSection; i < kLastSectionEnd && i + 1 < offsets.size(); ++i)
+            sections_[key(offsets[i], offsets[i + 1])].usesLeft += 1;
+    }
+}
+
+const std::vector<uint8_t>& InflatedSections::bytes(uint32_t start, uint32_t end)
+{
+    if (!(start < end && end <= size_))
+        throw std::runtime_error("sezione vuota o fuori dal file");
+    Section& section = sections_[key(start, end)];
+    if (section.failed)
+        throw std::runtime_error("sezione non decomprimibile");
+    if (!section.inflated) {
+        const uint64_t left = budget_ - handedOut_;
+        const bool budgetBinds = left < kInflateSafetyLimit;
+        try {
+            section.bytes = inflateSectionWithLimit(data_ + start, end - start,
+                                                    budgetBinds ? static_cast<size_t>(left) : kInflateSafetyLimit);
+        } catch (const InflateLimitExceeded&) {
+            section.failed = true;
+            if (budgetBinds)
+                throw InflateBudgetExceeded();
+            throw;
+        } catch (const std::runtime_error&) {
+            section.failed = true;
+            throw;
+        }
+        section.inflated = true;
+    }
+    if (section.bytes.size() > budget_ - handedOut_)
+        throw InflateBudgetExceeded();
+    handedOut_ += section.bytes.size();
+    return section.bytes;
+}
+
+void InflatedSections::release(uint32_t start, uint32_t end)
+{
+    const auto found = sections_.find(key(start, end));
+    if (found == sections_.end())
+        return;
+    Section& section = found->second;
+    if (section.usesLeft > 0)
+        section.usesLeft -= 1;
+    if (section.usesLeft == 0 && section.inflated) {
+        // A use that the header did not announce inflates again, and pays again.
+        section.bytes = std::vector<uint8_t>();
+        section.inflated = false;
+    }
+}

@@ -1,0 +1,60 @@
+// The inflated sections of one PRC file. Each section is inflated at most once, and the
+// bytes handed to the readers of the file add up to at most a budget, so that neither a
+// zlib bomb nor one section named by many file structures can multiply the work.
+#pragma once
+
+#include "prc/container/prc_file_header.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <map>
+#include <vector>
+
+// No real file comes near this: the largest inflate to about 13 times their size.
+inline constexpr uint64_t kInflateBudgetFloor = uint64_t{64} << 20;
+inline constexpr uint64_t kInflateBudgetPerFileByte = 64;
+
+// The larger of the floor and 64 bytes per byte of the file.
+uint64_t inflateBudgetFor(uint64_t fileSize);
+
+// Thrown when the file needs more inflated bytes than its budget: the whole file is
+// undecodable. Not a std::runtime_error, so that no reader's recovery swallows it.
+class InflateBudgetExceeded : public std::exception {
+public:
+    const char* what() const noexcept override { return "inflated sections exceed the file's budget"; }
+};
+
+class InflatedSections {
+public:
+    // Sections named by the header are counted so that their bytes can be let go once
+    // the last reader that the header announces is done with them.
+    InflatedSections(const uint8_t* data, uint64_t size, const PrcFileHeader* header = nullptr);
+
+    // The inflated bytes between two offsets of the file. Throws std::runtime_error when
+    // the range lies outside the file or does not inflate (every time it is asked for,
+    // without inflating again), InflateBudgetExceeded when the budget runs out.
+    const std::vector<uint8_t>& bytes(uint32_t start, uint32_t end);
+    // One reader is done with the range; its bytes go when no announced use is left.
+    void release(uint32_t start, uint32_t end);
+
+    const uint8_t* data() const { return data_; }
+    uint64_t size() const { return size_; }
+    uint64_t handedOut() const { return handedOut_; }
+
+private:
+    struct Section {
+        std::vector<uint8_t> bytes;
+        bool inflated = false;
+        bool failed = false;
+        uint32_t usesLeft = 0;
+    };
+
+    static uint64_t key(uint32_t start, uint32_t end) { return uint64_t{start} << 32 | end; }
+
+    const uint8_t* data_;
+    uint64_t size_;
+    uint64_t budget_;
+    uint64_t handedOut_ = 0;
+    std::map<uint64_t, Section> sections_;
+};

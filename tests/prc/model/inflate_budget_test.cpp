@@ -1,0 +1,124 @@
+// Zlib bombs and shared sections: every section is inflated once, and a file whose
+// sections inflate past its budget is undecodable as a whole, quickly and without
+// holding more than the budget.
+#include "prc/container/inflated_sections.h"
+#include "prc/model/model_file_driver.h"
+#include "prc/model/model_result_output.h"
+#include "tests/support/allocation_watch.h"
+#include "tests/support/prc_entity_writer.h"
+#include "tests/support/prc_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+namespace {
+
+constexpr size_t kTessellationSection = 3;
+constexpr size_t kGlobalsSection = 1;
+// Far above the budget of a small file, as the bombs found in the wild.
+constexpr uint32_t kBombMebibytes = 544;
+constexpr size_t kLargestAllowedAllocation = size_t{256} << 20;
+
+PrcFileStructureSpec triangleStructure(uint32_t n)
+{
+    PrcFileStructureSpec fs;
+    fs.uid = {n, 2, 3, 4};
+    fs.tessellations = {tessOfTriangles({0, 0, 0, 1, 0, 0, 0, 1, 0})};
+    return fs;
+}
+
+PrcSectionOverride zeros(uint32_t mebibytes) { return {zlibStreamOfZeros(mebibytes), true}; }
+
+PrcModel modelOf(size_t structures, const std::function<void(PrcFileStructureSpec&, size_t)>& change = {})
+{
+    PrcModel model;
+    for (size_t i = 0; i < structures; ++i) {
+        PrcFileStructureSpec& fs = model.fileStructures.emplace_back(triangleStructure(static_cast<uint32_t>(i)));
+        if (change)
+            change(fs, i);
+    }
+    return model;
+}
+
+// Points the tessellation offsets of every file structure at those of the first.
+std::vector<uint8_t> sharingFirstTessellation(std::vector<uint8_t> file)
+{
+    // "PRC", two versions, two uids, the count; per structure a uid, a word, a count.
+    constexpr size_t kHeaderStart = 3 + 4 + 4 + 16 + 16 + 4;
+    constexpr size_t kDescriptorStart = 16 + 4 + 4;
+    constexpr size_t kOffsets = 5;
+    const PrcFileHeader header = readPrcFileHeader(file.data(), file.size());
+    const std::vector<uint32_t>& first = header.fileStructures[0].sectionOffsets;
+    for (size_t i = 1; i < header.fileStructures.size(); ++i) {
+        const size_t at = kHeaderStart + i * (kDescriptorStart + 4 * kOffsets) + kDescriptorStart;
+        std::memcpy(&file[at + 4 * kTessellationSection], &first[kTessellationSection], 8);
+    }
+    return file;
+}
+
+TEST(InflateBudget, BombsMakeTheFileUndecodable)
+{
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> file;
+        uint32_t triangles; // 0: undecodable
+    };
+    const Case cases[] = {
+        {"one plain structure", buildPrcModelFile(modelOf(1)), 1},
+        {"bombed tessellations",
+         buildPrcModelFile(modelOf(1, [](auto& fs, size_t) { fs.overrides[kTessellationSection] = zeros(kBombMebibytes); })),
+         0},
+        {"bombed globals",
+         buildPrcModelFile(modelOf(1, [](auto& fs, size_t) { fs.overrides[kGlobalsSection] = zeros(kBombMebibytes); })),
+         0},
+        // Each section alone stays within the budget; together they do not.
+        {"bombs in several sections",
+         buildPrcModelFile(modelOf(3, [](auto& fs, size_t) { fs.overrides[kTessellationSection] = zeros(30); })), 0},
+        {"one bomb named by many structures",
+         sharingFirstTessellation(buildPrcModelFile(modelOf(64, [](auto& fs, size_t i) {
+             if (i == 0)
+                 fs.overrides[kTessellationSection] = zeros(kBombMebibytes);
+         }))),
+         0},
+        {"one small section named by many structures", sharingFirstTessellation(buildPrcModelFile(modelOf(64))), 64},
+    };
+    for (const Case& c : cases) {
+        resetLargestAllocation();
+        PrcModelResult result{};
+        const bool ok = decodeModelFile(c.file.data(), static_cast<uint32_t>(c.file.size()), result);
+        EXPECT_EQ(ok, c.triangles > 0) << c.name;
+        EXPECT_EQ(result.triangleCount, c.triangles) << c.name;
+        if (c.triangles == 0) {
+            EXPECT_EQ(result.status, kPrcStatusUndecodable) << c.name;
+        }
+        EXPECT_LT(largestAllocation(), kLargestAllowedAllocation) << c.name;
+        releaseModelResult(result);
+    }
+}
+
+TEST(InflateBudget, SectionsAreInflatedOnceAndPaidPerUse)
+{
+    const std::vector<uint8_t> content(1000, 7);
+    std::vector<uint8_t> file = compressSection(content);
+    const std::vector<uint8_t> broken = {0x78, 0x9C, 0xFF, 0xFF};
+    file.insert(file.end(), broken.begin(), broken.end());
+    const auto end = static_cast<uint32_t>(file.size() - broken.size());
+
+    InflatedSections sections(file.data(), file.size());
+    const std::vector<uint8_t>& first = sections.bytes(0, end);
+    EXPECT_EQ(first, content);
+    EXPECT_EQ(&sections.bytes(0, end), &first); // kept, not inflated again
+    EXPECT_EQ(sections.handedOut(), 2 * content.size());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_THROW(sections.bytes(end, static_cast<uint32_t>(file.size())), std::runtime_error);
+        EXPECT_THROW(sections.bytes(end, end), std::runtime_error);
+        EXPECT_THROW(sections.bytes(0, static_cast<uint32_t>(file.size() + 1)), std::runtime_error);
+    }
+    EXPECT_EQ(inflateBudgetFor(1000), kInflateBudgetFloor);
+    EXPECT_EQ(inflateBudgetFor(uint64_t{4} << 20), uint64_t{256} << 20);
+}
+
+} // namespace
