@@ -13,6 +13,10 @@ constexpr uint32_t kWordBits = 32;
 constexpr uint32_t kDefaultLengthFieldBits = 8;
 constexpr uint32_t kMaxCodeLengthFieldBits = 8;
 constexpr uint32_t kElementCountBits = 32;
+// A direct lookup table is built for codes of up to this many bits, and only when it is
+// not much larger than the element data it decodes.
+constexpr uint32_t kMaxDirectLookupBits = 16;
+constexpr uint64_t kDirectLookupSlotsPerElement = 4;
 
 uint64_t tableKey(uint32_t length, uint32_t code)
 {
@@ -105,8 +109,9 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
         throw std::runtime_error("decodeHuffmanBitField: implausible element_array_size");
     std::vector<uint32_t> elements;
     elements.reserve(static_cast<size_t>(std::min<uint64_t>(elementCount, field.bitsLeft() / shortest)));
-    for (uint32_t i = 0; i < elementCount; ++i) {
-        bool matched = false;
+
+    // The codes tried from the shortest length up, as the table defines them.
+    const auto decodeByLengths = [&] {
         for (uint32_t length = shortest; length <= longest; ++length) {
             if ((lengthsPresent >> length & 1) == 0)
                 continue;
@@ -114,12 +119,48 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
             if (found != table.end()) {
                 elements.push_back(found->second);
                 field.skipBits(length);
-                matched = true;
-                break;
+                return;
             }
         }
-        if (!matched)
-            throw std::runtime_error("decodeHuffmanBitField: unrecognized code");
+        throw std::runtime_error("decodeHuffmanBitField: unrecognized code");
+    };
+
+    // With short codes, one lookup of the next longest-code bits finds the same code:
+    // every slot holds the shortest code that is a prefix of its index.
+    const bool direct = longest <= kMaxDirectLookupBits &&
+                        (uint64_t{1} << longest) <= kDirectLookupSlotsPerElement * uint64_t{elementCount} + 64;
+    if (!direct) {
+        for (uint32_t i = 0; i < elementCount; ++i)
+            decodeByLengths();
+        return elements;
+    }
+    std::vector<std::pair<uint32_t, uint32_t>> slots(size_t{1} << longest, {0, 0}); // value, length
+    for (uint32_t length = shortest; length <= longest; ++length) {
+        if ((lengthsPresent >> length & 1) == 0)
+            continue;
+        for (const auto& [key, value] : table) {
+            if (key >> 32 != length)
+                continue;
+            const uint32_t code = static_cast<uint32_t>(key);
+            for (uint64_t high = 0; high < (uint64_t{1} << (longest - length)); ++high) {
+                auto& slot = slots[static_cast<size_t>(high << length | code)];
+                if (slot.second == 0)
+                    slot = {value, length};
+            }
+        }
+    }
+    for (uint32_t i = 0; i < elementCount; ++i) {
+        if (field.bitsLeft() < longest) {
+            decodeByLengths();
+            continue;
+        }
+        const auto& slot = slots[field.peekBits(longest)];
+        if (slot.second == 0) {
+            decodeByLengths(); // throws: no code matches
+            continue;
+        }
+        elements.push_back(slot.first);
+        field.skipBits(slot.second);
     }
     return elements;
 }

@@ -1,5 +1,6 @@
 #include "prc/bits/lsb_bit_field_reader.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -19,8 +20,15 @@ uint32_t LsbBitFieldReader::peekBits(uint32_t count) const
     const uint64_t firstByte = position_ / 8;
     const uint32_t skip = static_cast<uint32_t>(position_ % 8);
     const uint32_t bytes = (skip + count + 7) / 8; // at most 5
-    for (uint32_t i = 0; i < bytes; ++i)
-        window |= static_cast<uint64_t>(data_[firstByte + i]) << (8 * i);
+    if (firstByte + sizeof window <= (bitCount_ + 7) / 8) {
+        uint8_t image[sizeof window];
+        std::memcpy(image, data_ + firstByte, sizeof image);
+        for (uint32_t i = 0; i < sizeof image; ++i)
+            window |= static_cast<uint64_t>(image[i]) << (8 * i);
+    } else {
+        for (uint32_t i = 0; i < bytes; ++i)
+            window |= static_cast<uint64_t>(data_[firstByte + i]) << (8 * i);
+    }
     window >>= skip;
     return count == kMaxReadBits ? static_cast<uint32_t>(window)
                                  : static_cast<uint32_t>(window & ((uint64_t{1} << count) - 1));

@@ -33,24 +33,8 @@ void PRCBitReader::throwReadPastEnd()
     throw std::runtime_error("PRCBitReader: read past end");
 }
 
-bool PRCBitReader::readBoolean()
+uint32_t PRCBitReader::readBitsByteWise(int count)
 {
-    if (bytePos_ >= size_)
-        throwReadPastEnd();
-    const bool bit = (data_[bytePos_] >> (7 - bitPos_)) & 1;
-    if (++bitPos_ == 8) {
-        bitPos_ = 0;
-        ++bytePos_;
-    }
-    return bit;
-}
-
-uint32_t PRCBitReader::readBits(int count)
-{
-    if (count < 1)
-        return 0;
-    if (static_cast<uint64_t>(count) > bitsLeft())
-        throwReadPastEnd();
     uint32_t value = 0;
     int remaining = count;
     while (remaining > 0) {

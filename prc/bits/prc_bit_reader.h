@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,7 @@ public:
 
 private:
     [[noreturn]] static void throwReadPastEnd();
+    uint32_t readBitsByteWise(int count);
     void readMantissaBytes(uint8_t (&image)[8]);
 
     const uint8_t* data_;
@@ -75,3 +77,39 @@ private:
     uint64_t bytePos_ = 0;
     uint32_t bitPos_ = 0;
 };
+
+inline bool PRCBitReader::readBoolean()
+{
+    if (bytePos_ >= size_)
+        throwReadPastEnd();
+    const bool bit = (data_[bytePos_] >> (7 - bitPos_)) & 1;
+    if (++bitPos_ == 8) {
+        bitPos_ = 0;
+        ++bytePos_;
+    }
+    return bit;
+}
+
+inline uint32_t PRCBitReader::readBits(int count)
+{
+    if (count < 1)
+        return 0;
+    if (static_cast<uint64_t>(count) > bitsLeft())
+        throwReadPastEnd();
+    // Up to 32 bits from any bit position lie within the next eight bytes.
+    constexpr int kWindowBits = 64;
+    constexpr int kMaxWindowRead = 32;
+    if (count > kMaxWindowRead || size_ - bytePos_ < sizeof(uint64_t))
+        return readBitsByteWise(count);
+    uint8_t image[sizeof(uint64_t)];
+    std::memcpy(image, data_ + bytePos_, sizeof image);
+    uint64_t window = 0;
+    for (const uint8_t byte : image)
+        window = window << 8 | byte;
+    const uint32_t value = static_cast<uint32_t>((window << bitPos_) >> (kWindowBits - count));
+    const uint32_t advanced = bitPos_ + static_cast<uint32_t>(count);
+    bytePos_ += advanced / 8;
+    bitPos_ = advanced % 8;
+    return value;
+}
+

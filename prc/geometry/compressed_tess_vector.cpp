@@ -7,10 +7,17 @@ double newtonSquareRoot(float q)
 {
     // From 2 upwards (top exponent bit set) the start is q with its exponent halved,
     // which keeps the step count small for large values.
+    // Set directly in the exponent field: from 2 upwards a float is a normal double and
+    // the halved exponent stays normal, so this is exactly ldexp(x, e / 2 - e).
+    constexpr int kMantissaBits = 52;
+    constexpr uint64_t kExponentMask = 0x7FF;
+    constexpr int kExponentBias = 1023;
     double x = q;
     if ((std::bit_cast<uint32_t>(q) & 0x40000000u) != 0 && std::isfinite(x)) {
-        const int exponent = std::ilogb(x);
-        x = std::ldexp(x, exponent / 2 - exponent);
+        const uint64_t bits = std::bit_cast<uint64_t>(x);
+        const int exponent = static_cast<int>(bits >> kMantissaBits & kExponentMask) - kExponentBias;
+        const uint64_t halved = static_cast<uint64_t>(exponent / 2 + kExponentBias);
+        x = std::bit_cast<double>((bits & ~(kExponentMask << kMantissaBits)) | halved << kMantissaBits);
     }
     for (int step = 0; step < kTessNewtonMaxSteps; ++step) {
         const double next = (q / x + x) / 2;
