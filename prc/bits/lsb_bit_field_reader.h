@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 class LsbBitFieldReader {
 public:
@@ -22,7 +23,51 @@ public:
     uint64_t bitsLeft() const { return bitCount_ - position_; }
 
 private:
+    [[noreturn]] static void throwTooWide();
+    [[noreturn]] static void throwExhausted();
+
     const uint8_t* data_;
     uint64_t bitCount_;
     uint64_t position_ = 0;
 };
+
+// Inline: the Huffman decoder peeks and skips once per element.
+inline uint32_t LsbBitFieldReader::peekBits(uint32_t count) const
+{
+    constexpr uint32_t kMaxReadBits = 32;
+    if (count > kMaxReadBits)
+        throwTooWide();
+    if (count > bitsLeft())
+        throwExhausted();
+    // Gather whole bytes from the first one touched, then drop the leading bits.
+    uint64_t window = 0;
+    const uint64_t firstByte = position_ / 8;
+    const uint32_t skip = static_cast<uint32_t>(position_ % 8);
+    if (firstByte + sizeof window <= (bitCount_ + 7) / 8) {
+        uint8_t image[sizeof window];
+        std::memcpy(image, data_ + firstByte, sizeof image);
+        for (uint32_t i = 0; i < sizeof image; ++i)
+            window |= static_cast<uint64_t>(image[i]) << (8 * i);
+    } else {
+        const uint32_t bytes = (skip + count + 7) / 8; // at most 5
+        for (uint32_t i = 0; i < bytes; ++i)
+            window |= static_cast<uint64_t>(data_[firstByte + i]) << (8 * i);
+    }
+    window >>= skip;
+    return count == kMaxReadBits ? static_cast<uint32_t>(window)
+                                 : static_cast<uint32_t>(window & ((uint64_t{1} << count) - 1));
+}
+
+inline void LsbBitFieldReader::skipBits(uint32_t count)
+{
+    if (count > bitsLeft())
+        throwExhausted();
+    position_ += count;
+}
+
+inline uint32_t LsbBitFieldReader::readBits(uint32_t count)
+{
+    const uint32_t value = peekBits(count);
+    position_ += count;
+    return value;
+}

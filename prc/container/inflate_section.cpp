@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -50,16 +51,27 @@ std::vector<uint8_t> inflateSection(const uint8_t* data, size_t length)
 
 std::vector<uint8_t> inflateSectionWithLimit(const uint8_t* data, size_t length, size_t limit)
 {
-    std::vector<uint8_t> output(initialOutputSize(length, limit));
+    const InflatedBytes inflated = inflateSectionBytes(data, length, limit);
+    return std::vector<uint8_t>(inflated.data.get(), inflated.data.get() + inflated.size);
+}
+
+InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t limit)
+{
+    size_t capacity = initialOutputSize(length, limit);
+    InflatedBytes output;
+    output.data.reset(new uint8_t[capacity]);
     InflateStream inflater;
     z_stream& stream = inflater.get();
     size_t inputUsed = 0;
-    size_t produced = 0;
+    size_t& produced = output.size;
     for (;;) {
-        if (produced == output.size()) {
-            if (output.size() > limit)
+        if (produced == capacity) {
+            if (capacity > limit)
                 throw InflateLimitExceeded();
-            output.resize(output.size() * 2);
+            std::unique_ptr<uint8_t[]> grown(new uint8_t[capacity * 2]);
+            std::memcpy(grown.get(), output.data.get(), produced);
+            output.data = std::move(grown);
+            capacity *= 2;
         }
         // zlib counts in 32 bits; larger inputs are handed over in pieces.
         if (stream.avail_in == 0 && inputUsed < length) {
@@ -68,16 +80,13 @@ std::vector<uint8_t> inflateSectionWithLimit(const uint8_t* data, size_t length,
             stream.avail_in = static_cast<uInt>(piece);
             inputUsed += piece;
         }
-        const size_t room = std::min<size_t>(output.size() - produced, UINT_MAX);
-        stream.next_out = output.data() + produced;
+        const size_t room = std::min<size_t>(capacity - produced, UINT_MAX);
+        stream.next_out = output.data.get() + produced;
         stream.avail_out = static_cast<uInt>(room);
         const int result = inflate(&stream, Z_NO_FLUSH);
         produced += room - stream.avail_out;
-        if (result == Z_STREAM_END) {
-            output.resize(produced);
-            output.shrink_to_fit();
+        if (result == Z_STREAM_END)
             return output;
-        }
         if (result != Z_OK)
             throw std::runtime_error(std::string("inflate failed: ") + (stream.msg != nullptr ? stream.msg : "?"));
     }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -23,3 +24,13 @@ std::vector<uint8_t> inflateSection(const uint8_t* data, size_t length);
 // The same with another limit, so that the growth rule can be exercised without
 // inflating half a gigabyte.
 std::vector<uint8_t> inflateSectionWithLimit(const uint8_t* data, size_t length, size_t limit);
+
+// Inflated bytes in a buffer that was never filled with zeros: only the pages the
+// output reaches become resident, and nothing is copied to trim the buffer.
+struct InflatedBytes {
+    std::unique_ptr<uint8_t[]> data;
+    size_t size = 0;
+};
+
+// The same as inflateSectionWithLimit, with the same growth rule and failures.
+InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t limit);

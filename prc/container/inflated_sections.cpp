@@ -28,7 +28,7 @@ InflatedSections::InflatedSections(const uint8_t* data, uint64_t size, const Prc
     }
 }
 
-const std::vector<uint8_t>& InflatedSections::bytes(uint32_t start, uint32_t end)
+SectionBytes InflatedSections::bytes(uint32_t start, uint32_t end)
 {
     if (!(start < end && end <= size_))
         throw std::runtime_error("sezione vuota o fuori dal file");
@@ -39,8 +39,8 @@ const std::vector<uint8_t>& InflatedSections::bytes(uint32_t start, uint32_t end
         const uint64_t left = budget_ - handedOut_;
         const bool budgetBinds = left < kInflateSafetyLimit;
         try {
-            section.bytes = inflateSectionWithLimit(data_ + start, end - start,
-                                                    budgetBinds ? static_cast<size_t>(left) : kInflateSafetyLimit);
+            section.bytes = inflateSectionBytes(data_ + start, end - start,
+                                                budgetBinds ? static_cast<size_t>(left) : kInflateSafetyLimit);
         } catch (const InflateLimitExceeded&) {
             section.failed = true;
             if (budgetBinds)
@@ -52,10 +52,10 @@ const std::vector<uint8_t>& InflatedSections::bytes(uint32_t start, uint32_t end
         }
         section.inflated = true;
     }
-    if (section.bytes.size() > budget_ - handedOut_)
+    if (section.bytes.size > budget_ - handedOut_)
         throw InflateBudgetExceeded();
-    handedOut_ += section.bytes.size();
-    return section.bytes;
+    handedOut_ += section.bytes.size;
+    return {section.bytes.data.get(), section.bytes.size};
 }
 
 void InflatedSections::release(uint32_t start, uint32_t end)
@@ -68,7 +68,7 @@ void InflatedSections::release(uint32_t start, uint32_t end)
         section.usesLeft -= 1;
     if (section.usesLeft == 0 && section.inflated) {
         // A use that the header did not announce inflates again, and pays again.
-        section.bytes = std::vector<uint8_t>();
+        section.bytes = InflatedBytes{};
         section.inflated = false;
     }
 }

@@ -3,6 +3,7 @@
 // zlib bomb nor one section named by many file structures can multiply the work.
 #pragma once
 
+#include "prc/container/inflate_section.h"
 #include "prc/container/prc_file_header.h"
 
 #include <cstddef>
@@ -25,6 +26,12 @@ public:
     const char* what() const noexcept override { return "inflated sections exceed the file's budget"; }
 };
 
+// Inflated bytes held by InflatedSections.
+struct SectionBytes {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+};
+
 class InflatedSections {
 public:
     // Sections named by the header are counted so that their bytes can be let go once
@@ -34,7 +41,7 @@ public:
     // The inflated bytes between two offsets of the file. Throws std::runtime_error when
     // the range lies outside the file or does not inflate (every time it is asked for,
     // without inflating again), InflateBudgetExceeded when the budget runs out.
-    const std::vector<uint8_t>& bytes(uint32_t start, uint32_t end);
+    SectionBytes bytes(uint32_t start, uint32_t end);
     // One reader is done with the range; its bytes go when no announced use is left.
     void release(uint32_t start, uint32_t end);
 
@@ -44,7 +51,7 @@ public:
 
 private:
     struct Section {
-        std::vector<uint8_t> bytes;
+        InflatedBytes bytes;
         bool inflated = false;
         bool failed = false;
         uint32_t usesLeft = 0;

@@ -57,14 +57,16 @@ void loadFileStructure(PrcDocument& document, InflatedSections& sections, size_t
 
     // The globals stay inflated: the flat reading of the file may need them again.
     try {
-        PRCBitReader reader(sections.bytes(offsets[1], offsets[2]), version);
+        const SectionBytes section = sections.bytes(offsets[1], offsets[2]);
+        PRCBitReader reader(section.data, section.size, version);
         record.globals = readFileStructureGlobals(reader);
     } catch (const std::runtime_error&) {
         record.globals = GlobalsData{};
     }
 
     try {
-        PRCBitReader reader(sections.bytes(offsets[2], offsets[3]), version);
+        const SectionBytes section = sections.bytes(offsets[2], offsets[3]);
+        PRCBitReader reader(section.data, section.size, version);
         TreeSectionData tree = readFileStructureTree(reader);
         record.partDefinitions = std::move(tree.partDefinitions);
         record.productOccurrences = std::move(tree.productOccurrences);
@@ -76,8 +78,8 @@ void loadFileStructure(PrcDocument& document, InflatedSections& sections, size_t
     sections.release(offsets[2], offsets[3]);
 
     try {
-        const std::vector<uint8_t>& section = sections.bytes(offsets[3], offsets[4]);
-        record.plainTessellations = readFileStructureTessellation(section.data(), section.size(), version,
+        const SectionBytes section = sections.bytes(offsets[3], offsets[4]);
+        record.plainTessellations = readFileStructureTessellation(section.data, section.size, version,
                                                                   record.compressedTessellations, &record.tessEntries);
         record.tessellations_loaded = true;
     } catch (const std::runtime_error&) {

@@ -17,6 +17,7 @@
 #include <map>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -70,7 +71,8 @@ Totals countGlobals(const PrcDocument& document, InflatedSections& sections)
             globals = &document.fileStructures[i].globals;
         } else {
             try {
-                PRCBitReader reader(sections.bytes(offsets[1], offsets[2]),
+                const SectionBytes section = sections.bytes(offsets[1], offsets[2]);
+                PRCBitReader reader(section.data, section.size,
                                     authoringVersionAt(sections.data(), static_cast<uint32_t>(sections.size()), offsets[0]));
                 read = readFileStructureGlobals(reader);
             } catch (const std::runtime_error&) {
@@ -92,7 +94,8 @@ std::vector<ModelRoot> readModelRoots(InflatedSections& sections, const PrcFileH
     const uint32_t end = header.end_model_file < size ? header.end_model_file : size;
     if (header.start_model_file >= end)
         throw std::runtime_error("model file: offset fuori dal file");
-    PRCBitReader reader(sections.bytes(header.start_model_file, end), kPrcVersionUnknown);
+    const SectionBytes section = sections.bytes(header.start_model_file, end);
+    PRCBitReader reader(section.data, section.size, kPrcVersionUnknown);
 
     // The schema is stepped over.
     const uint32_t schemaEntries = reader.readUnsignedInteger();
@@ -171,7 +174,8 @@ FallbackOutcome decodeFlat(const PrcDocument& document, InflatedSections& sectio
         if (sectionInFile(offsets, 1, size)) {
             try {
                 // Read again without the file structure's version, as this reading always has.
-                PRCBitReader reader(sections.bytes(offsets[1], offsets[2]), kPrcVersionUnknown);
+                const SectionBytes section = sections.bytes(offsets[1], offsets[2]);
+                PRCBitReader reader(section.data, section.size, kPrcVersionUnknown);
                 globals = readFileStructureGlobals(reader);
             } catch (const std::runtime_error&) {
                 globals = GlobalsData{};
@@ -239,7 +243,9 @@ bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, Pr
         }
     }
 
-    if (!fillModelResult(mesh, withNodes, result))
+    // The loaded model and its converted meshes are not needed for the output.
+    std::vector<FileStructureData>().swap(document.fileStructures);
+    if (!fillModelResult(std::move(mesh), withNodes, result))
         return false;
     result.minimalVersionForRead = header.minimal_version_for_read;
     result.authoringVersion = header.authoring_version;

@@ -11,6 +11,8 @@
 // withNodes, the node table is added when its triangle ranges are sound. False, with
 // the whole result zeroed (status 0), when an array cannot be allocated.
 bool fillModelResult(const AssemblyMesh& mesh, bool withNodes, PrcModelResult& result);
+// The same, letting go of the mesh's arrays as they are copied.
+bool fillModelResult(AssemblyMesh&& mesh, bool withNodes, PrcModelResult& result);
 
 // Frees the arrays and zeroes the whole result.
 void releaseModelResult(PrcModelResult& result);

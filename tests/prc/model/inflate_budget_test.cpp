@@ -108,9 +108,9 @@ TEST(InflateBudget, SectionsAreInflatedOnceAndPaidPerUse)
     const auto end = static_cast<uint32_t>(file.size() - broken.size());
 
     InflatedSections sections(file.data(), file.size());
-    const std::vector<uint8_t>& first = sections.bytes(0, end);
-    EXPECT_EQ(first, content);
-    EXPECT_EQ(&sections.bytes(0, end), &first); // kept, not inflated again
+    const SectionBytes first = sections.bytes(0, end);
+    EXPECT_EQ(std::vector<uint8_t>(first.data, first.data + first.size), content);
+    EXPECT_EQ(sections.bytes(0, end).data, first.data); // kept, not inflated again
     EXPECT_EQ(sections.handedOut(), 2 * content.size());
     for (int attempt = 0; attempt < 2; ++attempt) {
         EXPECT_THROW(sections.bytes(end, static_cast<uint32_t>(file.size())), std::runtime_error);
