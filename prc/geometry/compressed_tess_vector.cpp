@@ -3,12 +3,23 @@
 #include <bit>
 #include <cmath>
 
-double newtonSquareRoot(float q)
+namespace {
+
+// Edges and normals repeat their squared lengths (an edge is framed from both of its
+// triangles), so recent results are kept: the iteration's divisions are its cost.
+constexpr uint32_t kRecentRootBits = 14;
+struct RecentRoot {
+    uint32_t q = 0; // bits of q; 0 is never looked up
+    double root = 0;
+};
+thread_local RecentRoot recentRoots[1u << kRecentRootBits];
+
+double iteratedSquareRoot(float q)
 {
     // From 2 upwards (top exponent bit set) the start is q with its exponent halved,
-    // which keeps the step count small for large values.
-    // Set directly in the exponent field: from 2 upwards a float is a normal double and
-    // the halved exponent stays normal, so this is exactly ldexp(x, e / 2 - e).
+    // which keeps the step count small for large values. Set in the exponent field:
+    // such a float is a normal double, and so is the result, so this is exactly
+    // ldexp(x, e / 2 - e).
     constexpr int kMantissaBits = 52;
     constexpr uint64_t kExponentMask = 0x7FF;
     constexpr int kExponentBias = 1023;
@@ -26,6 +37,19 @@ double newtonSquareRoot(float q)
         x = next;
     }
     return x;
+}
+
+} // namespace
+
+double newtonSquareRoot(float q)
+{
+    const uint32_t bits = std::bit_cast<uint32_t>(q);
+    RecentRoot& recent = recentRoots[(bits ^ bits >> kRecentRootBits) & ((1u << kRecentRootBits) - 1)];
+    if (recent.q == bits && bits != 0)
+        return recent.root;
+    const double root = iteratedSquareRoot(q);
+    recent = {bits, root};
+    return root;
 }
 
 double tessVectorLength(const TessVec3& v)
