@@ -7,7 +7,8 @@ may take more than 2 s or 1 GiB of peak memory in either worker.
 Inputs named *.u3d or found in a folder whose name contains "u3d" go to heron_scan,
 the rest to marlin_scan. Decompression bombs made from the bundled sample are added:
 a section that inflates to 544 MiB of zeros (tessellations, globals), bombs of 30 MiB
-in every file structure, and one bomb named by every file structure. Prints the slowest
+in three sections (each within the file's budget, not together), and one bomb named by
+64 file structures. Prints the slowest
 and largest inputs; exit code 1 when a bound is broken or a worker crashed or wrote a
 malformed stream."""
 import os
