@@ -37,6 +37,7 @@ constexpr const char* kOverflowMessage =
     "%u parts or %u vertices";
 constexpr const char* kNoMeshMessage = "the U3D file contains no mesh (only point/line sets or no geometry)";
 constexpr const char* kNoReadableMeshMessage = "none of the %u mesh resources in the file contain readable geometry";
+constexpr const char* kUnreadableMeshMessage = "the one mesh resource in the file contains no readable geometry";
 
 constexpr size_t kMessageBuffer = 256;
 constexpr size_t kMaxPrintedNameBytes = 120;
@@ -313,11 +314,15 @@ bool fillFromFirstMesh(IFXSceneGraph* sceneGraph, U3dModel& model, char*& messag
         message = duplicateText(kNoMeshMessage);
         return false;
     }
+    uint32_t meshes = 0; // declared ones: not point or line sets, nor the palette's unnamed default
     for (uint32_t id = 0; id < count; ++id) {
         IfxRef<IFXAuthorCLODResource> mesh =
             paletteEntryAs<IFXAuthorCLODResource>(resources.get(), id, IID_IFXAuthorCLODResource);
         if (!mesh)
             continue;
+        IFXString name;
+        if (id != 0 || (ifxSucceeded(resources->GetName(id, &name)) && name.Length() != 0))
+            ++meshes;
         IfxRef<IFXModifier> modifier = queryInterface<IFXModifier>(mesh.get(), IID_IFXModifier);
         IfxRef<IFXShadingModifier> shading = findShadingInChain(modifier.get());
         SceneCollections c;
@@ -332,7 +337,12 @@ bool fillFromFirstMesh(IFXSceneGraph* sceneGraph, U3dModel& model, char*& messag
         model.nodeCount = model.nodeRecords ? 1 : 0;
         return true;
     }
-    message = count == 1 ? duplicateText(kNoMeshMessage) : formatMessage(kNoReadableMeshMessage, count);
+    if (meshes == 0)
+        message = duplicateText(kNoMeshMessage);
+    else if (meshes == 1)
+        message = duplicateText(kUnreadableMeshMessage);
+    else
+        message = formatMessage(kNoReadableMeshMessage, meshes);
     return false;
 }
 

@@ -1,32 +1,40 @@
 #include "prc/geometry/compressed_normals.h"
 
-#include "prc/geometry/compressed_tess_decoder.h"
-
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
-bool readNormalBit(CompressedTessDecoder& run)
+bool readNormalBit(CompressedNormalState& state)
 {
-    const std::vector<bool>& bits = run.record.normal_binary_data;
-    if (run.out.normalBitsUsed >= bits.size())
+    const std::vector<bool>& bits = state.record->normal_binary_data;
+    if (state.bitsUsed >= bits.size())
         throwCompressedTessError("normal_binary_data esaurito");
-    return bits[run.out.normalBitsUsed++];
+    return bits[state.bitsUsed++];
 }
 
-uint32_t decodeSignedNewNormal(CompressedTessDecoder& run)
+uint32_t decodeSignedNewNormal(CompressedNormalState& state, const NormalTriangle& triangle)
 {
-    const bool b1 = readNormalBit(run);
-    const bool b2 = readNormalBit(run);
-    const bool b3 = readNormalBit(run);
-    return decodeNewNormal(run, b1, b2, b3);
+    const bool b1 = readNormalBit(state);
+    const bool b2 = readNormalBit(state);
+    const bool b3 = readNormalBit(state);
+    return decodeNewNormal(state, triangle, b1, b2, b3);
 }
 
 } // namespace
 
-void initCompressedNormalState(CompressedNormalState& state, const PRC3DTessCompressed& record, uint64_t pointCount)
+[[noreturn]] void throwCompressedTessError(const char* problem)
+{
+    throw std::runtime_error(std::string("buildCompressedTessMesh: ") + problem);
+}
+
+void initCompressedNormalState(CompressedNormalState& state, const PRC3DTessCompressed& record, uint64_t pointCount,
+                               int mode)
 {
     state = {};
+    state.record = &record;
+    state.mode = mode;
     if (record.normals_as_reversal_bits)
         return;
     // In double so that a width the reader would have refused cannot overflow a shift.
@@ -130,27 +138,25 @@ uint32_t normalReferenceWidth(uint64_t listLength)
     return width;
 }
 
-uint32_t decodeNewNormal(CompressedTessDecoder& run, bool b1, bool b2, bool b3)
+uint32_t decodeNewNormal(CompressedNormalState& state, const NormalTriangle& triangle, bool b1, bool b2, bool b3)
 {
-    const std::vector<uint16_t>& codes = run.record.normal_angle_array;
-    if (codes.size() < 2 || run.out.normalAnglesUsed > codes.size() - 2)
+    const std::vector<uint16_t>& codes = state.record->normal_angle_array;
+    if (codes.size() < 2 || state.anglesUsed > codes.size() - 2)
         throwCompressedTessError("normal_angle_array esaurito");
-    const auto a0 = static_cast<int16_t>(codes[run.out.normalAnglesUsed]);
-    const auto a1 = static_cast<int16_t>(codes[run.out.normalAnglesUsed + 1]);
-    run.out.normalAnglesUsed += 2;
-    CompressedNormalState& state = run.normals;
-    state.normals.push_back(normalFromAngles(run.a.p, run.b.p, run.c.p, a0 * state.angleStep, a1 * state.angleStep,
-                                             b1, b2, b3, run.mode));
+    const auto a0 = static_cast<int16_t>(codes[state.anglesUsed]);
+    const auto a1 = static_cast<int16_t>(codes[state.anglesUsed + 1]);
+    state.anglesUsed += 2;
+    state.normals.push_back(normalFromAngles(triangle.a, triangle.b, triangle.c, a0 * state.angleStep,
+                                             a1 * state.angleStep, b1, b2, b3, state.mode));
     return static_cast<uint32_t>(state.normals.size() - 1);
 }
 
-uint32_t decodeVertexNormal(CompressedTessDecoder& run, uint32_t point)
+uint32_t decodeVertexNormal(CompressedNormalState& state, const NormalTriangle& triangle, uint32_t point)
 {
-    CompressedNormalState& state = run.normals;
     switch (state.pointState[point]) {
     case kNoNormalYet: {
-        const bool several = readNormalBit(run);
-        const uint32_t normal = decodeSignedNewNormal(run);
+        const bool several = readNormalBit(state);
+        const uint32_t normal = decodeSignedNewNormal(state, triangle);
         if (several) {
             state.pointState[point] = kSeveralNormals;
             state.pointNormal[point] = static_cast<uint32_t>(state.pointLists.size());
@@ -167,45 +173,40 @@ uint32_t decodeVertexNormal(CompressedTessDecoder& run, uint32_t point)
         break;
     }
     const uint32_t list = state.pointNormal[point];
-    if (!readNormalBit(run)) {
-        const uint32_t normal = decodeSignedNewNormal(run);
+    if (!readNormalBit(state)) {
+        const uint32_t normal = decodeSignedNewNormal(state, triangle);
         state.pointLists[list].push_back(normal);
         return normal;
     }
-    // A back reference, counted from the newest normal of the point.
+    // A back reference, counted from the newest normal of the point. One past the list
+    // never comes from a writer: the run has lost its place in the streams.
     const uint64_t length = state.pointLists[list].size();
     const uint32_t width = normalReferenceWidth(length);
     uint64_t r = 0;
     for (uint32_t bit = 0; bit < width; ++bit)
-        if (readNormalBit(run))
+        if (readNormalBit(state))
             r |= uint64_t{1} << bit;
-    return r < length ? state.pointLists[list][length - 1 - r] : state.pointLists[list][0];
+    if (r >= length)
+        throwCompressedTessError("riferimento di normale fuori dalla lista del punto");
+    return state.pointLists[list][length - 1 - r];
 }
 
-bool decodeTriangleOrientation(CompressedTessDecoder& run, uint64_t t)
+double decodeTriangleOrientationValue(CompressedNormalState& state, const NormalTriangle& triangle, uint64_t t)
 {
-    CompressedNormalState& state = run.normals;
-    const PRC3DTessCompressed& record = run.record;
+    const PRC3DTessCompressed& record = *state.record;
     uint32_t normal = 0;
     const auto face = static_cast<int32_t>(record.triangle_face_array[t]);
     if (face >= 0 && static_cast<uint64_t>(face) < record.face_has_one_normal.size() &&
         record.face_has_one_normal[face]) {
         if (!state.faceDecoded[face]) {
-            state.faceNormal[face] = decodeVertexNormal(run, run.a.point);
+            state.faceNormal[face] = decodeVertexNormal(state, triangle, triangle.pa);
             state.faceDecoded[face] = 1;
         }
         normal = state.faceNormal[face];
     } else {
-        normal = decodeVertexNormal(run, run.a.point);
-        decodeVertexNormal(run, run.b.point);
-        decodeVertexNormal(run, run.c.point);
+        normal = decodeVertexNormal(state, triangle, triangle.pa);
+        decodeVertexNormal(state, triangle, triangle.pb);
+        decodeVertexNormal(state, triangle, triangle.pc);
     }
-
-    const double q = orientationValue(run.a.p, run.b.p, run.c.p, state.normals[normal]);
-    if (q == 0) {
-        const uint64_t id = kDecisionsPerTriangle * t + 2;
-        run.ambiguousIds.push_back(id);
-        return run.forcedId >= 0 && static_cast<uint64_t>(run.forcedId) == id;
-    }
-    return q < 0;
+    return orientationValue(triangle.a, triangle.b, triangle.c, state.normals[normal]);
 }

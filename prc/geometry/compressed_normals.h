@@ -10,8 +10,6 @@
 #include <cstdint>
 #include <vector>
 
-struct CompressedTessDecoder;
-
 inline constexpr double kHalfPi = 1.5707963267948966;
 inline constexpr double kQuarterPi = 0.7853981633974483;
 // Cosines this close to +-1 count as parallel directions.
@@ -19,8 +17,14 @@ inline constexpr double kParallelCosine = 0.999999999999;
 
 enum NormalPointState : uint8_t { kNoNormalYet = 0, kOneNormal = 1, kSeveralNormals = 2 };
 
+// The normal streams of one run: where it is in them and the normals met so far. The
+// decoder owns it; this is all the normal decoding reads or writes.
 struct CompressedNormalState {
-    double angleStep = 0; // radians per angle code
+    const PRC3DTessCompressed* record = nullptr;
+    int mode = 0;
+    uint64_t bitsUsed = 0;   // of normal_binary_data
+    uint64_t anglesUsed = 0; // of normal_angle_array
+    double angleStep = 0;    // radians per angle code
     std::vector<TessVec3> normals;
     std::vector<uint8_t> pointState;   // NormalPointState per point
     std::vector<uint32_t> pointNormal; // the normal (one) or the list number (several)
@@ -29,8 +33,17 @@ struct CompressedNormalState {
     std::vector<uint32_t> faceNormal;
 };
 
-// Sized for the record; only angle mode keeps anything.
-void initCompressedNormalState(CompressedNormalState& state, const PRC3DTessCompressed& record, uint64_t pointCount);
+// The triangle being decoded: its corners in decoding order and their point numbers.
+struct NormalTriangle {
+    TessVec3 a, b, c;
+    uint32_t pa = 0, pb = 0, pc = 0;
+};
+
+// Sized for the record; only angle mode keeps anything. mode: the frame mode of the run.
+void initCompressedNormalState(CompressedNormalState& state, const PRC3DTessCompressed& record, uint64_t pointCount,
+                               int mode);
+
+[[noreturn]] void throwCompressedTessError(const char* problem);
 
 // Writers' truncated series; decoding must use the same to land on the same normals.
 double sinSeries(double y);
@@ -49,8 +62,9 @@ double orientationValue(const TessVec3& a, const TessVec3& b, const TessVec3& c,
 // Bits that pick one of listLength normals already at a point.
 uint32_t normalReferenceWidth(uint64_t listLength);
 
-// The decisions on the decoder's current triangle; each may read normal data.
-uint32_t decodeNewNormal(CompressedTessDecoder& run, bool b1, bool b2, bool b3);
-uint32_t decodeVertexNormal(CompressedTessDecoder& run, uint32_t point);
-// True when the triangle is written in decoding order; t is its number.
-bool decodeTriangleOrientation(CompressedTessDecoder& run, uint64_t t);
+// The normal reads of the triangle being decoded.
+uint32_t decodeNewNormal(CompressedNormalState& state, const NormalTriangle& triangle, bool b1, bool b2, bool b3);
+uint32_t decodeVertexNormal(CompressedNormalState& state, const NormalTriangle& triangle, uint32_t point);
+// Reads the normals triangle t needs and returns orientationValue of its corners in
+// decoding order with the normal that decides its winding.
+double decodeTriangleOrientationValue(CompressedNormalState& state, const NormalTriangle& triangle, uint64_t t);

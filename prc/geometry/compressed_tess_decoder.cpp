@@ -1,5 +1,6 @@
 #include "prc/geometry/compressed_tess_decoder.h"
 
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -133,6 +134,25 @@ void startChain(CompressedTessDecoder& run, bool firstTriangle)
         std::swap(a, b);
 }
 
+// True when triangle t is written in decoding order. Its normal says so; where that
+// cannot be told, only a forced decision turns it.
+bool decodeWinding(CompressedTessDecoder& run, uint64_t t)
+{
+    const NormalTriangle triangle{run.a.p, run.b.p, run.c.p, run.a.point, run.b.point, run.c.point};
+    const double q = decodeTriangleOrientationValue(run.normals, triangle, t);
+    const uint64_t id = kDecisionsPerTriangle * t + 2;
+    if (q == 0) {
+        run.ambiguousIds.push_back(id);
+        return run.forcedId >= 0 && static_cast<uint64_t>(run.forcedId) == id;
+    }
+    // A nearly flat triangle: the writer's rounding may have gone the other way.
+    const TessVec3 base = triangle.b - triangle.a;
+    const TessVec3 height = triangle.c - midpoint(triangle.a, triangle.b);
+    if (std::fabs(q) <= kNearlyFlatShare * std::sqrt(dot(base, base) * dot(height, height)))
+        run.nearlyFlatIds.push_back(id);
+    return q < 0;
+}
+
 void emitTriangle(CompressedTessDecoder& run, uint64_t t)
 {
     const PRC3DTessCompressed& record = run.record;
@@ -140,7 +160,7 @@ void emitTriangle(CompressedTessDecoder& run, uint64_t t)
     if (record.normals_as_reversal_bits)
         inOrder = t < record.normal_is_reversed.size() && record.normal_is_reversed[t];
     else
-        inOrder = decodeTriangleOrientation(run, t);
+        inOrder = decodeWinding(run, t);
     const DecodedVertex& second = inOrder ? run.b : run.c;
     const DecodedVertex& third = inOrder ? run.c : run.b;
     run.out.triangles.insert(run.out.triangles.end(), {run.a.point, second.point, third.point});
@@ -189,18 +209,13 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
 
 } // namespace
 
-[[noreturn]] void throwCompressedTessError(const char* problem)
-{
-    throw std::runtime_error(std::string("buildCompressedTessMesh: ") + problem);
-}
-
 CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId)
     : record(record), mode(mode), forcedId(forcedId), pointCount(record.point_array.size() / 3)
 {
     out.vertices.assign(3 * pointCount, 0.0);
     out.triangles.reserve(3 * record.triangle_face_array.size());
     out.referenceBitsUsed = kFirstTriangleReferenceBits;
-    initCompressedNormalState(normals, record, pointCount);
+    initCompressedNormalState(normals, record, pointCount, mode);
 }
 
 TessVec3 pointOffset(int32_t i, int32_t j, int32_t k, double tolerance)
@@ -278,8 +293,11 @@ CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, i
     } catch (const std::runtime_error& error) {
         result.error = error.what();
     }
+    run.out.normalBitsUsed = run.normals.bitsUsed;
+    run.out.normalAnglesUsed = run.normals.anglesUsed;
     result.result = std::move(run.out);
     result.ambiguousIds = std::move(run.ambiguousIds);
+    result.nearlyFlatIds = std::move(run.nearlyFlatIds);
     return result;
 }
 

@@ -31,6 +31,10 @@ inline constexpr int64_t kNoForcedDecision = -1;
 // Decision ids: 4t for the gate of edge B-C, 4t+1 for edge A-C, 4t+2 for the winding.
 inline constexpr uint64_t kDecisionsPerTriangle = 4;
 
+// Triangles this flat have their winding decided by rounding: |orientation value| below
+// this share of the product of the two lengths it is made of.
+inline constexpr double kNearlyFlatShare = 1e-9;
+
 // The state of one run over a record.
 struct CompressedTessDecoder {
     CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId);
@@ -46,6 +50,7 @@ struct CompressedTessDecoder {
     std::vector<Gate> gates;
     std::unordered_set<uint64_t> closedEdges;
     std::vector<uint64_t> ambiguousIds;
+    std::vector<uint64_t> nearlyFlatIds; // winding decisions of nearly flat triangles met
     CompressedNormalState normals;
 };
 
@@ -61,8 +66,9 @@ uint64_t edgeKey(uint32_t p, uint32_t q);
 
 struct CompressedTessRun {
     CompressedTessDecoding result;
-    std::vector<uint64_t> ambiguousIds; // met before the end or the error
-    std::string error;                  // empty when the run completed
+    std::vector<uint64_t> ambiguousIds;  // met before the end or the error
+    std::vector<uint64_t> nearlyFlatIds; // likewise
+    std::string error;                   // empty when the run completed
 };
 
 // mode: kTessFrameAsGiven or kTessFrameNormalised. Runtime errors of the run end up in error.
@@ -70,5 +76,3 @@ CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, i
 
 // Every stream used to its end: a run that completes yet leaves data over has misread it.
 bool compressedTessRunIsComplete(const PRC3DTessCompressed& record, const CompressedTessDecoding& decoding);
-
-[[noreturn]] void throwCompressedTessError(const char* problem);

@@ -12,6 +12,21 @@ namespace {
 
 // Ambiguous decisions of the retry run that are tried one by one, forced.
 constexpr size_t kMaxForcedRetries = 8;
+// A run that fails has lost its place in the streams somewhere before its error (a
+// reference past a point's normals is found at once, other slips only later). What it
+// made before the last winding that rounding could have decided either way is kept;
+// without such a triangle, all it made before the error. Nothing kept: the error.
+CompressedTessDecoding keptBeforeFailure(CompressedTessRun& run)
+{
+    uint64_t kept = run.result.triangles.size() / 3;
+    for (const std::vector<uint64_t>* ids : {&run.nearlyFlatIds, &run.ambiguousIds})
+        if (!ids->empty())
+            kept = std::min(kept, ids->back() / kDecisionsPerTriangle);
+    if (kept == 0)
+        throw std::runtime_error(run.error);
+    run.result.triangles.resize(3 * kept);
+    return std::move(run.result);
+}
 
 } // namespace
 
@@ -36,7 +51,7 @@ CompressedTessDecoding buildCompressedTessMesh(const PRC3DTessCompressed& record
         if (forced.error.empty() && compressedTessRunIsComplete(record, forced.result))
             return std::move(forced.result);
     }
-    throw std::runtime_error(first.error);
+    return keptBeforeFailure(first);
 }
 
 namespace {

@@ -20,7 +20,8 @@ struct CompressedTessDecoding {
     uint64_t normalAnglesUsed = 0;
 };
 
-// Throws std::runtime_error("buildCompressedTessMesh: ...") when no run decodes the record.
+// A record no run decodes keeps the triangles made before its first run lost its place;
+// throws std::runtime_error("buildCompressedTessMesh: ...") when that is none.
 CompressedTessDecoding buildCompressedTessMesh(const PRC3DTessCompressed& record);
 
 // defaultRgb: three bytes, or null for none (white). Errors of the decoding reach the caller.

@@ -40,8 +40,14 @@ public:
     {
         uint64_t ordinal = 0;
         for (const uint32_t count : face_.sizes_triangulated) {
-            for (uint64_t i = 0; i + 2 < count; ++i)
-                appendTriangle(fans ? 0 : i, i + 1, i + 2, ordinal);
+            for (uint64_t i = 0; i + 2 < count; ++i) {
+                if (fans)
+                    appendTriangle(0, i + 1, i + 2, ordinal);
+                else if (i % 2 == 0)
+                    appendTriangle(i, i + 1, i + 2, ordinal);
+                else // every second triangle of a strip is walked the other way round
+                    appendTriangle(i + 1, i, i + 2, ordinal);
+            }
             position_ += stride_ * count;
             ordinal += count;
         }

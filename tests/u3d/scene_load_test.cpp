@@ -108,11 +108,13 @@ TEST_F(SceneLoad, EveryFailureHasItsMessage)
     gFakeLibrary.loadResult = kIfxOk;
 
     const std::string noMesh = "the U3D file contains no mesh (only point/line sets or no geometry)";
+    // Only meshes are counted, not point or line sets.
     scene.geometry("empty");
-    expectFailure(noMesh);
+    expectFailure("the one mesh resource in the file contains no readable geometry");
     scene.geometry("points", GeometryKind::PointSet);
+    expectFailure("the one mesh resource in the file contains no readable geometry");
     scene.geometry("also empty");
-    expectFailure("none of the 3 mesh resources in the file contain readable geometry");
+    expectFailure("none of the 2 mesh resources in the file contain readable geometry");
     scene.graph()->palettes[kIfxPaletteGenerator] = nullptr;
     expectFailure(noMesh);
 

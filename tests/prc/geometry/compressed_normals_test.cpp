@@ -26,14 +26,13 @@ PRC3DTessCompressed normalRecord(std::string_view bits, std::vector<uint16_t> co
 
 struct NormalRun {
     NormalRun(std::string_view bits, std::vector<uint16_t> codes, uint8_t width = 2)
-        : record(normalRecord(bits, std::move(codes), width)), run(record, kTessFrameAsGiven, kNoForcedDecision)
+        : record(normalRecord(bits, std::move(codes), width))
     {
-        run.a = {{0, 0, 0}, 0};
-        run.b = {{1, 0, 0}, 1};
-        run.c = {{0, 1, 0}, 2};
+        initCompressedNormalState(state, record, 3, kTessFrameAsGiven);
     }
     PRC3DTessCompressed record;
-    CompressedTessDecoder run;
+    CompressedNormalState state;
+    NormalTriangle triangle{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 0, 1, 2};
 };
 
 TEST(CompressedTessNormals, PointsWithOneOrSeveralNormals)
@@ -48,35 +47,40 @@ TEST(CompressedTessNormals, PointsWithOneOrSeveralNormals)
     const Case cases[] = {
         {"one normal, read once", "0 000", 1, {0, 0, 0}, 4},
         {"several: new, then newer and older", "1 000  0 000  1 0  1 1", 2, {0, 1, 1, 0}, 4 + 4 + 2 + 2},
-        // Three normals take two bits, least significant first; 3 is past the list.
-        {"several: two-bit references", "1 000 0 000 0 000  1 11  1 01  1 10  1 00", 3, {0, 1, 2, 0, 0, 1, 2},
-         12 + 4 * 3},
+        // Three normals take two bits, least significant first.
+        {"several: two-bit references", "1 000 0 000 0 000  1 01  1 10  1 00", 3, {0, 1, 2, 0, 1, 2}, 12 + 3 * 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         NormalRun n(c.bits, std::vector<uint16_t>(2 * c.newNormals, 1));
         for (const uint32_t want : c.results)
-            EXPECT_EQ(decodeVertexNormal(n.run, 0), want);
-        EXPECT_EQ(n.run.out.normalBitsUsed, c.bitsUsed);
-        EXPECT_EQ(n.run.out.normalAnglesUsed, 2 * c.newNormals);
-        EXPECT_EQ(n.run.normals.normals.size(), c.newNormals);
+            EXPECT_EQ(decodeVertexNormal(n.state, n.triangle, 0), want);
+        EXPECT_EQ(n.state.bitsUsed, c.bitsUsed);
+        EXPECT_EQ(n.state.anglesUsed, 2 * c.newNormals);
+        EXPECT_EQ(n.state.normals.size(), c.newNormals);
     }
+    // A reference past the point's list: the run has lost its place in the streams.
+    NormalRun past("1 000 0 000 0 000  1 11", std::vector<uint16_t>(6, 1));
+    for (int i = 0; i < 3; ++i)
+        decodeVertexNormal(past.state, past.triangle, 0);
+    EXPECT_EQ(runtimeErrorOf([&] { decodeVertexNormal(past.state, past.triangle, 0); }),
+              "buildCompressedTessMesh: riferimento di normale fuori dalla lista del punto");
 }
 
 TEST(CompressedTessNormals, NewNormalReadsSignedCodesFromTheTriangle)
 {
     // Width 1: code 1 is a right angle, so (1, 0) gives V = (0, 1, 0), negated by b3.
     NormalRun n("", {1, 0, 1, 0, 0, 1}, 1);
-    const auto y = [&](bool b1, bool b3) { return n.run.normals.normals[decodeNewNormal(n.run, b1, false, b3)].y; };
+    const auto y = [&](bool b1, bool b3) { return n.state.normals[decodeNewNormal(n.state, n.triangle, b1, false, b3)].y; };
     EXPECT_NEAR(y(false, false), 1, 1e-12);
     EXPECT_NEAR(y(false, true), -1, 1e-12);
-    EXPECT_NEAR(n.run.normals.normals[decodeNewNormal(n.run, true, false, false)].z, -1, 1e-12);
-    EXPECT_EQ(runtimeErrorOf([&] { decodeNewNormal(n.run, false, false, false); }),
+    EXPECT_NEAR(n.state.normals[decodeNewNormal(n.state, n.triangle, true, false, false)].z, -1, 1e-12);
+    EXPECT_EQ(runtimeErrorOf([&] { decodeNewNormal(n.state, n.triangle, false, false, false); }),
               "buildCompressedTessMesh: normal_angle_array esaurito");
 
     // Width 16: codes are signed, so 0xFFFF is one step below zero.
     NormalRun wide("", {0xFFFF, 0}, 16);
-    EXPECT_NEAR(wide.run.normals.normals[decodeNewNormal(wide.run, false, false, false)].y, -kHalfPi / 65535, 1e-12);
+    EXPECT_NEAR(wide.state.normals[decodeNewNormal(wide.state, wide.triangle, false, false, false)].y, -kHalfPi / 65535, 1e-12);
 }
 
 // Triangle 0 has three collinear points, so neither its winding nor the side of the
@@ -119,15 +123,16 @@ TEST(CompressedTessRetries, ForcingAnAmbiguousWindingRescuesTheRecord)
 
 TEST(CompressedTessRetries, RunsLeavingDataOverAreRefused)
 {
-    // With one bit more the forced run ends early: no run is complete, and the first
-    // run's error is what the caller sees.
+    // With one bit more the forced run ends early: no run is complete, and the caller
+    // gets what the first run made before its error.
     PRC3DTessCompressed r = ambiguousRecord();
     r.normal_binary_data.push_back(false);
     const CompressedTessRun forced = runCompressedTessDecoding(r, kTessFrameNormalised, 2);
     EXPECT_EQ(forced.error, "");
     EXPECT_FALSE(compressedTessRunIsComplete(r, forced.result));
-    EXPECT_EQ(runtimeErrorOf([&] { buildCompressedTessMesh(r); }),
-              "buildCompressedTessMesh: normal_binary_data esaurito");
+    const CompressedTessRun first = runCompressedTessDecoding(r, kTessFrameAsGiven, kNoForcedDecision);
+    EXPECT_EQ(first.error, "buildCompressedTessMesh: normal_binary_data esaurito");
+    EXPECT_EQ(buildCompressedTessMesh(r).triangles, first.result.triangles);
 }
 
 TEST(CompressedTessNormals, FlatFaceReadsOneNormalAndTruncatedStreamsFail)

@@ -3,6 +3,8 @@
 // by the driver tests.
 #include "prc/geometry/face_triangles.h"
 
+#include "tests/support/prc_entity_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -77,6 +79,24 @@ TEST(AppendFaceTriangles, RgbaAndDefaultColour)
     const uint8_t grey[3] = {9, 9, 9};
     EXPECT_EQ(appendFaceTriangles(tess, GlobalsData{}, grey).colours,
               (Bytes{1, 2, 3, 4, 5, 6, 9, 9, 9, 9, 9, 9, 255}));
+}
+
+// Strips alternate their winding so that every triangle faces the same way as the
+// first; the colours stay with the vertices they were written for.
+TEST(AppendFaceTriangles, StripsKeepOneWinding)
+{
+    PRC3DTess tess;
+    tess.coordinates = {0, 0, 0, 0, 1, 0, 1, 0, 0, 1, 1, 0, 2, 0, 0, 2, 1, 0};
+    for (const uint32_t p : {0, 1, 2, 3, 4, 5, 4, 3})
+        tess.triangulated_index.push_back(3 * p);
+    PRCTessFace strips = tessFace(0x0008, {5, 3}); // each strip starts with a triangle as given
+    strips.has_vertex_colors = true;
+    for (uint8_t k = 1; k <= 8; ++k)
+        strips.rgba_vertices.insert(strips.rgba_vertices.end(), {k, k, k});
+    tess.face_tessellation = {strips};
+    const TessMesh mesh = appendFaceTriangles(tess, GlobalsData{}, nullptr);
+    EXPECT_EQ(mesh.triangles, (std::vector<uint32_t>{0, 1, 2, 2, 1, 3, 2, 3, 4, 5, 4, 3}));
+    EXPECT_EQ(greys(mesh), (std::vector<int>{1, 2, 3, 8, 7, 6}));
 }
 
 } // namespace
