@@ -95,7 +95,8 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error)
         error = "convert needs -o OUT.glb";
         return false;
     }
-    if (!o.glb && !o.png && !o.raw && !o.json)
+    // The JSON summary comes on top of the default exports, not instead of them.
+    if (!o.glb && !o.png && !o.raw)
         o.glb = o.png = true;
     if (o.workerFolder.empty())
         o.workerFolder = defaultWorkerFolder();
