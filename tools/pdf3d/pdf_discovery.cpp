@@ -32,11 +32,14 @@ public:
     explicit BoundedBuffer(std::vector<uint8_t>& out) : Pipeline("bounded buffer", nullptr), out_(out) {}
     void write(unsigned char const* data, size_t length) override
     {
-        if (length > kMaxModelStreamBytes - out_.size())
+        if (length > kMaxModelStreamBytes - out_.size()) {
+            overflowed = true; // qpdf may swallow the exception
             throw TooLarge();
+        }
         out_.insert(out_.end(), data, data + length);
     }
     void finish() override {}
+    bool overflowed = false;
 
 private:
     std::vector<uint8_t>& out_;
@@ -124,15 +127,16 @@ std::string activationSummary(QPDFObjectHandle annotation)
 // Decodes a stream with every filter; the problem text says why it could not be.
 void decodeStream(QPDFObjectHandle stream, FoundModel& model)
 {
+    const std::string tooLarge = "decoded stream larger than " + std::to_string(kMaxModelStreamBytes >> 20) + " MiB";
+    BoundedBuffer sink(model.data);
     try {
-        BoundedBuffer sink(model.data);
         if (!stream.pipeStreamData(&sink, 0, qpdf_dl_all, false, false)) {
             model.data.clear();
-            model.problem = "stream data could not be decoded (unsupported or damaged filter)";
+            model.problem = sink.overflowed ? tooLarge : "stream data could not be decoded (unsupported or damaged filter)";
         }
     } catch (const TooLarge&) {
         model.data.clear();
-        model.problem = "decoded stream larger than " + std::to_string(kMaxModelStreamBytes >> 20) + " MiB";
+        model.problem = tooLarge;
     } catch (const std::exception& e) {
         model.data.clear();
         model.problem = std::string("stream data unreadable: ") + e.what();
@@ -197,7 +201,8 @@ public:
         if (data.isDictionary() && nameOf(data, "/Type") == "/3DRef")
             data = data.getKey("/3DD");
         if (!data.isStream()) {
-            addProblem(use, data.isNull() ? "/3D annotation without /3DD" : "/3DD is not a stream");
+            // qpdf turns an unreadable object into null, which looks like no key at all.
+            addProblem(use, data.isNull() ? "no /3DD stream (missing, or a damaged object)" : "/3DD is not a stream");
             return;
         }
         addStream(data, annotation, use, {});
@@ -323,8 +328,12 @@ PdfScan scanPdf(const std::string& path)
         scan.pageCount = pageNumber;
     } catch (const std::exception& e) {
         scan.error = e.what();
-        if (!scan.opened)
-            scan.models.clear();
+    }
+    // qpdf may open a badly damaged file and find no page in it: that is no PDF to us.
+    if (scan.opened && scan.pageCount == 0 && scan.models.empty()) {
+        scan.opened = false;
+        if (scan.error.empty())
+            scan.error = "no page found (damaged PDF)";
     }
     scan.warningCount = pdf.getWarnings().size();
     return scan;

@@ -83,7 +83,24 @@ Vec3 project(const Camera& c, const float* p)
 
 bool finite3(const float* p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
 
-void drawTriangle(Frame& f, const Vec3 (&v)[3], const double (&colour)[3][3])
+// The texture atlas as the stream carries it; coordinates start at the bottom row.
+struct Texture {
+    const uint8_t* rgba = nullptr;
+    uint32_t width = 0, height = 0;
+
+    void modulate(double u, double v, double (&colour)[3]) const
+    {
+        const double fu = u - std::floor(u), fv = v - std::floor(v); // repeat
+        const uint32_t x = std::min(width - 1, uint32_t(fu * width));
+        const uint32_t y = std::min(height - 1, uint32_t((1 - fv) * height));
+        const uint8_t* p = rgba + (size_t{y} * width + x) * 4;
+        for (int k = 0; k < 3; ++k)
+            colour[k] *= p[k] / 255.0;
+    }
+};
+
+void drawTriangle(Frame& f, const Vec3 (&v)[3], const double (&colour)[3][3], const Texture* texture = nullptr,
+                  const double (*uv)[2] = nullptr)
 {
     const double area = (v[1][0] - v[0][0]) * (v[2][1] - v[0][1]) - (v[2][0] - v[0][0]) * (v[1][1] - v[0][1]);
     if (std::abs(area) < 1e-12)
@@ -107,6 +124,9 @@ void drawTriangle(Frame& f, const Vec3 (&v)[3], const double (&colour)[3][3])
             double c[3];
             for (int k = 0; k < 3; ++k)
                 c[k] = w[0] * colour[0][k] + w[1] * colour[1][k] + w[2] * colour[2][k];
+            if (texture)
+                texture->modulate(w[0] * uv[0][0] + w[1] * uv[1][0] + w[2] * uv[2][0],
+                                  w[0] * uv[0][1] + w[1] * uv[1][1] + w[2] * uv[2][1], c);
             f.plot(x, y, float(z), c);
         }
 }
@@ -139,6 +159,9 @@ std::vector<uint8_t> renderThumbnail(const ParsedResultStream& s, uint32_t size)
             out[k] = s.colours[size_t{vertex} * 3 + size_t(k)] * lit;
     };
     const bool useNormals = !s.normals.empty();
+    Texture texture;
+    if (!s.texturePixels.empty() && !s.textureCoordinates.empty())
+        texture = {s.texturePixels.data(), s.u3dHeader.textureWidth, s.u3dHeader.textureHeight};
     for (size_t t = 0; t < s.triangleCount(); ++t) {
         const uint32_t* tri = &s.triangles[t * 3];
         const float* p[3] = {&s.vertices[size_t{tri[0]} * 3], &s.vertices[size_t{tri[1]} * 3],
@@ -160,7 +183,15 @@ std::vector<uint8_t> renderThumbnail(const ParsedResultStream& s, uint32_t size)
             }
             shade(n, tri[k], colour[k]);
         }
-        drawTriangle(f, v, colour);
+        // Textured only when every corner has coordinates (others carry -1, -1).
+        double uv[3][2];
+        bool textured = texture.rgba != nullptr;
+        for (int k = 0; k < 3 && textured; ++k) {
+            uv[k][0] = s.textureCoordinates[size_t{tri[k]} * 2];
+            uv[k][1] = s.textureCoordinates[size_t{tri[k]} * 2 + 1];
+            textured = std::isfinite(uv[k][0]) && std::isfinite(uv[k][1]) && uv[k][0] >= 0 && uv[k][1] >= 0;
+        }
+        drawTriangle(f, v, colour, textured ? &texture : nullptr, uv);
     }
     for (size_t i = 0; i + 1 < s.lines.size(); i += 2) {
         const float* a = &s.vertices[size_t{s.lines[i]} * 3];
