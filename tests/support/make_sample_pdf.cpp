@@ -1,6 +1,5 @@
 // Writes the bundled sample PDF: make_sample_pdf <assembly.prc> <output.pdf>
 // One page with two 3D annotations: the PRC assembly and the U3D picture frame.
-#include "tests/support/files.h"
 #include "tests/support/sample_u3d.h"
 
 #include <qpdf/QPDF.hh>
@@ -49,7 +48,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "make_sample_pdf: cannot read %s\n", argv[1]);
         return 1;
     }
-    const U3dBytes u3d = sampleFrameU3d();
+    const std::vector<uint8_t> u3d = sampleFrameU3d();
 
     QPDF pdf;
     pdf.emptyPDF();

@@ -85,7 +85,7 @@ U3dMatrix lookAt(IFXVector3 eye, IFXVector3 target)
 
 } // namespace
 
-U3dBytes sampleFrameU3d()
+std::vector<uint8_t> sampleFrameU3d()
 {
     U3dClodMeshWriter board(boxDeclaration("Board", true));
     U3dClodMeshWriter peg(boxDeclaration("Peg", false));

@@ -3,6 +3,9 @@
 // mesh, a view and a light.
 #pragma once
 
-#include "tests/support/u3d_block_writer.h"
+#include <cstdint>
+#include <vector>
 
-U3dBytes sampleFrameU3d();
+// Kept free of the writer's headers: the PDF generator includes it, and qpdf's
+// headers build as C++17 only with clang 14.
+std::vector<uint8_t> sampleFrameU3d();

@@ -6,10 +6,9 @@
 #include "tests/support/sample_u3d.h"
 #include "tests/tools/pdf3d_runner.h"
 
+#include "tests/tools/test_pdf_writer.h"
+
 #include <gtest/gtest.h>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 #include <zlib.h>
 
 #include <chrono>
@@ -18,51 +17,12 @@
 namespace {
 
 namespace fs = std::filesystem;
-using OH = QPDFObjectHandle;
 using nlohmann::json;
 
 std::string text(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
 std::string samplePrc() { return text(buildPrcModelFile(sampleAssemblyModel())); }
 std::string sampleU3d() { return text(sampleFrameU3d()); }
-
-struct Stream3d {
-    std::string data;
-    const char* subtype = "/PRC";
-    const char* filter = nullptr; // data already encoded with it
-};
-
-// One page, one /3D annotation per stream, written without compression so tests can
-// find and damage single objects.
-void writePdf(const fs::path& path, const std::vector<Stream3d>& streams,
-              void (*edit)(QPDF&, OH page, std::vector<OH>& annotations) = nullptr)
-{
-    QPDF pdf;
-    pdf.emptyPDF();
-    OH page = pdf.makeIndirectObject(OH::parse("<< /Type /Page /MediaBox [0 0 200 200] /Resources << >> >>"));
-    std::vector<OH> annotations;
-    OH annots = OH::newArray();
-    for (const Stream3d& s : streams) {
-        OH stream = OH::newStream(&pdf);
-        stream.replaceStreamData(s.data, s.filter ? OH::newName(s.filter) : OH::newNull(), OH::newNull());
-        stream.getDict().replaceKey("/Type", OH::newName("/3D"));
-        stream.getDict().replaceKey("/Subtype", OH::newName(s.subtype));
-        OH a = pdf.makeIndirectObject(OH::parse("<< /Type /Annot /Subtype /3D /Rect [0 0 100 100] >>"));
-        a.replaceKey("/3DD", stream);
-        annots.appendItem(a);
-        annotations.push_back(a);
-    }
-    page.replaceKey("/Annots", annots);
-    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
-    if (edit)
-        edit(pdf, page, annotations);
-    QPDFWriter writer(pdf, pathUtf8(path).c_str());
-    writer.setStaticID(true);
-    writer.setStreamDataMode(qpdf_s_preserve);
-    writer.setCompressStreams(false);
-    writer.setObjectStreamMode(qpdf_o_disable);
-    writer.write();
-}
 
 void replaceOnce(const fs::path& path, const std::string& from, const std::string& to)
 {
@@ -115,7 +75,7 @@ TEST_F(Pdf3dFailures, AFailingWorkerCostsOnlyItsModel)
         // The shell cannot hold 300 MB in a variable under a 64 MiB limit.
         {"memory", "x=$(head -c 300000000 /dev/zero | tr '\\0' a); echo ${#x}", {"--max-memory", "64"}, "crashed", ""},
     };
-    writePdf(pdf, {{samplePrc(), "/PRC"}, {sampleU3d(), "/U3D"}});
+    writeTestPdf(pdf, {{samplePrc(), "/PRC"}, {sampleU3d(), "/U3D"}});
     for (const Case& c : cases) {
         ScratchFolder workers;
         fs::create_symlink(buildProgramPath("heron_scan"), workers.path() / "heron_scan");
@@ -146,7 +106,7 @@ TEST_F(Pdf3dFailures, BadDataIsReportedPerModel)
     const std::string prc = samplePrc();
     struct Case {
         const char* name;
-        Stream3d stream;
+        TestStream3d stream;
         const char* outcome;
         const char* message;
     };
@@ -157,7 +117,7 @@ TEST_F(Pdf3dFailures, BadDataIsReportedPerModel)
         {"broken filter", {"not zlib at all", "/PRC", "/FlateDecode"}, "no data", "stream data"},
     };
     for (const Case& c : cases) {
-        writePdf(pdf, {c.stream, {prc, "/U3D"}}); // the second: PRC data under a U3D subtype
+        writeTestPdf(pdf, {c.stream, {prc, "/U3D"}}); // the second: PRC data under a U3D subtype
         const Pdf3dRun run = exportPdf();
         EXPECT_EQ(run.process.exitCode, 1) << c.name << run.process.err;
         ASSERT_FALSE(run.summary.is_null()) << c.name;
@@ -184,35 +144,25 @@ TEST_F(Pdf3dFailures, HostilePdfsEndCleanly)
         {"not a PDF", [](const fs::path& p, const std::string&) { writeFileBytes(p, {'%', 'P', 'D', 'F'}); }, 2, 0, ""},
         {"cross-reference offset wrong: rebuilt",
          [](const fs::path& p, const std::string& data) {
-             writePdf(p, {{data, "/PRC"}});
+             writeTestPdf(p, {{data, "/PRC"}});
              replaceOnce(p, "startxref\n", "startxref\n1");
          },
          0, 1, ""},
         {"cross-reference numbers shifted: no page left",
          [](const fs::path& p, const std::string& data) {
-             writePdf(p, {{data, "/PRC"}});
+             writeTestPdf(p, {{data, "/PRC"}});
              replaceOnce(p, "xref\n0 ", "xref\n9 ");
          },
          2, 0, ""},
         {"huge /Length: the stream is lost, and said so",
          [](const fs::path& p, const std::string& data) {
-             writePdf(p, {{data, "/PRC"}});
+             writeTestPdf(p, {{data, "/PRC"}});
              replaceOnce(p, "/Length " + std::to_string(data.size()), "/Length 99999999999999");
          },
          1, 1, "no /3DD stream"},
         {"annotation listed twice and a reference to itself",
          [](const fs::path& p, const std::string& data) {
-             writePdf(p, {{data, "/PRC"}}, [](QPDF& pdf, OH page, std::vector<OH>& annotations) {
-                 OH annots = pdf.makeIndirectObject(page.getKey("/Annots"));
-                 page.replaceKey("/Annots", annots);
-                 annots.appendItem(annotations[0]);
-                 OH loop = pdf.makeIndirectObject(OH::parse("<< /Type /3DRef >>"));
-                 loop.replaceKey("/3DD", loop);
-                 OH a = pdf.makeIndirectObject(OH::parse("<< /Type /Annot /Subtype /3D /Rect [0 0 1 1] >>"));
-                 a.replaceKey("/3DD", loop);
-                 annots.appendItem(a);
-                 annots.appendItem(annots); // the list holds itself
-             });
+             writeTestPdf(p, {{data, "/PRC"}}, TestPdfTwist::AnnotationLoops);
          },
          1, 2, ""},
         {"decompression bomb",
@@ -222,7 +172,7 @@ TEST_F(Pdf3dFailures, HostilePdfsEndCleanly)
              std::string packed(size, '\0');
              compress2(reinterpret_cast<Bytef*>(packed.data()), &size, zeros.data(), uLong(zeros.size()), 1);
              packed.resize(size);
-             writePdf(p, {{packed, "/PRC", "/FlateDecode"}});
+             writeTestPdf(p, {{packed, "/PRC", "/FlateDecode"}});
          },
          1, 1, "decoded stream larger than 256 MiB"},
     };
