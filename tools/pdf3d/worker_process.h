@@ -10,6 +10,20 @@
 #include <string>
 #include <vector>
 
+// AddressSanitizer reserves terabytes of address space at start, so a sanitized worker
+// cannot run under an address-space limit: such builds leave the memory limit out.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kMemoryLimitEnforced = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kMemoryLimitEnforced = false;
+#else
+inline constexpr bool kMemoryLimitEnforced = true;
+#endif
+#else
+inline constexpr bool kMemoryLimitEnforced = true;
+#endif
+
 struct WorkerLimits {
     double timeoutSeconds = 60;
     uint64_t maxMemoryMiB = 2048;

@@ -47,9 +47,11 @@ void childSide(const std::string& program, std::vector<std::string>& args, int o
         dup2(devNull, STDIN_FILENO);
         dup2(devNull, STDERR_FILENO);
     }
-    rlimit memory{};
-    memory.rlim_cur = memory.rlim_max = static_cast<rlim_t>(maxMemoryMiB) << 20;
-    setrlimit(RLIMIT_AS, &memory);
+    if (kMemoryLimitEnforced) {
+        rlimit memory{};
+        memory.rlim_cur = memory.rlim_max = static_cast<rlim_t>(maxMemoryMiB) << 20;
+        setrlimit(RLIMIT_AS, &memory);
+    }
     rlimit core{};
     setrlimit(RLIMIT_CORE, &core);
     std::vector<char*> argv;
