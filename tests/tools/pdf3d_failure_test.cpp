@@ -168,6 +168,9 @@ TEST_F(Pdf3dFailures, HostilePdfsEndCleanly)
              writeTestPdf(p, {{data, "/PRC"}}, TestPdfTwist::AnnotationLoops);
          },
          1, 2, ""},
+        {"two annotations share one stream",
+         [](const fs::path& p, const std::string& data) { writeTestPdf(p, {{data, "/PRC"}}, TestPdfTwist::SharedStream); },
+         0, 1, ""},
         {"decompression bomb",
          [](const fs::path& p, const std::string&) {
              const std::vector<uint8_t> zeros((257u << 20), 0);
@@ -190,6 +193,9 @@ TEST_F(Pdf3dFailures, HostilePdfsEndCleanly)
         }
         ASSERT_FALSE(run.summary.is_null()) << c.name;
         EXPECT_EQ(run.summary["models"].size(), c.models) << c.name << run.summary.dump(1);
+        if (std::string(c.name) == "two annotations share one stream") {
+            EXPECT_EQ(run.summary["models"][0]["annotations"].size(), 2u);
+        }
         if (c.models > 0) {
             EXPECT_EQ(run.summary["models"][0].value("message", "").rfind(c.message, 0), 0u)
                 << c.name << run.summary["models"][0].dump();

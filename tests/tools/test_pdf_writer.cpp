@@ -42,6 +42,11 @@ void writeTestPdf(const std::filesystem::path& path, const std::vector<TestStrea
     QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
     if (twist == TestPdfTwist::AnnotationLoops && annots.getArrayNItems() > 0)
         addLoops(pdf, page, annots.getArrayItem(0));
+    if (twist == TestPdfTwist::SharedStream && annots.getArrayNItems() > 0) {
+        OH a = pdf.makeIndirectObject(OH::parse("<< /Type /Annot /Subtype /3D /Rect [100 100 200 200] >>"));
+        a.replaceKey("/3DD", annots.getArrayItem(0).getKey("/3DD"));
+        annots.appendItem(a);
+    }
     QPDFWriter writer(pdf, path.string().c_str());
     writer.setStaticID(true);
     writer.setStreamDataMode(qpdf_s_preserve);

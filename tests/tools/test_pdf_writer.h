@@ -17,6 +17,8 @@ enum class TestPdfTwist {
     // The first annotation listed twice, one whose /3DRef names itself, and the
     // annotation list holding itself.
     AnnotationLoops,
+    // A second annotation showing the first one's stream.
+    SharedStream,
 };
 
 // One page, one /3D annotation per stream, written without compression so that tests
