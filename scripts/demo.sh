@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds, runs marlin_scan on the bundled sample and
-# prints what came back.
+# Installs what the build needs, builds, and exports every 3D model of the bundled
+# sample PDF (or of the PDF given) to GLB and PNG in out/, printing the summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh build
-sample="${1:-samples/assembly.prc}"
-echo "marlin_scan $sample:"
-build/bin/marlin_scan "$sample" | build/bin/stream_inspect prc -
+pdf="${1:-samples/assembly.pdf}"
+build/bin/pdf3d export "$pdf" -o out/
