@@ -234,8 +234,10 @@ uint32_t vertexFor(VertexMapper& mapper, SceneCollections& out, uint32_t positio
                                out.vertices[size_t{v} * 3 + 2]};
     out.vertices.insert(out.vertices.end(), position, position + 3);
     out.colours.insert(out.colours.end(), {255, 255, 255});
-    out.texCoords.insert(out.texCoords.end(), {-1.0f, -1.0f});
-    out.texSources.push_back(kNoTexture);
+    if (out.keepsTextureArrays()) {
+        out.texCoords.insert(out.texCoords.end(), {-1.0f, -1.0f});
+        out.texSources.push_back(kNoTexture);
+    }
     out.normals.insert(out.normals.end(), normal, normal + 3);
     out.vertexMaterials.push_back(materialIndex);
     mapper.extra.emplace(key, added);
