@@ -199,13 +199,12 @@ uint32_t appendPositions(const IFXVector3* positions, uint32_t count, const IFXM
 {
     out.padPerVertexArrays();
     const uint32_t base = out.vertexCount();
-    const size_t total = size_t{base} + count;
-    out.vertices.reserve(total * 3);
-    for (uint32_t i = 0; i < count; ++i) {
-        float p[3];
+    // resize grows geometrically; an exact reserve per call would copy every vertex
+    // again for each of thousands of small models.
+    out.vertices.resize((size_t{base} + count) * 3);
+    float* p = out.vertices.data() + size_t{base} * 3;
+    for (uint32_t i = 0; i < count; ++i, p += 3)
         transformPoint(world, positions[i].x, positions[i].y, positions[i].z, p);
-        out.vertices.insert(out.vertices.end(), p, p + 3);
-    }
     out.padPerVertexArrays();
     return base;
 }
@@ -235,8 +234,10 @@ uint32_t vertexFor(VertexMapper& mapper, SceneCollections& out, uint32_t positio
                                out.vertices[size_t{v} * 3 + 2]};
     out.vertices.insert(out.vertices.end(), position, position + 3);
     out.colours.insert(out.colours.end(), {255, 255, 255});
-    out.texCoords.insert(out.texCoords.end(), {-1.0f, -1.0f});
-    out.texSources.push_back(kNoTexture);
+    if (out.keepsTextureArrays()) {
+        out.texCoords.insert(out.texCoords.end(), {-1.0f, -1.0f});
+        out.texSources.push_back(kNoTexture);
+    }
     out.normals.insert(out.normals.end(), normal, normal + 3);
     out.vertexMaterials.push_back(materialIndex);
     mapper.extra.emplace(key, added);

@@ -15,8 +15,9 @@ struct SceneCollections {
     std::vector<float> vertices;           // x, y, z
     std::vector<uint32_t> triangles;       // a, b, c
     std::vector<uint8_t> colours;          // r, g, b per vertex
-    std::vector<float> texCoords;          // u, v per vertex
-    std::vector<uint32_t> texSources;      // texture id per vertex, kNoTexture for none
+    // Per vertex once a texture candidate is known, empty before (nothing textured).
+    std::vector<float> texCoords;          // u, v
+    std::vector<uint32_t> texSources;      // texture id, kNoTexture for none
     std::vector<uint32_t> textureCandidates; // distinct texture ids, in first-use order
     std::unordered_set<uint32_t> candidateSet;
     std::vector<uint32_t> points;
@@ -33,6 +34,18 @@ struct SceneCollections {
     {
         if (candidateSet.insert(textureId).second)
             textureCandidates.push_back(textureId);
+        padTextureArrays();
+    }
+
+    bool keepsTextureArrays() const { return !textureCandidates.empty(); }
+
+    void padTextureArrays()
+    {
+        if (!keepsTextureArrays())
+            return;
+        const size_t v = vertexCount();
+        texCoords.resize(v * 2, -1.0f);
+        texSources.resize(v, kNoTexture);
     }
 
     // Brings every per-vertex array to the vertex count: what a vertex lacks is filled
@@ -41,8 +54,7 @@ struct SceneCollections {
     {
         const size_t v = vertexCount();
         colours.resize(v * 3, 255);
-        texCoords.resize(v * 2, -1.0f);
-        texSources.resize(v, kNoTexture);
+        padTextureArrays();
         normals.resize(v * 3, 0.0f);
         vertexMaterials.resize(v, 0);
     }

@@ -79,6 +79,16 @@ T* heapCopy(const std::vector<T>& values)
     return copy;
 }
 
+// The copy, with the vector's memory given back at once, so that a scene's arrays
+// are never held twice over.
+template <typename T>
+T* takeHeapCopy(std::vector<T>& values)
+{
+    T* copy = heapCopy(values);
+    std::vector<T>().swap(values);
+    return copy;
+}
+
 // The library's components for one load, released in the order they must go.
 struct LoadComponents {
     IfxRef<IFXCoreServices> core;
@@ -237,23 +247,25 @@ void freeGeometry(U3dModel& model)
 bool fillGeometry(IFXSceneGraph* sceneGraph, SceneCollections& c, U3dModel& model)
 {
     c.padPerVertexArrays();
-    model.vertices = heapCopy(c.vertices);
-    model.colours = heapCopy(c.colours);
-    model.triangles = heapCopy(c.triangles);
-    model.points = heapCopy(c.points);
-    model.lines = heapCopy(c.lines);
+    const uint32_t vertexCount = c.vertexCount();
+    const size_t triangleValues = c.triangles.size(), pointValues = c.points.size(), lineValues = c.lines.size();
     const bool textured = chooseTexture(sceneGraph, c.textureCandidates, c.texCoords, c.texSources, model);
+    model.vertices = takeHeapCopy(c.vertices);
+    model.colours = takeHeapCopy(c.colours);
+    model.triangles = takeHeapCopy(c.triangles);
+    model.points = takeHeapCopy(c.points);
+    model.lines = takeHeapCopy(c.lines);
     if (textured)
-        model.uvs = heapCopy(c.texCoords);
-    if (!model.vertices || !model.colours || (!c.triangles.empty() && !model.triangles) ||
-        (!c.points.empty() && !model.points) || (!c.lines.empty() && !model.lines) || (textured && !model.uvs)) {
+        model.uvs = takeHeapCopy(c.texCoords);
+    if (!model.vertices || !model.colours || (triangleValues != 0 && !model.triangles) ||
+        (pointValues != 0 && !model.points) || (lineValues != 0 && !model.lines) || (textured && !model.uvs)) {
         freeGeometry(model);
         return false;
     }
-    model.vertexCount = c.vertexCount();
-    model.triangleCount = static_cast<uint32_t>(c.triangles.size() / 3);
-    model.pointCount = static_cast<uint32_t>(c.points.size());
-    model.lineCount = static_cast<uint32_t>(c.lines.size() / 2);
+    model.vertexCount = vertexCount;
+    model.triangleCount = static_cast<uint32_t>(triangleValues / 3);
+    model.pointCount = static_cast<uint32_t>(pointValues);
+    model.lineCount = static_cast<uint32_t>(lineValues / 2);
     return true;
 }
 
@@ -284,10 +296,10 @@ bool fillFromTraversal(IFXSceneGraph* sceneGraph, SceneCollections& c, const std
     model.nodeRecords = heapCopy(c.nodeRecords);
     model.nodeCount = model.nodeRecords ? static_cast<uint32_t>(c.nodeRecords.size()) : 0;
     const bool anyNormal = std::any_of(c.normals.begin(), c.normals.end(), [](float n) { return n != 0; });
-    if (anyNormal && c.normals.size() == c.vertices.size())
-        model.normals = heapCopy(c.normals);
+    if (anyNormal && c.normals.size() == size_t{model.vertexCount} * 3)
+        model.normals = takeHeapCopy(c.normals);
     if (materials.size() > 1 && c.vertexMaterials.size() == model.vertexCount) {
-        model.vertexMaterials = heapCopy(c.vertexMaterials);
+        model.vertexMaterials = takeHeapCopy(c.vertexMaterials);
         model.materials = heapCopy(materials);
         if (!model.vertexMaterials || !model.materials) {
             std::free(model.vertexMaterials);
@@ -430,6 +442,9 @@ bool loadScene(const uint8_t* data, uint32_t size, const char* documentFolder, U
     readHeaderValues(c, model);
 
     r = c.loadManager->Load(c.readBuffer.get(), 1, IFXString(), 0, 0);
+    // The scene holds what it needs: the library's copy of the file can go now.
+    c.file->Close();
+    c.fileOpen = false;
     if (r == kIfxErrorExternalReferenceLimits) {
         message = duplicateText(kReferenceLimitsMessage);
         return false;

@@ -13,10 +13,10 @@ size_t lowestBit(size_t i)
 
 } // namespace
 
-AdaptiveHistogram::AdaptiveHistogram()
-    : tree_(kInitialCapacity + 1, 0), capacity_(kInitialCapacity)
+AdaptiveHistogram::AdaptiveHistogram() : capacity_(kInitialCapacity)
 {
-    addToTree(kEscapeSymbol + 1, 1);
+    listed_[0] = Listed{static_cast<uint16_t>(kEscapeSymbol), 1};
+    listedCount_ = 1;
     total_ = 1;
 }
 
@@ -38,16 +38,40 @@ uint32_t AdaptiveHistogram::frequency(uint32_t symbol) const
 {
     if (symbol >= capacity_)
         return 0;
-    return prefix(symbol + 1) - prefix(symbol);
+    if (isTree())
+        return prefix(symbol + 1) - prefix(symbol);
+    for (uint32_t i = 0; i < listedCount_ && listed_[i].symbol <= symbol; ++i)
+        if (listed_[i].symbol == symbol)
+            return listed_[i].count;
+    return 0;
 }
 
 uint32_t AdaptiveHistogram::cumulative(uint32_t symbol) const
 {
-    return prefix(symbol);
+    if (isTree())
+        return prefix(symbol);
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < listedCount_ && listed_[i].symbol < symbol; ++i)
+        sum += listed_[i].count;
+    return sum;
 }
 
 SymbolInterval AdaptiveHistogram::find(uint32_t target) const
 {
+    SymbolInterval interval;
+    if (!isTree()) {
+        uint32_t sum = 0;
+        for (uint32_t i = 0; i < listedCount_; ++i) {
+            if (target < sum + listed_[i].count) {
+                interval.symbol = listed_[i].symbol;
+                interval.cumulative = sum;
+                interval.frequency = listed_[i].count;
+                return interval;
+            }
+            sum += listed_[i].count;
+        }
+        return interval; // target >= total: the caller's contract was broken
+    }
     // Binary lifting: the longest prefix of symbols whose sum stays <= target.
     size_t position = 0;
     uint32_t rest = target;
@@ -58,7 +82,6 @@ SymbolInterval AdaptiveHistogram::find(uint32_t target) const
             rest -= tree_[next];
         }
     }
-    SymbolInterval interval;
     interval.symbol = static_cast<uint32_t>(position);
     interval.cumulative = target - rest;
     interval.frequency = frequency(interval.symbol);
@@ -83,6 +106,62 @@ void AdaptiveHistogram::fromCounts()
     }
 }
 
+void AdaptiveHistogram::moveToTree()
+{
+    tree_.assign(capacity_ + 1, 0);
+    for (uint32_t i = 0; i < listedCount_; ++i)
+        tree_[size_t{listed_[i].symbol} + 1] = listed_[i].count;
+    fromCounts();
+    listedCount_ = 0;
+}
+
+void AdaptiveHistogram::countInList(uint16_t symbol)
+{
+    uint32_t i = 0;
+    while (i < listedCount_ && listed_[i].symbol < symbol)
+        ++i;
+    if (i < listedCount_ && listed_[i].symbol == symbol) {
+        ++listed_[i].count;
+        return;
+    }
+    if (listedCount_ == kMaxListedSymbols) {
+        moveToTree();
+        addToTree(size_t{symbol} + 1, 1);
+        return;
+    }
+    for (uint32_t j = listedCount_; j > i; --j)
+        listed_[j] = listed_[j - 1];
+    listed_[i] = Listed{symbol, 1};
+    ++listedCount_;
+}
+
+// Every count halved (rounding down), then the escape one more.
+void AdaptiveHistogram::rescale()
+{
+    total_ = 0;
+    if (isTree()) {
+        toCounts();
+        for (size_t i = 1; i <= capacity_; ++i) {
+            tree_[i] = static_cast<uint16_t>(tree_[i] >> 1);
+            total_ += tree_[i];
+        }
+        ++tree_[kEscapeSymbol + 1];
+        ++total_;
+        fromCounts();
+        return;
+    }
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < listedCount_; ++i) {
+        Listed entry = listed_[i];
+        entry.count = static_cast<uint16_t>((entry.count >> 1) + (entry.symbol == kEscapeSymbol ? 1 : 0));
+        if (entry.count > 0) {
+            listed_[kept++] = entry;
+            total_ += entry.count;
+        }
+    }
+    listedCount_ = kept;
+}
+
 bool AdaptiveHistogram::add(uint64_t symbol, HistogramBudget& budget)
 {
     if (symbol >= kUnlearntSymbol)
@@ -92,23 +171,22 @@ bool AdaptiveHistogram::add(uint64_t symbol, HistogramBudget& budget)
         if (grown - capacity_ > budget.slotsLeft)
             return false;
         budget.slotsLeft -= grown - capacity_;
-        toCounts();
-        tree_.resize(grown + 1, 0);
-        capacity_ = grown;
-        fromCounts();
-    }
-    if (total_ >= kRescaleTotal) {
-        toCounts();
-        total_ = 0;
-        for (size_t i = 1; i <= capacity_; ++i) {
-            tree_[i] = static_cast<uint16_t>(tree_[i] >> 1);
-            total_ += tree_[i];
+        if (isTree()) {
+            // The new symbols count 0, so of the new nodes only those covering a
+            // prefix (the powers of two) hold anything: the old total.
+            const uint16_t all = tree_[capacity_];
+            tree_.resize(grown + 1, 0);
+            for (size_t power = 2 * capacity_; power <= grown; power *= 2)
+                tree_[power] = all;
         }
-        ++tree_[kEscapeSymbol + 1];
-        ++total_;
-        fromCounts();
+        capacity_ = grown;
     }
-    addToTree(static_cast<size_t>(symbol) + 1, 1);
+    if (total_ >= kRescaleTotal)
+        rescale();
+    if (isTree())
+        addToTree(static_cast<size_t>(symbol) + 1, 1);
+    else
+        countInList(static_cast<uint16_t>(symbol));
     ++total_;
     return true;
 }

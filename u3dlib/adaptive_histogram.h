@@ -5,13 +5,17 @@
 // symbols. The total never exceeds kRescaleTotal: before a count is added to a full
 // histogram every count is halved (rounding down) and the escape gets one more.
 //
-// Counts live in a Fenwick tree (binary indexed tree) so that finding the symbol of a
-// coded target and its cumulative count both take O(log n): a hostile block must not
-// be able to make every symbol cost a scan of thousands of entries. The tree covers
-// the symbols 0 .. capacity-1, capacity a power of two that grows with the largest
-// symbol learnt, so contexts of small values (flags, counts) stay small.
+// Most contexts learn a handful of symbols, often one of them large (a coordinate
+// difference): those keep their counts in a short sorted list. Past kMaxListedSymbols
+// symbols the counts move to a Fenwick tree (binary indexed tree), so that finding the
+// symbol of a coded target and its cumulative count both take O(log n): a hostile
+// block must not be able to make every symbol cost a scan of thousands of entries.
+// The tree covers the symbols 0 .. capacity-1, capacity a power of two that grows with
+// the largest symbol learnt. The budget is charged for that capacity in both forms,
+// so a list is never allowed more than the tree it stands for.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -37,6 +41,7 @@ public:
     static constexpr uint32_t kRescaleTotal = 0x1FFF;
     static constexpr size_t kInitialCapacity = 32;
     static constexpr size_t kMaxCapacity = 0x10000;
+    static constexpr size_t kMaxListedSymbols = 16;
 
     AdaptiveHistogram();
 
@@ -53,12 +58,24 @@ public:
     size_t capacity() const { return capacity_; }
 
 private:
+    struct Listed {
+        uint16_t symbol;
+        uint16_t count;
+    };
+
+    bool isTree() const { return !tree_.empty(); }
+    void rescale();
+    void countInList(uint16_t symbol);
+    void moveToTree();
     void toCounts();   // tree_ -> plain counts, in place
     void fromCounts(); // plain counts -> tree_, in place
     void addToTree(size_t index, int32_t delta);
     uint32_t prefix(size_t count) const; // sum of the first count symbols
 
-    std::vector<uint16_t> tree_; // 1-based: tree_[0] unused
+    // Ascending symbols with a count above 0; the escape is always first.
+    std::array<Listed, kMaxListedSymbols> listed_{};
+    uint32_t listedCount_ = 0;
+    std::vector<uint16_t> tree_; // 1-based: tree_[0] unused; empty while listed
     size_t capacity_ = 0;
     uint32_t total_ = 0;
 };

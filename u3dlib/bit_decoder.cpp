@@ -11,6 +11,16 @@ constexpr uint32_t kQuarter = 0x4000;
 constexpr uint32_t kRegisterMask = 0xFFFF;
 constexpr uint32_t kBelowHalfMask = 0x7FFF;
 constexpr int kRegisterBits = 16;
+// takeBits asks for at most 16 bits at once; a refill leaves at least 57.
+constexpr int kWindowRefillBelow = 56;
+
+uint64_t reverseBitsOfEachByte(uint64_t v)
+{
+    v = (v & 0xF0F0F0F0F0F0F0F0u) >> 4 | (v & 0x0F0F0F0F0F0F0F0Fu) << 4;
+    v = (v & 0xCCCCCCCCCCCCCCCCu) >> 2 | (v & 0x3333333333333333u) << 2;
+    v = (v & 0xAAAAAAAAAAAAAAAAu) >> 1 | (v & 0x5555555555555555u) << 1;
+    return v;
+}
 
 } // namespace
 
@@ -43,8 +53,7 @@ BitDecoder::BitDecoder(std::span<const uint8_t> section, DecoderOptions options)
     : section_(section), options_(options), sectionBits_(uint64_t{section.size()} * 8)
 {
     symbolBudget_ = kSymbolBudgetBase + kSymbolsPerDataBit * sectionBits_;
-    for (int i = 0; i < kRegisterBits; ++i)
-        code_ = (code_ << 1) | nextBit();
+    code_ = takeBits(kRegisterBits);
 }
 
 BitDecoder::~BitDecoder() = default;
@@ -66,46 +75,65 @@ uint64_t BitDecoder::bitsLeft() const
     return used < sectionBits_ ? sectionBits_ - used : 0;
 }
 
-uint32_t BitDecoder::nextBit()
+void BitDecoder::refill()
 {
-    uint32_t bit = 0;
-    if (bitPosition_ < sectionBits_)
-        bit = (section_[bitPosition_ >> 3] >> (bitPosition_ & 7)) & 1u;
-    ++bitPosition_;
-    return bit;
+    // Whole bytes only, so that a byte is never split between two refills.
+    while (windowBits_ <= kWindowRefillBelow) {
+        if (nextByte_ + 8 <= section_.size()) {
+            uint64_t word = 0;
+            for (int i = 0; i < 8; ++i)
+                word = (word << 8) | section_[nextByte_ + i];
+            word = reverseBitsOfEachByte(word);
+            const int bytes = (64 - windowBits_) / 8;
+            if (bytes < 8)
+                word &= ~uint64_t{0} << (64 - 8 * bytes);
+            window_ |= word >> windowBits_;
+            windowBits_ += 8 * bytes;
+            nextByte_ += bytes;
+        } else {
+            const uint8_t byte = nextByte_ < section_.size() ? section_[nextByte_] : 0;
+            window_ |= uint64_t{reverseBits8(byte)} << (56 - windowBits_);
+            windowBits_ += 8;
+            ++nextByte_;
+        }
+    }
 }
 
-uint32_t BitDecoder::nextBitsMsbFirst8()
+uint32_t BitDecoder::takeBits(int count)
 {
-    if ((bitPosition_ & 7) == 0 && bitPosition_ + 8 <= sectionBits_) {
-        const uint8_t byte = section_[bitPosition_ >> 3];
-        bitPosition_ += 8;
-        return reverseBits8(byte);
-    }
-    uint32_t bits = 0;
-    for (int i = 0; i < 8; ++i)
-        bits = (bits << 1) | nextBit();
+    if (count == 0)
+        return 0;
+    if (windowBits_ < count)
+        refill();
+    const uint32_t bits = static_cast<uint32_t>(window_ >> (64 - count));
+    window_ <<= count;
+    windowBits_ -= count;
+    bitPosition_ += static_cast<uint64_t>(count);
     return bits;
 }
 
 // Shifts settled bits out of the registers, mirroring the encoder: equal top bits are
-// emitted by the encoder; low = 01..., high = 10... is an underflow it defers.
+// emitted by the encoder; low = 01..., high = 10... is an underflow it defers. The
+// encoder does this one bit at a time; the run of equal top bits and the run of
+// underflow bits that follows it are each taken in one step. (After an underflow
+// the top bits differ, so no equal bits can follow it.)
 void BitDecoder::renormalise()
 {
-    for (;;) {
-        if (((high_ ^ low_) & kHalf) == 0) {
-            low_ = (low_ << 1) & kRegisterMask;
-            high_ = ((high_ << 1) & kRegisterMask) | 1;
-            code_ = ((code_ << 1) & kRegisterMask) | nextBit();
-            underflow_ = 0;
-        } else if ((low_ & kQuarter) != 0 && (high_ & kQuarter) == 0) {
-            low_ = (low_ << 1) & kBelowHalfMask;
-            high_ = ((high_ << 1) & kBelowHalfMask) | kHalf | 1;
-            code_ = (((code_ - kQuarter) << 1) & kRegisterMask) | nextBit();
-            ++underflow_;
-        } else {
-            return;
-        }
+    const int settled = std::countl_zero((high_ ^ low_) & kRegisterMask) - kRegisterBits;
+    if (settled > 0) {
+        low_ = (low_ << settled) & kRegisterMask;
+        high_ = ((high_ << settled) & kRegisterMask) | ((1u << settled) - 1);
+        code_ = ((code_ << settled) & kRegisterMask) | takeBits(settled);
+        underflow_ = 0;
+    }
+    // Bits 14 down where low has a 1 and high a 0, moved to the top.
+    const int deferred = std::countl_one(((low_ & ~high_) & kBelowHalfMask) << (kRegisterBits + 1));
+    if (deferred > 0) {
+        low_ = (low_ << deferred) & kBelowHalfMask;
+        high_ = ((high_ << deferred) & kBelowHalfMask) | kHalf | ((1u << deferred) - 1);
+        // Each underflow step maps x to 2 (x - 0x8000) + 0x8000 + bit, modulo 2^16.
+        code_ = ((((code_ ^ kHalf) << deferred) | takeBits(deferred)) & kRegisterMask) ^ kHalf;
+        underflow_ += static_cast<uint64_t>(deferred);
     }
 }
 
@@ -125,7 +153,7 @@ uint32_t BitDecoder::decodeRawByteSymbol()
     if (isClean()) {
         // From a clean state a raw byte is exactly the next 8 stream bits.
         symbol = code_ >> 8;
-        code_ = ((code_ << 8) & kRegisterMask) | nextBitsMsbFirst8();
+        code_ = ((code_ << 8) & kRegisterMask) | takeBits(8);
         underflow_ = 0;
     } else {
         const uint32_t range = high_ - low_ + 1;

@@ -133,8 +133,9 @@ public:
     const AdaptiveHistogram* histogram(Context context) const;
 
 private:
-    uint32_t nextBit();
-    uint32_t nextBitsMsbFirst8();
+    // The next count (<= 16) stream bits, the first one read as the most significant.
+    uint32_t takeBits(int count);
+    void refill();
     void renormalise();
     bool checkAfterSymbol();
     uint32_t decodeRawByteSymbol();
@@ -149,6 +150,11 @@ private:
     DecoderOptions options_;
     uint64_t sectionBits_ = 0;
     uint64_t bitPosition_ = 0; // next stream bit to shift into code_
+    // Stream bits from bitPosition_ on, the next one in bit 63; past the section end
+    // they are zero, as the coder's look-ahead sees them.
+    uint64_t window_ = 0;
+    int windowBits_ = 0;
+    size_t nextByte_ = 0; // first section byte not yet in window_
     uint64_t underflow_ = 0;   // underflow shifts not yet settled by the encoder
     uint32_t low_ = 0;
     uint32_t high_ = 0xFFFF;

@@ -79,6 +79,9 @@ StreamFault readClodBaseMesh(BitDecoder& in, const GeneratorDeclaration& declara
 {
     if (mesh.positionCount() != 0 || mesh.faceCount() != 0)
         return StreamFault::OutOfOrder;
+    // An earlier empty progressive block may have indexed the empty mesh.
+    mesh.facesIndexed = false;
+    mesh.facesAtPosition.clear();
     BaseCounts c;
     c.faces = in.readU32();
     c.positions = in.readU32();
@@ -99,7 +102,6 @@ StreamFault readClodBaseMesh(BitDecoder& in, const GeneratorDeclaration& declara
     readVector4s(in, c.texCoords, g.texCoords);
     if (!in.ok())
         return StreamFault::Decode;
-    mesh.facesAtPosition.resize(c.positions);
 
     const bool normals = !declaration.excludesNormals();
     const uint64_t reserveFaces = std::min<uint64_t>(c.faces, in.bitsLeft());

@@ -28,8 +28,32 @@ void appendFace(ClodMeshState& mesh, uint32_t shading, const std::array<uint32_t
         for (uint32_t layer = 0; layer < mesh.texLayers; ++layer)
             g.texCoordIndices[layer].push_back(attributes[k].texCoord[layer]);
     }
-    for (uint32_t k = 0; k < 3; ++k)
-        linkFace(mesh, positions[k], face);
+    if (mesh.facesIndexed)
+        for (uint32_t k = 0; k < 3; ++k)
+            linkFace(mesh, positions[k], face);
+}
+
+void indexFacesAtPositions(ClodMeshState& mesh)
+{
+    if (mesh.facesIndexed)
+        return;
+    mesh.facesIndexed = true;
+    const uint32_t positions = mesh.positionCount();
+    std::vector<uint32_t> counts(positions, 0);
+    for (uint32_t p : mesh.geometry.positionIndices)
+        if (p < positions)
+            ++counts[p];
+    mesh.facesAtPosition.assign(positions, {});
+    for (uint32_t p = 0; p < positions; ++p)
+        mesh.facesAtPosition[p].reserve(counts[p]);
+    // Faces in ascending order, each once per position, as linking them one by one
+    // would leave them.
+    for (uint32_t face = 0; face < mesh.faceCount(); ++face)
+        for (uint32_t k = 0; k < 3; ++k) {
+            const uint32_t p = mesh.corner(face, k);
+            if (p < positions && (mesh.facesAtPosition[p].empty() || mesh.facesAtPosition[p].back() != face))
+                mesh.facesAtPosition[p].push_back(face);
+        }
 }
 
 CornerAttributes cornerAttributes(const ClodMeshState& mesh, uint32_t face, uint32_t k)

@@ -37,7 +37,10 @@ struct RoleMemory {
 
 struct ClodMeshState {
     AuthorGeometry geometry;
-    std::vector<std::vector<uint32_t>> facesAtPosition; // ascending face indices
+    // Ascending face indices per position, built by the first progressive update
+    // (a base mesh alone never needs it), kept up to date from then on.
+    std::vector<std::vector<uint32_t>> facesAtPosition;
+    bool facesIndexed = false;
     bool keepsDiffuse = false;
     bool keepsSpecular = false;
     uint32_t texLayers = 0; // layers kept: the most any shading description uses
@@ -53,7 +56,11 @@ struct ClodMeshState {
 // Empty mesh with the attribute arrays the declaration calls for.
 void initMeshState(ClodMeshState& mesh, const GeneratorDeclaration& declaration);
 
-// Appends a face; the corners' positions must exist (facesAtPosition sized).
+// Builds facesAtPosition from the faces so far, once.
+void indexFacesAtPositions(ClodMeshState& mesh);
+
+// Appends a face; the corners' positions must exist (facesAtPosition sized once
+// indexed).
 void appendFace(ClodMeshState& mesh, uint32_t shading, const std::array<uint32_t, 3>& positions,
                 const std::array<CornerAttributes, 3>& attributes);
 

@@ -624,6 +624,7 @@ StreamFault readClodProgressive(BitDecoder& in, const GeneratorDeclaration& decl
                                                       reserve);
         fault != StreamFault::None)
         return fault;
+    indexFacesAtPositions(mesh);
     mesh.geometry.positions.reserve(reserve);
     mesh.facesAtPosition.reserve(reserve);
 

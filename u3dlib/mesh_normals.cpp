@@ -45,22 +45,27 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
         crease = kDefaultNormalCrease;
     const size_t faceCount = positionIndices.size() / 3;
 
-    // Unit face normals, and per corner the face normal weighted by the corner's angle
-    // (so that how a flat side is cut into triangles does not tilt the mean).
+    // Unit face normals; each corner adds its face's normal weighted by the corner's
+    // angle (so that how a flat side is cut into triangles does not tilt the mean),
+    // computed where it is added rather than stored for every corner.
     std::vector<Vec> units(faceCount);
-    std::vector<Vec> weighted(positionIndices.size());
     for (size_t f = 0; f < faceCount; ++f) {
         const uint32_t* c = &positionIndices[3 * f];
         if (c[0] >= positions.size() || c[1] >= positions.size() || c[2] >= positions.size())
             continue;
         units[f] = unit(cross(sub(positions[c[1]], positions[c[0]]), sub(positions[c[2]], positions[c[0]])));
-        for (uint32_t k = 0; k < 3; ++k) {
-            const Vec a = unit(sub(positions[c[(k + 1) % 3]], positions[c[k]]));
-            const Vec b = unit(sub(positions[c[(k + 2) % 3]], positions[c[k]]));
-            const double angle = std::acos(std::clamp(dot(a, b), -1.0, 1.0));
-            weighted[3 * f + k] = {units[f].x * angle, units[f].y * angle, units[f].z * angle};
-        }
     }
+    const auto weighted = [&](uint32_t corner) {
+        const uint32_t* c = &positionIndices[corner - corner % 3];
+        if (c[0] >= positions.size() || c[1] >= positions.size() || c[2] >= positions.size())
+            return Vec{};
+        const uint32_t k = corner % 3;
+        const Vec a = unit(sub(positions[c[(k + 1) % 3]], positions[c[k]]));
+        const Vec b = unit(sub(positions[c[(k + 2) % 3]], positions[c[k]]));
+        const double angle = std::acos(std::clamp(dot(a, b), -1.0, 1.0));
+        const Vec& n = units[corner / 3];
+        return Vec{n.x * angle, n.y * angle, n.z * angle};
+    };
 
     // Corners by position (counting sort).
     std::vector<uint32_t> start(positions.size() + 1, 0);
@@ -109,7 +114,7 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
             } else if (groups.empty()) {
                 groups.push_back(Group{n, {}, 0}); // a degenerate face alone at its position
             }
-            const Vec& w = weighted[corners[i]];
+            const Vec w = weighted(corners[i]);
             groups[chosen].sum = {groups[chosen].sum.x + w.x, groups[chosen].sum.y + w.y, groups[chosen].sum.z + w.z};
             groupOf.push_back(chosen);
         }

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <span>
 #include <vector>
 
 namespace {
@@ -100,8 +102,8 @@ public:
         default:
             return kIfxErrorOpenFailed;
         }
-        bytes_.assign(data, data + size);
-        std::free(data);
+        bytes_.reset(data);
+        size_ = size;
         position_ = 0;
         open_ = true;
         return kIfxOk;
@@ -110,7 +112,8 @@ public:
     {
         if (!open_)
             return kIfxErrorNotInitialized;
-        bytes_ = std::vector<uint8_t>();
+        bytes_.reset();
+        size_ = 0;
         position_ = 0;
         open_ = false;
         return kIfxOk;
@@ -129,14 +132,14 @@ public:
             return kIfxErrorInvalidPointer;
         if (!open_)
             return kIfxErrorNotInitialized;
-        *size = bytes_.size();
+        *size = size_;
         return kIfxOk;
     }
     IFXRESULT SetPosition(uint64_t position) override
     {
         if (!open_)
             return kIfxErrorNotInitialized;
-        if (position > bytes_.size())
+        if (position > size_)
             return kIfxErrorEndOfData;
         position_ = position;
         return kIfxOk;
@@ -147,15 +150,21 @@ public:
             return kIfxErrorNotInitialized;
         if (bytes == nullptr && count > 0)
             return kIfxErrorInvalidPointer;
-        if (position > bytes_.size() || count > bytes_.size() - position)
+        if (position > size_ || count > size_ - position)
             return kIfxErrorEndOfData;
         if (count > 0)
-            std::memcpy(bytes, bytes_.data() + position, static_cast<size_t>(count));
+            std::memcpy(bytes, bytes_.get() + position, static_cast<size_t>(count));
         return kIfxOk;
     }
+    // The whole file, for a load that need not copy it.
+    std::span<const uint8_t> contents() const { return {bytes_.get(), static_cast<size_t>(size_)}; }
 
 private:
-    std::vector<uint8_t> bytes_;
+    struct FreeBytes {
+        void operator()(uint8_t* bytes) const { std::free(bytes); }
+    };
+    std::unique_ptr<uint8_t, FreeBytes> bytes_;
+    uint64_t size_ = 0;
     uint64_t position_ = 0;
     bool open_ = false;
 };
@@ -203,15 +212,23 @@ public:
             return r;
         if (size > kMaxLoadBytes)
             return kIfxErrorOutOfMemory;
+        // This library's own buffer is read in place; any other is copied.
         std::vector<uint8_t> bytes;
-        try {
-            bytes.resize(static_cast<size_t>(size));
-        } catch (const std::bad_alloc&) {
-            return kIfxErrorOutOfMemory;
+        std::span<const uint8_t> contents;
+        if (const auto* own = dynamic_cast<const ReadBuffer*>(readBuffer); own != nullptr) {
+            contents = own->contents();
+            r = readBuffer->SetPosition(size);
+        } else {
+            try {
+                bytes.resize(static_cast<size_t>(size));
+            } catch (const std::bad_alloc&) {
+                return kIfxErrorOutOfMemory;
+            }
+            r = readBuffer->SetPosition(0);
+            if (ifxSucceeded(r) && size > 0)
+                r = readBuffer->Read(bytes.data(), size);
+            contents = bytes;
         }
-        r = readBuffer->SetPosition(0);
-        if (ifxSucceeded(r) && size > 0)
-            r = readBuffer->Read(bytes.data(), size);
         if (ifxFailed(r))
             return r == kIfxErrorEndOfData ? kIfxErrorCorrupt : r;
         const std::shared_ptr<SceneState>& state = sceneGraph_->state();
@@ -219,7 +236,7 @@ public:
         environment.baseFolder = state->baseFolder;
         environment.readGenerator = &u3dlib::readGeneratorDeclaration;
         try {
-            r = u3dlib::loadScene(bytes, environment, state->scene);
+            r = u3dlib::loadScene(contents, environment, state->scene);
         } catch (const std::bad_alloc&) {
             r = kIfxErrorOutOfMemory;
         }
