@@ -39,6 +39,22 @@ uint64_t decode(BitDecoder& in, const Step& s)
 const Context kStatic8 = staticContext(8);
 const Context kAdaptive = adaptiveContext(1);
 
+TEST(BitDecoder, ValueTooWideForItsFieldFails)
+{
+    // A context shared by fields of different widths (a value learnt as U32 read as U8),
+    // and a static range beyond a byte.
+    for (const Context context : {kAdaptive, staticContext(1000)}) {
+        U3dBitEncoder out;
+        out.writeCompressedU32(context, 300);
+        out.writeCompressedU32(context, 300);
+        const std::vector<uint8_t> bytes = out.finish();
+        BitDecoder in(bytes);
+        EXPECT_EQ(in.readCompressedU32(context), 300u);
+        EXPECT_EQ(in.readCompressedU8(context), 0u);
+        EXPECT_EQ(in.error(), DecodeError::ValueTooWide);
+    }
+}
+
 // Reads past the end: the step that needs missing bits fails, and so does every
 // later one, even where bits would remain.
 struct PastEndCase {
