@@ -29,7 +29,7 @@ TEST(TextConversion, RoundTripsEveryPlaneAndRefusesMalformedText)
     EXPECT_EQ(utf8ToWide(nullptr), nullptr);
     EXPECT_EQ(wideToUtf8(nullptr), nullptr);
 #ifndef _WIN32 // Windows converts malformed text with replacement characters, as the system does.
-    for (const char* text : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xFFz"})
+    for (const char* text : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "a\xFFz"})
         EXPECT_EQ(utf8ToWide(text), nullptr) << text;
     const char16_t lone[] = {u'a', 0xD800, u'b', 0}, reversed[] = {0xDE00, 0xD83D, 0};
     EXPECT_EQ(wideToUtf8(lone), nullptr);
