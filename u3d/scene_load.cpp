@@ -143,7 +143,7 @@ public:
 };
 
 template <typename T>
-IFXRESULT createComponent(const IFXCID& componentId, const IFXIID& interfaceId, IfxRef<T>& out)
+IFXRESULT makeComponent(const IFXCID& componentId, const IFXIID& interfaceId, IfxRef<T>& out)
 {
     const IFXRESULT r = IFXCreateComponent(componentId, interfaceId, out.putVoid());
     if (ifxFailed(r))
@@ -155,7 +155,7 @@ IFXRESULT createComponent(const IFXCID& componentId, const IFXIID& interfaceId, 
 // failing step, or success.
 IFXRESULT setUpComponents(LoadComponents& c, const char* documentFolder)
 {
-    IFXRESULT r = createComponent(CID_IFXCoreServices, IID_IFXCoreServices, c.core);
+    IFXRESULT r = makeComponent(CID_IFXCoreServices, IID_IFXCoreServices, c.core);
     if (ifxFailed(r) || ifxFailed(r = c.core->Initialize(0, 1.0)))
         return r;
     IFXString base;
@@ -168,9 +168,9 @@ IFXRESULT setUpComponents(LoadComponents& c, const char* documentFolder)
     }
     if (!c.sceneGraph)
         return kIfxErrorInvalidPointer;
-    if (ifxFailed(r = createComponent(CID_IFXLoadManager, IID_IFXLoadManager, c.loadManager)) ||
+    if (ifxFailed(r = makeComponent(CID_IFXLoadManager, IID_IFXLoadManager, c.loadManager)) ||
         ifxFailed(r = c.loadManager->Initialize(c.core.get())) ||
-        ifxFailed(r = createComponent(CID_IFXReadBuffer, IID_IFXReadBuffer, c.readBuffer)))
+        ifxFailed(r = makeComponent(CID_IFXReadBuffer, IID_IFXReadBuffer, c.readBuffer)))
         return r;
     if (ifxFailed(r = c.readBuffer->QueryInterface(IID_IFXStdio, c.file.putVoid()))) {
         c.file.forget();
@@ -184,7 +184,7 @@ void readHeaderValues(LoadComponents& c, U3dModel& model)
 {
     IfxRef<IFXReadBufferX> buffer = queryInterface<IFXReadBufferX>(c.readBuffer.get(), IID_IFXReadBufferX);
     IfxRef<IFXHeaderReader> reader;
-    if (!buffer || ifxFailed(createComponent(CID_IFXHeaderReader, IID_IFXHeaderReader, reader)))
+    if (!buffer || ifxFailed(makeComponent(CID_IFXHeaderReader, IID_IFXHeaderReader, reader)))
         return;
     uint32_t profile = 0, declarationSize = 0;
     uint64_t fileSize = 0;

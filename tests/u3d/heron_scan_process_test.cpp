@@ -1,25 +1,18 @@
 // heron_scan as the parent sees it: a real process, its stdout bytes and exit code,
-// with the scene library found (or not) where the program looks for it. With the
-// library built here, a writer-built scene comes back with what each of the library's
-// components answers, and every real file gives a preview, except the one whose
-// geometry is only in a vendor extension ("no mesh") and the malformed one (corrupt).
+// with the scene library found (or not) where the program looks for it, and every
+// real file gives a preview, except the one whose geometry is only in a vendor
+// extension ("no mesh") and the malformed one (corrupt). What the library's components
+// answer for a writer-built scene is the worker test's.
 #include "runtime/result_stream.h"
 #include "tests/support/files.h"
 #include "tests/support/process_runner.h"
-#include "tests/support/test_images.h"
-#include "tests/support/u3d_geometry_writer.h"
 #include "tests/support/u3d_scene_blocks.h"
 #include "tools/result_stream_reader.h"
-#include "u3dlib/block_types.h"
-#include "u3dlib/modifier_chain.h"
-#include "u3dlib/scene.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <numbers>
-#include <set>
 
 namespace fs = std::filesystem;
 
@@ -191,82 +184,6 @@ TEST_F(HeronScanProcess, DocumentFolderMayBeAbsentEmptyOrAnyName)
         {{input}, "(absent)"}, {{input, ""}, "[]"}, {{input, named}, "[" + named + "]"}};
     for (const auto& [args, expected] : cases)
         EXPECT_EQ(parse(run(args, "heron_scan_fake_loader")).message, expected);
-}
-
-TEST_F(HeronScanProcess, AWriterBuiltSceneComesBackWhole)
-{
-    U3dClodMeshWriter mesh(u3dOneTriangleDeclaration("Mesh"));
-    const U3dBaseMeshDesc triangle = u3dOneTriangle();
-    const std::vector<uint8_t> pixels = {255, 0, 0, 255, 0, 255, 0, 128};
-    const U3dBytes file = u3dFile(
-        {
-            u3dGroupNodeBlock("A", {{"", kU3dIdentity}}),
-            u3dGroupNodeBlock("B", {{"", u3dTranslation(0, 5, 0)}}),
-            // Two parents, one of them twice.
-            u3dModifierChainBlock("Shared", u3dlib::kChainTypeNode,
-                                  {u3dModelNodeBlock("Shared",
-                                                     {{"A", u3dTranslation(10, 0, 0)},
-                                                      {"B", u3dTranslation(20, 0, 0)},
-                                                      {"A", u3dTranslation(30, 0, 0)}},
-                                                     "Mesh"),
-                                   u3dOtherModifierBlock(u3dlib::kBlockAnimationModifier, "Shared", 1),
-                                   u3dShadingModifierBlock("Shared", {{"Paint"}}, 2)}),
-            u3dModifierChainBlock("Mesh", u3dlib::kChainTypeModelResource, {mesh.declarationBlock()}),
-            u3dLightNodeBlock("Lamp", {{"", kU3dIdentity}}, "Sun"),
-            u3dViewNodeBlock("Camera", {{"", u3dTranslation(0, 0, 9)}}, "CameraView", 0, {40, 0, 0}),
-            u3dLightResourceBlock("Sun", {1, 3, {0.5f, 0.5f, 0.25f}, {1, 0, 0}, 30, 2}),
-            u3dViewResourceBlock("CameraView", {"B"}),
-            u3dLitTextureShaderBlock("Paint", "Red", {{0, "Wood"}}),
-            u3dMaterialBlock("Red", {1, 0, 0}, 0.5f),
-            u3dTextureDeclarationBlock("Wood", 2, 1, u3dlib::kTextureTypeRgba, {{2, 0x0F, {}, 0}}),
-            mesh.baseMeshBlock(triangle),
-            u3dTextureContinuationBlock("Wood", 0, encodePng(2, 1, 4, pixels)),
-        },
-        0x8);
-    const ParsedResultStream s = parse(run({pathUtf8(folder.write("scene.u3d", file))}));
-    ASSERT_TRUE(s.ok) << s.message;
-
-    uint32_t declarationSize = 0;
-    std::memcpy(&declarationSize, &file[12 + 8], 4);
-    EXPECT_EQ(std::make_tuple(+s.u3dHeader.hasHeaderValues, +s.u3dHeader.headerValue32, +s.u3dHeader.headerValue64),
-              std::make_tuple(1, declarationSize, uint64_t{file.size()}));
-    // One instance along each parent slot, each placed by its own matrix.
-    std::multiset<std::string> names;
-    for (const NodeRecord& node : s.nodes)
-        names.insert(node.name);
-    EXPECT_EQ(names, (std::multiset<std::string>{"", "A", "B", "Shared", "Shared", "Shared", "Lamp", "Camera"}));
-    ASSERT_EQ(s.vertexCount(), 9u);
-    std::set<std::pair<float, float>> placed;
-    for (uint32_t v = 0; v < 9; v += 3)
-        placed.insert({s.vertices[3 * v], s.vertices[3 * v + 1]});
-    EXPECT_EQ(placed, (std::set<std::pair<float, float>>{{10, 0}, {20, 5}, {30, 0}}));
-    // Shading modifier, shader, material, texture.
-    EXPECT_EQ(std::vector<uint8_t>(s.colours.begin(), s.colours.begin() + 3), (std::vector<uint8_t>{255, 0, 0}));
-    ASSERT_EQ(std::make_tuple(s.materials.size(), s.lights.size(), s.views.size()), std::make_tuple(2u, 1u, 1u));
-    EXPECT_EQ(std::tie(s.materials[1].opacity, s.materials[1].transparent), std::make_tuple(0.5f, 1u));
-    EXPECT_EQ(s.texturePixels, pixels);
-    EXPECT_EQ(s.textureCoordinates.size(), 18u);
-    // Light and view resources.
-    EXPECT_EQ(std::tie(s.lights[0].type, s.lights[0].colour[2], s.lights[0].intensity), std::make_tuple(3, 0.25f, 2.0f));
-    EXPECT_NEAR(s.lights[0].spotHalfAngle, 15 * std::numbers::pi / 180, 1e-6);
-    EXPECT_STREQ(s.views[0].name, "Camera");
-    EXPECT_NEAR(s.views[0].fieldOfView, 40 * std::numbers::pi / 180, 1e-6);
-}
-
-TEST_F(HeronScanProcess, FailedReferencesAreNamed)
-{
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"parts/wheel.u3d"}, "the U3D file references an external file that was not found next to the document: "
-                              "\"parts/wheel.u3d\""},
-        {{"doc.u3d"}, "the U3D file references external files too deeply, too many of them, or in a loop "
-                      "(external references are limited to 4 levels and 32 files)"},
-    };
-    for (const auto& [urls, message] : cases) {
-        const std::string file = pathUtf8(folder.write("doc.u3d", u3dFile({u3dFileReferenceBlock({.urls = urls})})));
-        const ParsedResultStream s = parse(run({file, pathUtf8(folder.path())}));
-        EXPECT_FALSE(s.ok);
-        EXPECT_EQ(s.message, message);
-    }
 }
 
 TEST_F(HeronScanProcess, EveryRealFileGivesAPreviewOrSaysWhyNot)

@@ -29,32 +29,6 @@ U3dBytes rawHeader(uint32_t type, uint32_t dataSize, uint32_t metaSize)
     return out;
 }
 
-TEST(BlockCursor, EverySizeIsPaddedAndSplitExactly)
-{
-    U3dBytes file;
-    std::vector<std::pair<U3dBytes, U3dBytes>> sections;
-    for (size_t dataSize = 0; dataSize < 6; ++dataSize)
-        for (size_t metaSize = 0; metaSize < 6; ++metaSize) {
-            sections.emplace_back(filled(dataSize, 1), filled(metaSize, 0x80));
-            const U3dBytes block = u3dBlock(static_cast<uint32_t>(sections.size()), sections.back().first,
-                                            sections.back().second);
-            EXPECT_EQ(block.size(), 12 + paddedTo4(dataSize) + paddedTo4(metaSize));
-            file.insert(file.end(), block.begin(), block.end());
-        }
-    BlockCursor cursor(file, 1000);
-    uint64_t offset = 1000;
-    for (size_t i = 0; i < sections.size(); ++i) {
-        const std::optional<Block> block = cursor.next();
-        ASSERT_TRUE(block.has_value());
-        EXPECT_EQ(std::make_tuple(block->type, block->offset, U3dBytes(block->data.begin(), block->data.end()),
-                                  U3dBytes(block->metaData.begin(), block->metaData.end())),
-                  std::make_tuple(i + 1, offset, sections[i].first, sections[i].second));
-        offset += block->size;
-    }
-    EXPECT_FALSE(cursor.next().has_value());
-    EXPECT_EQ(cursor.status(), FramingStatus::End);
-}
-
 struct FramingCase {
     const char* name;
     U3dBytes bytes;
@@ -97,36 +71,6 @@ TEST_P(Framing, StopsAtTheFirstBlockThatDoesNotFit)
 
 INSTANTIATE_TEST_SUITE_P(Cases, Framing, ::testing::ValuesIn(framingCases()),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Name lengths 0..3 put the count after 0..3 bytes of padding; with bounds, later.
-TEST(ModifierChain, FindsTheNestedBlocksAfterTheFields)
-{
-    const std::vector<U3dBytes> nested = {u3dBlock(kBlockModelNode, filled(7, 1)),
-                                          u3dBlock(kBlockShadingModifier, filled(2, 9), filled(1, 5))};
-    for (const std::string name : {"", "a", "ab", "abc"})
-        for (const bool bounds : {false, true}) {
-            U3dChainBounds b;
-            if (bounds) {
-                b.sphere = std::array<float, 4>{1, 2, 3, 4};
-                b.box = std::array<float, 6>{-1, -2, -3, 1, 2, 3};
-            }
-            const U3dBytes file = concat({filled(16, 0), u3dModifierChainBlock(name, kChainTypeNode, nested, b)});
-            BlockCursor top(std::span<const uint8_t>(file).subspan(16), 16);
-            const std::optional<Block> chainBlock = top.next();
-            ASSERT_TRUE(chainBlock.has_value());
-            ModifierChainHeader chain;
-            ASSERT_EQ(readModifierChainHeader(*chainBlock, chain), ChainStatus::Ok);
-            EXPECT_EQ(std::tie(chain.name, chain.modifierCount, chain.boundingSphere[3], chain.boundingBox[5]),
-                      std::make_tuple(name, 2u, bounds ? 4.0f : 0.0f, bounds ? 3.0f : 0.0f));
-            EXPECT_EQ(&file[chain.nestedOffset], chain.nestedBlocks.data());
-
-            BlockCursor inner(chain.nestedBlocks, chain.nestedOffset);
-            EXPECT_EQ(inner.next()->type, kBlockModelNode);
-            EXPECT_EQ(inner.next()->metaDataSize, 1u);
-            EXPECT_FALSE(inner.next().has_value());
-            EXPECT_EQ(inner.status(), FramingStatus::End);
-        }
-}
 
 TEST(ModifierChain, DamageIsReported)
 {

@@ -51,39 +51,6 @@ void expectMatchesModel(const AuthorGeometry& g, const U3dClodMeshWriter& w, boo
         EXPECT_EQ(std::tie(g.texCoords[i].r, g.texCoords[i].g), std::tie(w.texCoords()[i].r, w.texCoords()[i].g));
 }
 
-TEST(ClodDeclaration, FieldsOfEachKindAreRead)
-{
-    struct Case {
-        U3dGeneratorKind kind;
-        bool boneCount;
-        uint32_t minResolution, maxResolution, corners;
-    };
-    for (const Case& c : {Case{U3dGeneratorKind::Mesh, true, 3, 9, 3}, Case{U3dGeneratorKind::Mesh, false, 0, 9, 3},
-                          Case{U3dGeneratorKind::PointSet, true, 0, 9, 1},
-                          Case{U3dGeneratorKind::LineSet, false, 0, 9, 2}}) {
-        const U3dGeneratorDesc desc{.kind = c.kind, .name = "Thing", .primitiveCount = 12, .positionCount = 9,
-                                    .diffuseCount = 4, .shadings = {{1, {}, 0}, {0, {2, 3}, 5}},
-                                    .minResolution = c.minResolution, .maxResolution = c.maxResolution,
-                                    .positionIq = 0.5f, .normalCrease = 0.25f, .writeBoneCount = c.boneCount};
-        const OwnedBlock owned = ownBlock(u3dBlock(u3dGeneratorDeclarationType(desc), u3dGeneratorDeclarationData(desc)));
-        GeneratorDeclaration d;
-        ASSERT_EQ(readGeneratorDeclarationBlock(owned.block, {}, d), DeclarationStatus::Ok);
-        EXPECT_EQ(std::tie(d.name, d.primitiveCount, d.minResolution, d.maxResolution, d.boneCountMissing),
-                  std::make_tuple(std::string("Thing"), 12u, c.minResolution, c.maxResolution, !c.boneCount));
-        ASSERT_EQ(d.shadings.size(), 2u);
-        EXPECT_TRUE(d.shadings[0].hasDiffuse());
-        EXPECT_EQ(std::tie(d.shadings[1].textureLayerCount, d.shadings[1].texCoordDimensions[1],
-                           d.shadings[1].originalShadingId),
-                  std::make_tuple(2u, 3u, 5u));
-        EXPECT_EQ(d.positionInverseQuant, 0.5f);
-        EXPECT_EQ(d.normalCrease(), c.kind == U3dGeneratorKind::Mesh ? 0.25f : 0.0f);
-        const auto decoder = readGeneratorDeclaration(owned.block, {});
-        ASSERT_TRUE(decoder);
-        EXPECT_EQ(decoder->geometry().cornersPerPrimitive, c.corners);
-        EXPECT_EQ(decoder->geometry().materials.size(), 2u);
-    }
-}
-
 TEST(ClodDeclaration, MalformedDeclarationsAreRefused)
 {
     U3dGeneratorDesc good = meshDesc(4, 5, 0);
@@ -114,60 +81,6 @@ TEST(ClodDeclaration, MalformedDeclarationsAreRefused)
         EXPECT_EQ(readGeneratorDeclarationBlock(owned.block, {}, d), c.status);
         EXPECT_FALSE(readGeneratorDeclaration(owned.block, {}));
     }
-}
-
-TEST(ClodBaseMesh, BaseOnlyMeshKeepsItsAuthorArrays)
-{
-    U3dGeneratorDesc desc = meshDesc(6, 7, 7);
-    desc.diffuseCount = 2;
-    desc.texCoordCount = 3;
-    desc.shadings = {{0, {}, 0}, {1, {2}, 3}};
-    U3dBaseMeshDesc base = hexagonFan();
-    base.normals.push_back({0, 0, -1});
-    base.diffuse = {{1, 0, 0, 1}, {0, 1, 0, 1}};
-    base.texCoords = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}};
-    base.faces[2].shading = 1;
-    base.faces[2].normals = {1, 1, 0};
-    base.faces[2].diffuse = {1, 0, 1};
-    base.faces[2].texCoords = {{2, 1, 0}};
-    U3dClodMeshWriter writer(desc);
-    const auto decoder = declare(writer.declarationBlock());
-    ASSERT_TRUE(decoder);
-    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
-    const AuthorGeometry& g = decoder->geometry();
-    expectMatchesModel(g, writer, true, 1);
-    EXPECT_EQ(facesOf(g)[5], (std::array<uint32_t, 3>{0, 6, 1}));
-    // Sent normals are kept as they are.
-    ASSERT_EQ(g.normals.size(), 2u);
-    EXPECT_EQ(g.normalIndices[6], 1u);
-    EXPECT_EQ(g.normalIndices[8], 0u);
-    EXPECT_EQ(g.materials[1].diffuseColors, 1u);
-    EXPECT_EQ(g.materials[1].numTextureLayers, 1u);
-    EXPECT_TRUE(consistentlyWound(g));
-}
-
-TEST(ClodProgressive, ProgressiveOnlyMeshGrowsFromNothing)
-{
-    U3dClodMeshWriter writer(meshDesc(2, 4, 0));
-    std::vector<U3dUpdateDesc> updates(4);
-    updates[0].position = {0, 0, 0};
-    updates[1].position = {1, 0, 0};
-    updates[2].split = 1;
-    updates[2].newFaces = {U3dNewFaceDesc{}};
-    updates[2].newFaces[0].third = 0;
-    updates[2].position = {1, 1, 0};
-    updates[3].split = 2;
-    updates[3].newFaces = {U3dNewFaceDesc{}};
-    updates[3].newFaces[0].third = 0;
-    updates[3].newFaces[0].thirdLocal = true;
-    updates[3].position = {0, 1, 0};
-    const auto decoder = declare(writer.declarationBlock());
-    ASSERT_TRUE(decoder);
-    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock(updates)));
-    const AuthorGeometry& g = decoder->geometry();
-    EXPECT_EQ(facesOf(g), (Faces{{1, 2, 0}, {2, 3, 0}}));
-    expectMatchesModel(g, writer, false, 0);
-    EXPECT_NEAR(g.positions[3].y, 1.0f, 0.001f);
 }
 
 TEST(ClodProgressive, SplitMovesFacesOnOneSideAndKeepsTheOthers)
@@ -214,30 +127,6 @@ TEST(ClodProgressive, PredictionsWithoutNeighboursAndUnexpectedMoves)
     }
 }
 
-TEST(ClodProgressive, UpdatesContinueAcrossBlocks)
-{
-    U3dClodMeshWriter writer(meshDesc(10, 10));
-    const auto decoder = declare(writer.declarationBlock());
-    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
-    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({splitCentre()})));
-    // Split the new position again: faces 0 and 1 move on, two faces close the gap.
-    U3dUpdateDesc second;
-    second.split = 7;
-    second.newFaces.resize(2);
-    second.newFaces[0].third = 1;
-    second.newFaces[0].rightOrientation = true;
-    second.newFaces[1].third = 3;
-    second.newFaces[1].thirdLocal = true;
-    second.moves = {u3dMove(0), u3dMove(1)};
-    second.position = {0.5f, 0.5f, 0.25f};
-    U3dUpdateDesc third;
-    third.split = 4;
-    third.position = {2, 2, 2};
-    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({second, third}))) << describeStreamFault(generatorFault(*decoder));
-    expectMatchesModel(decoder->geometry(), writer, false, 0);
-    EXPECT_TRUE(consistentlyWound(decoder->geometry()));
-}
-
 TEST(ClodProgressive, ColoursOfNewAndMovedFaces)
 {
     U3dGeneratorDesc desc = meshDesc(10, 9);
@@ -277,31 +166,6 @@ TEST(ClodProgressive, ColoursOfNewAndMovedFaces)
     ASSERT_EQ(g.diffuseColors.size(), 5u);
     EXPECT_NEAR(g.diffuseColors[3].g, 1.0f, 1.0f / 256);
     EXPECT_NEAR(g.diffuseColors[4].b, 0.5f, 1.0f / 256);
-}
-
-TEST(ClodProgressive, TextureCoordinatesOfTwoLayers)
-{
-    U3dGeneratorDesc desc = meshDesc(8, 8);
-    desc.texCoordCount = 5;
-    desc.shadings = {{0, {2, 2}, 0}};
-    U3dBaseMeshDesc base = hexagonFan();
-    base.texCoords = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}};
-    for (U3dBaseFace& f : base.faces)
-        f.texCoords = {{0, 1, 2}, {2, 2, 1}};
-    U3dUpdateDesc u = splitCentre();
-    u.newTexCoords = {{0.5f, 0.5f, 0, 0}, {0.25f, 0.75f, 0, 0}};
-    using C = U3dCornerIndex;
-    using I = U3dIndexCoding;
-    for (U3dNewFaceDesc& nf : u.newFaces)
-        nf.texCoords = {{C{I::Global, 3}, C{I::Local, 0}, C{I::Global, 4}}, {C{I::Duplicate}, C{I::Local, 2}, C{I::Local, 1}}};
-    for (U3dMoveDesc& m : u.moves)
-        m.texCoords = {{U3dChangeCoding::New, 1}, {U3dChangeCoding::Keep}};
-    U3dClodMeshWriter writer(desc);
-    const auto decoder = declare(writer.declarationBlock());
-    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
-    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u})));
-    expectMatchesModel(decoder->geometry(), writer, false, 2);
-    EXPECT_NEAR(decoder->geometry().texCoords[4].g, 0.75f, 0.001f);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The library's components in-process, where heron_scan cannot reach: component
 // creation and memory functions, and author geometry that is handed out only whole.
-// What a loaded scene answers is checked through heron_scan (heron_scan_library_test).
+// What a loaded scene answers is checked through the worker (u3d/worker_test).
+#include "tests/support/files.h"
 #include "u3d/ifx_ref.h"
 #include "u3dlib/library/scene_objects.h"
 
@@ -75,6 +76,42 @@ TEST(IfxAuthorGeometry, ArraysAreHandedOutOnlyWhenComplete)
     const IFXAuthorLine* lineIndices = nullptr;
     EXPECT_LT(lines->GetPositionLines(&lineIndices), 0);
     authorMesh->Release();
+}
+
+TEST(IfxReadBuffer, ReadsStayInsideTheFileAndEmptyFilesOpen)
+{
+    ASSERT_EQ(IFXCOMInitialize(), kIfxOk);
+    ScratchFolder folder;
+    for (const auto& [name, bytes] : {std::pair{"four", std::vector<uint8_t>{1, 2, 3, 4}}, {"empty", {}}}) {
+        IfxRef<IFXReadBuffer> buffer;
+        ASSERT_EQ(IFXCreateComponent(CID_IFXReadBuffer, IID_IFXReadBuffer, buffer.putVoid()), kIfxOk);
+        IfxRef<IFXStdio> file;
+        ASSERT_EQ(buffer->QueryInterface(IID_IFXStdio, file.putVoid()), kIfxOk);
+        IfxRef<IFXReadBufferX> at;
+        ASSERT_EQ(buffer->QueryInterface(IID_IFXReadBufferX, at.putVoid()), kIfxOk);
+        uint8_t out[4] = {};
+        EXPECT_EQ(at->ReadAt(0, out, 0), kIfxErrorNotInitialized);
+        IFXString path;
+        ASSERT_EQ(path.AssignUtf8(pathUtf8(folder.write(name, bytes)).c_str()), kIfxOk);
+        ASSERT_EQ(file->Open(path), kIfxOk);
+        EXPECT_EQ(file->Open(path), kIfxErrorAlreadyInitialized);
+        const uint64_t size = bytes.size();
+        // (position, count): to the end is fine, one byte further is not.
+        for (const auto& [position, count, ok] : {std::tuple{uint64_t{0}, size, true}, {size, uint64_t{0}, true},
+                                                  {uint64_t{1}, size, false}, {size + 1, uint64_t{0}, false},
+                                                  {uint64_t{2}, UINT64_MAX, false}})
+            EXPECT_EQ(at->ReadAt(position, out, count), ok ? kIfxOk : kIfxErrorEndOfData) << position << " " << count;
+        EXPECT_EQ(std::vector<uint8_t>(out, out + size), bytes);
+        EXPECT_EQ(buffer->SetPosition(size + 1), kIfxErrorEndOfData);
+        EXPECT_EQ(file->Close(), kIfxOk);
+        EXPECT_EQ(file->Close(), kIfxErrorNotInitialized);
+    }
+    IfxRef<IFXStdio> missing;
+    ASSERT_EQ(IFXCreateComponent(CID_IFXReadBuffer, IID_IFXStdio, missing.putVoid()), kIfxOk);
+    IFXString none;
+    ASSERT_EQ(none.AssignUtf8(pathUtf8(folder.path() / "none").c_str()), kIfxOk);
+    EXPECT_EQ(missing->Open(none), kIfxErrorOpenFailed);
+    IFXCOMUninitialize();
 }
 
 } // namespace

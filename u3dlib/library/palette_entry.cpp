@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 using namespace u3dlib;
 
@@ -38,6 +39,21 @@ IFXRESULT giveColour(const std::array<float, 3>& colour, float rgb[3])
 }
 
 } // namespace
+
+PaletteEntryObject* entryObject(const std::shared_ptr<SceneState>& state, uint32_t paletteNumber, uint32_t id)
+{
+    if (id >= paletteSize(state->scene, paletteNumber))
+        return nullptr;
+    const auto key = std::make_pair(paletteNumber, id);
+    if (const auto it = state->liveEntries.find(key); it != state->liveEntries.end()) {
+        it->second->AddRef();
+        return it->second;
+    }
+    auto* object = new (std::nothrow) PaletteEntryObject(state, paletteNumber, id);
+    if (object != nullptr)
+        state->liveEntries.emplace(key, object);
+    return object;
+}
 
 PaletteEntryObject::~PaletteEntryObject()
 {

@@ -119,6 +119,10 @@ private:
     uint32_t id_;
 };
 
+// The object of a palette entry (one reference for the caller), or null when the id
+// is out of range or memory runs out.
+PaletteEntryObject* entryObject(const std::shared_ptr<SceneState>& state, uint32_t paletteNumber, uint32_t id);
+
 class ModifierChainObject final : public ComObject<IFXModifierChain> {
 public:
     ModifierChainObject(std::shared_ptr<SceneState> state, uint32_t palette, uint32_t id)

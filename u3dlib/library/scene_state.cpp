@@ -1,9 +1,6 @@
 #include "u3dlib/library/scene_state.h"
 
 #include "runtime/utf.h"
-#include "u3dlib/library/scene_objects.h"
-
-#include <new>
 
 using namespace u3dlib;
 
@@ -62,21 +59,6 @@ const std::vector<Modifier>* entryModifiers(const Scene& scene, uint32_t palette
     case kIfxPaletteTexture: return id < scene.textures.size() ? &scene.textures.entry(id).object.modifiers : nullptr;
     default: return nullptr;
     }
-}
-
-PaletteEntryObject* entryObject(const std::shared_ptr<SceneState>& state, uint32_t paletteNumber, uint32_t id)
-{
-    if (id >= paletteSize(state->scene, paletteNumber))
-        return nullptr;
-    const auto key = std::make_pair(paletteNumber, id);
-    if (const auto it = state->liveEntries.find(key); it != state->liveEntries.end()) {
-        it->second->AddRef();
-        return it->second;
-    }
-    auto* object = new (std::nothrow) PaletteEntryObject(state, paletteNumber, id);
-    if (object != nullptr)
-        state->liveEntries.emplace(key, object);
-    return object;
 }
 
 const std::vector<uint32_t>& SceneState::childrenOf(uint32_t nodeId)

@@ -51,10 +51,6 @@ std::optional<uint32_t> findPaletteEntry(const u3dlib::Scene& scene, uint32_t pa
 // The modifiers after the head of an entry's chain; null when the entry has no chain.
 const std::vector<u3dlib::Modifier>* entryModifiers(const u3dlib::Scene& scene, uint32_t paletteNumber, uint32_t id);
 
-// The object of a palette entry (one reference for the caller), or null when the id
-// is out of range or memory runs out.
-PaletteEntryObject* entryObject(const std::shared_ptr<SceneState>& state, uint32_t paletteNumber, uint32_t id);
-
 // UTF-8 of a library string; false when it is not well-formed UTF-16.
 bool stringToUtf8(const IFXString& text, std::string& out);
 // A library string from UTF-8; malformed bytes become U+FFFD.

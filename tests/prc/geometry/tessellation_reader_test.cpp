@@ -23,47 +23,12 @@ PRCTessFace face(uint32_t flags, std::vector<uint32_t> sizes, size_t colourEntri
     return f;
 }
 
-auto fields(const PRCTessFace& f)
-{
-    return std::tie(f.used_entities_flag, f.line_attributes, f.sizes_triangulated, f.has_vertex_colors, f.is_rgba,
-                    f.rgba_vertices);
-}
-
-TEST(TessFace, EveryFlagKindWithItsColourCount)
-{
-    PRCTessFace styled = face(0x0002, {2});
-    styled.line_attributes = {0, 0xFFFFFFFF, 300}; // stored plus 1: 1, 0, 301
-    PRCTessFace noEntries = face(0x0002, {0});
-    noEntries.has_vertex_colors = true;
-    // Triangles count three colours per triangle; fans and strips one per vertex, also
-    // when triangle bits are set as well.
-    const PRCTessFace faces[] = {
-        face(0x0001, {}),          styled,
-        face(0x0002, {2, 1}, 9),   face(0x0020, {1}, 3, true),
-        face(0x0200, {1}, 3),      face(0x0004, {5, 3}, 8),
-        face(0x0008, {4}, 4, true), face(0x0006, {4, 2}, 6),
-        face(0x8000, {3}, 3),      noEntries,
-    };
-    for (const PRCTessFace& written : faces) {
-        PrcBitWriter w;
-        writeTessFace(w, written);
-        PrcBitInput in = inputWithSentinel(w);
-        EXPECT_EQ(fields(readTessFace(in.reader)), fields(written));
-        EXPECT_TRUE(atSentinel(in.reader)) << "flags " << written.used_entities_flag;
-    }
-    // A fan of four vertices coloured A, A (repeat bit), B, B (repeat bit).
-    PrcBitInput in("1 10101110 0  0  0 0  1 00000100 0  0  1 00000001 0 1 00000100 0  0  1 0 0"
-                   " 00000001 00000010 00000011  1  0 00001010 00010100 00011110  1");
-    EXPECT_EQ(readTessFace(in.reader).rgba_vertices, (std::vector<uint8_t>{1, 2, 3, 1, 2, 3, 10, 20, 30, 10, 20, 30}));
-}
-
 TEST(TessFace, RefusalsAndHugeColourCounts)
 {
     PrcBitWriter w;
     writeTessFace(w, face(0x0002, {1}, 3), true);
     PrcBitInput in(w.bytes());
-    EXPECT_EQ(runtimeErrorOf([&] { readTessFace(in.reader); }),
-              "readTessFace: unhandled b_optimised color (not described in the spec, no reference)");
+    EXPECT_TRUE(failsToDecode([&] { readTessFace(in.reader); }));
     // Counts whose colours could never fit the data must not size the array.
     for (const std::vector<uint32_t>& sizes : {std::vector<uint32_t>{0xFFFFFFFF, 0xFFFFFFFF}, {40}}) {
         PRCTessFace huge = face(0x0002, sizes);
@@ -73,12 +38,11 @@ TEST(TessFace, RefusalsAndHugeColourCounts)
         hw.writeByteArray({1, 2, 3, 4, 5, 6});
         PrcBitInput hugeIn(hw.bytes());
         resetLargestAllocation();
-        EXPECT_EQ(runtimeErrorOf([&] { readTessFace(hugeIn.reader); }), "PRCBitReader: read past end");
+        EXPECT_TRUE(failsToDecode([&] { readTessFace(hugeIn.reader); }));
         EXPECT_LT(largestAllocation(), 4096u);
     }
     PrcBitInput wrongType("1 10101111 0");
-    EXPECT_EQ(runtimeErrorOf([&] { readTessFace(wrongType.reader); }),
-              "unexpected type for PRCTessFace: expected 174, got 175");
+    EXPECT_TRUE(failsToDecode([&] { readTessFace(wrongType.reader); }));
 }
 
 TEST(WireColours, CountFromPolylines)
@@ -89,8 +53,7 @@ TEST(WireColours, CountFromPolylines)
         EXPECT_EQ(countWireColorEntries(wire, segments), count);
     // Too short, an empty polyline, flag bits in the upper bits.
     for (const std::vector<uint32_t>& wire : {std::vector<uint32_t>{3, 0, 1}, {0}, {0x10000002, 0, 1}})
-        EXPECT_EQ(runtimeErrorOf([&] { countWireColorEntries(wire, false); }),
-                  "countWireColorEntries: wire_indexes not interpretable as polylines");
+        EXPECT_TRUE(failsToDecode([&] { countWireColorEntries(wire, false); }));
 }
 
 PRC3DTess plainTess(bool mustRecalculate)
@@ -129,29 +92,6 @@ SectionResult readSection(const std::vector<uint8_t>& bytes, uint32_t version, b
     for (const TessEntry& e : entries)
         r.entries.push_back({e.kind, e.index});
     return r;
-}
-
-TEST(TessellationSection, EveryKindGetsAnEntryInFileOrder)
-{
-    const std::vector<PrcTessellation> all = {plainTess(true), compressedTess(), PrcWireTess{}, PrcMarkupTess{},
-                                              plainTess(false), compressedTess()};
-    for (const uint32_t version : {8137u, kPrcVersionUnknown}) {
-        const SectionResult r = readSection(tessellationSectionBytes(all, version), version);
-        ASSERT_EQ(r.plain.size(), 2u);
-        EXPECT_EQ(r.compressed.size(), 2u);
-        EXPECT_EQ(r.entries, (Entries{{1, 0}, {2, 0}, {0, 0}, {0, 0}, {1, 1}, {2, 1}}));
-        const PRC3DTess& t = r.plain[1];
-        EXPECT_EQ(std::tie(t.coordinates, t.normal_coordinates, t.triangulated_index),
-                  std::tie(std::get<PRC3DTess>(all[4]).coordinates, std::get<PRC3DTess>(all[4]).normal_coordinates,
-                           std::get<PRC3DTess>(all[4]).triangulated_index));
-        ASSERT_EQ(t.face_tessellation.size(), 2u);
-        EXPECT_EQ(fields(t.face_tessellation[1]), fields(face(0x0004, {3}, 3, true)));
-        EXPECT_EQ(std::tuple(t.must_recalculate_normals, r.plain[0].must_recalculate_normals, r.plain[0].crease_angle),
-                  std::tuple(false, true, 0.5));
-    }
-    // Without an entry list the tessellations are read all the same.
-    const SectionResult noEntries = readSection(tessellationSectionBytes(all, 8137), 8137, false);
-    EXPECT_EQ(std::pair(noEntries.plain.size(), noEntries.compressed.size()), std::pair(size_t{2}, size_t{2}));
 }
 
 TEST(TessellationSection, KeepsWhatWasReadBeforeAnUnknownTypeOrAFailure)
@@ -203,7 +143,7 @@ TEST(TessellationSection, HeaderFailuresReachTheCaller)
     };
     for (const auto& [bytes, message] : cases) {
         const std::vector<uint8_t>& section = bytes; // clang 14 cannot capture a binding
-        EXPECT_EQ(runtimeErrorOf([&] { readSection(section, 8137); }), message);
+        EXPECT_EQ(failsToDecode([&] { readSection(section, 8137); }), !std::string_view(message).empty());
     }
 }
 

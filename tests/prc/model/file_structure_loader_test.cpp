@@ -49,20 +49,6 @@ PrcSectionOverride garbage()
     return {std::vector<uint8_t>{0xFF, 0x00, 0xA5, 0x3C}, false};
 }
 
-TEST(FileStructureLoader, EverySectionOfAGoodFileStructure)
-{
-    for (const uint32_t version : {7094u, 8137u, 8138u}) {
-        const auto loaded = load({goodFileStructure(version), goodFileStructure(version)});
-        for (const FileStructureData& fs : loaded->document.fileStructures) {
-            EXPECT_EQ(std::pair(fs.minimalVersionForRead, fs.authoringVersion), std::pair(8000u, version));
-            EXPECT_EQ(sections(fs), kGood);
-            EXPECT_EQ(std::tuple(fs.index_product_occurrence, fs.plainTessellations.size(),
-                                 fs.compressedTessellations.size()),
-                      std::tuple(1u, size_t{1}, size_t{1}));
-        }
-    }
-}
-
 TEST(FileStructureLoader, EachSectionFailsOnItsOwn)
 {
     // A failed section leaves nothing of itself behind and takes nothing else with it.

@@ -37,19 +37,6 @@ TEST(ModelResultOutput, NodeRangeValidation)
     }
 }
 
-// How names are cut is the record-name helper's (result_stream_test); here the fields.
-TEST(ModelResultOutput, NodeRecordFields)
-{
-    AssemblyNode n = node(std::string(200, 'b'), 4, 5);
-    n.boundsMin[2] = -1.5f;
-    n.boundsMax[0] = 2.5f;
-    const NodeRecord r = nodeRecordOf(n, 7);
-    EXPECT_EQ(std::string(r.name, sizeof r.name), std::string(127, 'b') + '\0');
-    EXPECT_EQ(std::tuple(r.index, r.parent, r.firstTriangle, r.triangleCount, r.boundsMin[2], r.boundsMax[0], r.valid),
-              std::tuple(7u, 3u, 4u, 5u, -1.5f, 2.5f, 1u));
-    EXPECT_EQ(r.firstPoint + r.pointCount + r.firstLine + r.lineCount, 0u);
-}
-
 TEST(ModelResultOutput, ArraysWithWhiteDefaultsAndNodeTableOnlyWhenSound)
 {
     AssemblyMesh mesh;
