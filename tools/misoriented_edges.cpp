@@ -20,20 +20,6 @@ struct EdgeCounts {
     uint64_t misoriented = 0; // of those, walked the same way by both
 };
 
-bool readAll(const char* path, std::vector<uint8_t>& bytes)
-{
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
-        return false;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
-}
-
 uint32_t floatKey(float value)
 {
     if (value == 0.0f)
@@ -120,7 +106,7 @@ int main(int argc, char** argv)
         std::vector<uint8_t> bytes;
         ParsedResultStream stream;
         std::string error;
-        if (!readAll(argv[i], bytes) || !parseResultStream(form, bytes.data(), bytes.size(), stream, error)) {
+        if (!readStreamFile(argv[i], bytes) || !parseResultStream(form, bytes.data(), bytes.size(), stream, error)) {
             std::printf("%-70s unreadable or malformed stream %s\n", argv[i], error.c_str());
             exitCode = 1;
             continue;

@@ -1,6 +1,7 @@
 #include "tools/result_stream_reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -230,4 +231,19 @@ bool parseResultStream(StreamForm form, const uint8_t* data, size_t size, Parsed
     if (in.left() != 0)
         return fail(error, std::to_string(in.left()) + " trailing bytes after the stream");
     return true;
+}
+
+bool readStreamFile(const char* path, std::vector<uint8_t>& bytes)
+{
+    FILE* file = std::strcmp(path, "-") == 0 ? stdin : std::fopen(path, "rb");
+    if (file == nullptr)
+        return false;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    const bool ok = !std::ferror(file);
+    if (file != stdin)
+        std::fclose(file);
+    return ok;
 }

@@ -42,3 +42,7 @@ struct ParsedResultStream {
 // a node range outside the triangles, points or lines, a bad node table.
 bool parseResultStream(StreamForm form, const uint8_t* data, size_t size, ParsedResultStream& out,
                        std::string& error);
+
+// Reads a whole stream file, or standard input for "-" (set it to binary first where
+// that matters). False when the file cannot be opened or read.
+bool readStreamFile(const char* path, std::vector<uint8_t>& bytes);

@@ -15,21 +15,6 @@
 
 namespace {
 
-bool readAll(const char* path, std::vector<uint8_t>& bytes)
-{
-    FILE* file = std::strcmp(path, "-") == 0 ? stdin : std::fopen(path, "rb");
-    if (file == nullptr)
-        return false;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    const bool ok = !std::ferror(file);
-    if (file != stdin)
-        std::fclose(file);
-    return ok;
-}
-
 void printBox(const char* label, const float* mn, const float* mx)
 {
     std::printf("%s(%g, %g, %g) .. (%g, %g, %g)\n", label, mn[0], mn[1], mn[2], mx[0], mx[1], mx[2]);
@@ -146,7 +131,7 @@ int main(int argc, char** argv)
     }
     setBinaryStdin();
     std::vector<uint8_t> bytes;
-    if (!readAll(argv[2], bytes)) {
+    if (!readStreamFile(argv[2], bytes)) {
         std::fprintf(stderr, "stream_inspect: cannot read %s\n", argv[2]);
         return 2;
     }

@@ -211,7 +211,7 @@ PRCTessFace readTessFace(PRCBitReader& reader)
     if (face.has_vertex_colors) {
         face.is_rgba = reader.readBoolean();
         if (reader.readBoolean())
-            throw std::runtime_error("readTessFace: unhandled b_optimised color (not described in the spec, no reference)");
+            throw std::runtime_error("readTessFace: unhandled b_optimised colour layout");
         uint64_t entries = 0;
         for (const uint32_t size : face.sizes_triangulated)
             entries += size;
