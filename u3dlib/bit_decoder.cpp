@@ -7,7 +7,6 @@ namespace u3dlib {
 namespace {
 
 constexpr uint32_t kHalf = 0x8000;
-constexpr uint32_t kQuarter = 0x4000;
 constexpr uint32_t kRegisterMask = 0xFFFF;
 constexpr uint32_t kBelowHalfMask = 0x7FFF;
 constexpr int kRegisterBits = 16;
