@@ -450,8 +450,9 @@ TEST(NormalMatrix, IsTheInverseTranspose)
 
 TEST_F(Worker, TexturesAreDecodedPackedAndBadOnesSkipped)
 {
-    // Two parts with a texture each, and one whose image is not a PNG.
-    const std::vector<uint8_t> red = {255, 0, 0, 255}, green = {0, 255, 0, 255};
+    // Two parts with a texture each, and one whose image is not a PNG. The images are
+    // translucent: the system codecs on Windows cannot tell an opaque RGBA image from RGB.
+    const std::vector<uint8_t> red = {255, 0, 0, 200}, green = {0, 255, 0, 200};
     const auto image = [](uint32_t w, uint32_t h, const std::vector<uint8_t>& pixel) {
         std::vector<uint8_t> pixels;
         for (uint32_t i = 0; i < w * h; ++i)
@@ -478,8 +479,8 @@ TEST_F(Worker, TexturesAreDecodedPackedAndBadOnesSkipped)
         return std::array<uint8_t, 4>{p[0], p[1], p[2], p[3]};
     };
     // In the order the walk meets them: the last part first.
-    EXPECT_EQ(pixel(0, 3), (std::array<uint8_t, 4>{0, 255, 0, 255}));
-    EXPECT_EQ(pixel(5, 0), (std::array<uint8_t, 4>{255, 0, 0, 255}));
+    EXPECT_EQ(pixel(0, 3), (std::array<uint8_t, 4>{0, 255, 0, 200}));
+    EXPECT_EQ(pixel(5, 0), (std::array<uint8_t, 4>{255, 0, 0, 200}));
     EXPECT_EQ(pixel(5, 3), (std::array<uint8_t, 4>{0, 0, 0, 0})); // uncovered: transparent black
     ASSERT_NE(model.uvs, nullptr);
 }
