@@ -216,7 +216,6 @@ U3dBytes U3dClodMeshWriter::progressiveBlockWithRange(const std::vector<U3dUpdat
     out.writeU32(0);
     out.writeU32(start);
     out.writeU32(end);
-    predictions_.clear();
     for (const U3dUpdateDesc& update : updates)
         writeUpdate(out, update);
     return u3dBlock(u3dlib::kBlockClodProgressiveMesh, out.finish());
@@ -342,7 +341,6 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateDesc& u)
                 }
             }
         }
-        predictions_.push_back(a.prediction);
         out.writeCompressedU8(adaptiveContext(kCtxStayMove + a.prediction), a.move ? 1 : 0);
     }
     std::vector<uint32_t> movedCorner(faces_.size(), 3);

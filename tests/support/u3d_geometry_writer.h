@@ -156,8 +156,6 @@ public:
     const std::vector<Face>& faces() const { return faces_; }
     const std::vector<IFXVector4>& diffuse() const { return diffuse_; }
     const std::vector<IFXVector4>& texCoords() const { return texCoords_; }
-    // The stay/move predictions the last block used, in stream order (diagnostics).
-    const std::vector<uint32_t>& lastPredictions() const { return predictions_; }
 
 private:
     void writeUpdate(class U3dBitEncoder& out, const U3dUpdateDesc& update);
@@ -169,7 +167,6 @@ private:
     std::vector<IFXVector4> texCoords_;
     std::array<uint32_t, 3> lastDiffuse_{};
     std::array<std::array<uint32_t, 3>, 8> lastTexCoords_{};
-    std::vector<uint32_t> predictions_;
 };
 
 struct U3dItemEndDesc {
@@ -207,9 +204,6 @@ public:
 
     const std::vector<IFXVector3>& positions() const { return positions_; }
     const std::vector<IFXVector4>& diffuse() const { return diffuse_; }
-    // Per item end: position and diffuse index.
-    const std::vector<uint32_t>& endPositions() const { return endPositions_; }
-    const std::vector<uint32_t>& endDiffuse() const { return endDiffuse_; }
 
 private:
     U3dGeneratorDesc desc_;

@@ -98,16 +98,6 @@ U3dBytes u3dShadingModifierBlock(const std::string& name, const std::vector<std:
     return u3dBlock(kBlockShadingModifier, out.finish());
 }
 
-U3dBytes u3dOtherModifierBlock(uint32_t type, const std::string& name, uint32_t chainIndex)
-{
-    U3dBitEncoder out;
-    out.writeString(name);
-    out.writeU32(chainIndex);
-    out.writeU32(1);
-    out.writeF32s({0.5f, 2.0f});
-    return u3dBlock(type, out.finish());
-}
-
 U3dBytes u3dLightResourceBlock(const std::string& name, const U3dLightFields& fields)
 {
     U3dBitEncoder out;
@@ -252,16 +242,6 @@ U3dBytes u3dNewObjectTypeBlock(const std::string& name, uint32_t declarationType
     out.writeU32(0);
     out.writeString("info");
     return u3dBlock(kBlockNewObjectType, out.finish());
-}
-
-U3dBytes u3dNewObjectBlock(uint32_t type, const std::string& name)
-{
-    U3dBitEncoder out;
-    out.writeString(name);
-    out.writeU32(0x01010100);
-    for (int k = 0; k < 37; ++k)
-        out.writeU8(static_cast<uint8_t>(k * 7));
-    return u3dBlock(type, out.finish());
 }
 
 U3dBytes u3dFile(const std::vector<U3dBytes>& blocks, uint32_t profile)

@@ -32,9 +32,6 @@ U3dBytes u3dViewNodeBlock(const std::string& name, const std::vector<U3dParent>&
 
 U3dBytes u3dShadingModifierBlock(const std::string& name, const std::vector<std::vector<std::string>>& shaderLists,
                                  uint32_t chainIndex = 0);
-// A modifier a static scene steps over, with some content after name and index.
-U3dBytes u3dOtherModifierBlock(uint32_t type, const std::string& name, uint32_t chainIndex);
-
 struct U3dLightFields {
     uint32_t attributes = 1;
     uint8_t type = 1;
@@ -77,8 +74,5 @@ U3dBytes u3dFileReferenceBlock(const U3dFileReferenceFields& fields);
 
 U3dBytes u3dNewObjectTypeBlock(const std::string& name, uint32_t declarationType,
                                const std::vector<uint32_t>& continuationTypes);
-// A New Object Block: name, chain index, opaque bytes.
-U3dBytes u3dNewObjectBlock(uint32_t type, const std::string& name);
-
 // A minimal file holding the given blocks after its header.
 U3dBytes u3dFile(const std::vector<U3dBytes>& blocks, uint32_t profile = 0);

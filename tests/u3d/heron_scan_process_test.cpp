@@ -186,31 +186,4 @@ TEST_F(HeronScanProcess, DocumentFolderMayBeAbsentEmptyOrAnyName)
         EXPECT_EQ(parse(run(args, "heron_scan_fake_loader")).message, expected);
 }
 
-TEST_F(HeronScanProcess, EveryRealFileGivesAPreviewOrSaysWhyNot)
-{
-    const auto files = corpusFiles("u3d", ".u3d");
-    if (files.empty())
-        GTEST_SKIP() << "no U3D corpus";
-    for (const auto& path : files) {
-        const std::string name = path.filename().string();
-        SCOPED_TRACE(name);
-        const ParsedResultStream s = parse(run({pathUtf8(path), pathUtf8(path.parent_path())}));
-        EXPECT_EQ(+s.u3dHeader.hasHeaderValues, 1);
-        if (name == "vaastav_Cube.u3d") {
-            EXPECT_EQ(s.message.rfind("the U3D file is corrupt", 0), 0u) << s.message;
-        } else if (name == "aspose_House_Design__obj111.u3d") {
-            // All its geometry is in a vendor extension the library steps over.
-            EXPECT_EQ(s.message, "the U3D file contains no mesh (only point/line sets or no geometry)");
-        } else {
-            ASSERT_TRUE(s.ok) << s.message;
-            EXPECT_GT(s.triangles.size() + s.points.size() + s.lines.size(), 0u);
-            EXPECT_GT(s.nodes.size(), 1u);
-            // The files with a texture carry it decoded.
-            if (name.starts_with("mevislab") || name == "ptc3dpdfexp_output.u3d") {
-                EXPECT_EQ(+s.u3dHeader.textureWidth, 32u);
-            }
-        }
-    }
-}
-
 } // namespace

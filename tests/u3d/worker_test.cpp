@@ -8,7 +8,6 @@
 #include "tests/support/u3d_scene_blocks.h"
 #include "u3d/appearance.h"
 #include "u3d/ifx_binding.h"
-#include "u3d/mesh_extraction.h"
 #include "u3d/scene_load.h"
 #include "u3d/texture_atlas.h"
 #include "u3dlib/modifier_chain.h"
@@ -19,8 +18,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <numbers>
-#include <set>
 
 namespace fs = std::filesystem;
 using u3dlib::kChainTypeModelResource;
@@ -131,14 +128,6 @@ protected:
         return {model.colours[vertex * 3], model.colours[vertex * 3 + 1], model.colours[vertex * 3 + 2]};
     }
 
-    std::string names() const
-    {
-        std::string out;
-        for (uint32_t i = 0; i < model.nodeCount; ++i)
-            out += std::string(model.nodeRecords[i].name) + "<" + std::to_string(int(model.nodeRecords[i].parent)) + " ";
-        return out;
-    }
-
     U3dModel model{};
     char* message = nullptr;
 };
@@ -219,62 +208,6 @@ TEST_F(Worker, TemporaryFileThatCannotBeWritten)
     EXPECT_EQ(text(), "unable to create temp file for reading");
 }
 
-TEST_F(Worker, SharedNodeIsInstancedAlongEveryPathInReverseChildOrder)
-{
-    const U3dBytes file = scene({
-        u3dGroupNodeBlock("a", {{"", u3dTranslation(10, 0, 0)}}),
-        u3dGroupNodeBlock("b", {{"", u3dTranslation(20, 0, 0)}}),
-        u3dModelNodeBlock("part", {{"a", u3dTranslation(0, 1, 0)}, {"b", u3dTranslation(0, 2, 0)},
-                                   {"", u3dTranslation(1, 0, 0)}, {"", u3dTranslation(2, 0, 0)}},
-                          "Mesh"),
-    });
-    ASSERT_TRUE(load(file)) << text();
-    // The last child first, each followed by its own subtree; slot 0 of a parent first.
-    EXPECT_EQ(names(), "<-1 part<0 part<0 b<0 part<3 a<0 part<5 ");
-    ASSERT_EQ(model.vertexCount, 12u);
-    const std::vector<float> firstCorners = {model.vertices[0],  model.vertices[9],  model.vertices[18],
-                                             model.vertices[19], model.vertices[27], model.vertices[28]};
-    EXPECT_EQ(firstCorners, (std::vector<float>{1, 2, 20, 2, 10, 1}));
-    const NodeRecord& last = model.nodeRecords[6];
-    EXPECT_EQ(std::make_tuple(last.firstTriangle, last.triangleCount, last.boundsMin[0], last.boundsMax[1]),
-              std::make_tuple(3u, 1u, 10.0f, 2.0f));
-    EXPECT_EQ(std::make_tuple(model.nodeRecords[3].triangleCount, model.nodeRecords[3].boundsMax[0]),
-              std::make_tuple(0u, 0.0f)); // b has no vertex of its own
-}
-
-TEST_F(Worker, SceneBecomesAModel)
-{
-    const U3dBytes file = scene({
-        u3dGroupNodeBlock("root", {{}}),
-        paintedPart("part", {{"root", u3dTranslation(0, 0, 1)}}, "Paint"),
-        u3dLightNodeBlock("lamp", {{"root"}}, "Sun"), // shines along -z
-        u3dViewNodeBlock("camera", {{"root", U3dMatrix{0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 5, 5, 5, 1}}}, "View", 0,
-                         {90, 0, 0}),
-        u3dLightResourceBlock("Sun", {.type = 1}),
-        u3dViewResourceBlock("View", {"root"}),
-        u3dLitTextureShaderBlock("Paint", "Red"),
-        u3dMaterialBlock("Red", {1, 0, 0}),
-    });
-    ASSERT_TRUE(load(file, "docs")) << text();
-    EXPECT_EQ(message, nullptr);
-    uint32_t declarationSize = 0;
-    std::memcpy(&declarationSize, &file[12 + 8], 4);
-    EXPECT_EQ(std::tie(model.hasHeaderValues, model.headerValue32, model.headerValue64),
-              std::make_tuple(1u, declarationSize, uint64_t{file.size()}));
-    ASSERT_EQ(std::tie(model.vertexCount, model.triangleCount, model.materialCount), std::make_tuple(3u, 1u, 2u));
-    ASSERT_NE(model.normals, nullptr);
-    EXPECT_EQ(std::make_tuple(model.vertices[2], colour(0), model.normals[2], model.vertexMaterials[0]),
-              std::make_tuple(1.0f, std::array<uint8_t, 3>{255, 0, 0}, 1.0f, 1));
-    EXPECT_EQ(std::tie(model.lightCount, model.hasKeyLight), std::make_tuple(1u, 1u));
-    EXPECT_FLOAT_EQ(model.keyLightPitch, float(std::numbers::pi / 2));
-    ASSERT_EQ(std::tie(model.viewCount, model.hasDefaultView), std::make_tuple(1u, 1u));
-    EXPECT_STREQ(model.viewRecords[0].name, "camera");
-    EXPECT_NEAR(model.viewRecords[0].fieldOfView, std::numbers::pi / 2, 1e-6);
-    const float rotation[9] = {0, -1, 0, 1, 0, 0, 0, 0, 1}; // rows of the local matrix
-    EXPECT_TRUE(std::equal(rotation, rotation + 9, model.defaultViewRotation));
-    EXPECT_EQ(model.uvs, nullptr);
-}
-
 TEST_F(Worker, OptionalPartsAreLeftOut)
 {
     bind({.failingComponent = &CID_IFXHeaderReader});
@@ -288,15 +221,6 @@ TEST_F(Worker, OptionalPartsAreLeftOut)
     EXPECT_STREQ(model.viewRecords[1].name, "front");
     EXPECT_EQ(std::make_tuple(model.viewRecords[1].rotation[4], model.viewRecords[1].fieldOfView),
               std::make_tuple(1.0f, 0.0f));
-}
-
-TEST_F(Worker, PointLightAimsFromTheCentroid)
-{
-    ASSERT_TRUE(load(scene({u3dModelNodeBlock("part", {{}}, "Mesh"),
-                            u3dLightNodeBlock("lamp", {{"", u3dTranslation(1.0f / 3, 4.0f / 3, 0)}}, "Bulb"),
-                            u3dLightResourceBlock("Bulb", {.type = 2})}))); // +y of the centroid
-    EXPECT_FLOAT_EQ(model.keyLightYaw, float(std::numbers::pi / 2));
-    EXPECT_FLOAT_EQ(model.keyLightPitch, 0.0f);
 }
 
 TEST_F(Worker, MeshThatNoNodeShowsIsTakenDirectly)
@@ -404,48 +328,6 @@ TEST_F(Worker, MaterialRecordsAreClampedAndShared)
     EXPECT_EQ((std::array<float, 4>{record.diffuse[0], record.diffuse[1], record.diffuse[2], record.opacity}),
               (std::array<float, 4>{0.5f, 1, 0, 0.5f}));
     EXPECT_EQ(colour(0), (std::array<uint8_t, 3>{128, 255, 0}));
-}
-
-TEST_F(Worker, CubeWithFaceNormalsSplitsCornersIntoTwentyFourVertices)
-{
-    U3dGeneratorDesc desc{.name = "Mesh", .primitiveCount = 12, .positionCount = 8, .normalCount = 6, .maxResolution = 8};
-    U3dBaseMeshDesc cube;
-    for (int i = 0; i < 8; ++i)
-        cube.positions.push_back({float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1)});
-    cube.normals = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
-    const uint32_t quads[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
-    for (uint32_t side = 0; side < 6; ++side)
-        for (const auto& [a, b, c] : {std::array<uint32_t, 3>{0, 1, 2}, std::array<uint32_t, 3>{0, 2, 3}})
-            cube.faces.push_back(U3dBaseFace{0, {quads[side][a], quads[side][b], quads[side][c]}, {side, side, side}});
-    U3dClodMeshWriter mesh(desc);
-    const U3dBytes file = u3dFile({u3dModelNodeBlock("cube", {{"", U3dMatrix{2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1}}}, "Mesh"),
-                                   u3dModifierChainBlock("Mesh", kChainTypeModelResource, {mesh.declarationBlock()}),
-                                   mesh.baseMeshBlock(cube)});
-    ASSERT_TRUE(load(file)) << text();
-    ASSERT_EQ(std::tie(model.vertexCount, model.triangleCount), std::make_tuple(24u, 12u));
-    std::set<std::array<float, 6>> distinct;
-    for (uint32_t v = 0; v < 24; ++v) {
-        const float* p = &model.vertices[v * 3];
-        const float* n = &model.normals[v * 3];
-        EXPECT_NEAR(std::fabs(n[0]) + std::fabs(n[1]) + std::fabs(n[2]), 1.0f, 1e-3) << "unit normal " << v;
-        distinct.insert({p[0], p[1], p[2], std::round(n[0]), std::round(n[1]), std::round(n[2])});
-    }
-    EXPECT_EQ(distinct.size(), 24u); // every corner once with each of its three normals
-    // A flattening world has no normal matrix: no normals.
-    ASSERT_TRUE(load(scene({u3dModelNodeBlock("flat", {{"", U3dMatrix{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}},
-                                                   "Mesh")})));
-    EXPECT_EQ(model.normals, nullptr);
-}
-
-TEST(NormalMatrix, IsTheInverseTranspose)
-{
-    float n[9];
-    ASSERT_TRUE(normalMatrix(IFXMatrix4x4{{2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}, n));
-    float out[3];
-    transformNormal(n, IFXVector3{1, 1, 0}, out); // a 45° normal leans towards the unstretched axis
-    EXPECT_NEAR(out[0], 1 / std::sqrt(5.0f), 1e-6);
-    EXPECT_NEAR(out[1], 2 / std::sqrt(5.0f), 1e-6);
-    EXPECT_FALSE(normalMatrix(IFXMatrix4x4{{1e-11f, 0, 0, 0, 0, 1e-11f, 0, 0, 0, 0, 1e-11f, 0, 0, 0, 0, 1}}, n));
 }
 
 TEST_F(Worker, TexturesAreDecodedPackedAndBadOnesSkipped)

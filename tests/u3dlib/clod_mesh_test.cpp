@@ -13,16 +13,6 @@ using namespace u3dlib;
 
 namespace {
 
-using Faces = std::vector<std::array<uint32_t, 3>>;
-
-Faces facesOf(const AuthorGeometry& g)
-{
-    Faces faces;
-    for (uint32_t f = 0; f < g.primitiveCount; ++f)
-        faces.push_back({g.positionIndices[3 * f], g.positionIndices[3 * f + 1], g.positionIndices[3 * f + 2]});
-    return faces;
-}
-
 // The decoder's geometry against the writer's model.
 void expectMatchesModel(const AuthorGeometry& g, const U3dClodMeshWriter& w, bool diffuse, uint32_t layers)
 {
@@ -83,29 +73,6 @@ TEST(ClodDeclaration, MalformedDeclarationsAreRefused)
     }
 }
 
-TEST(ClodProgressive, SplitMovesFacesOnOneSideAndKeepsTheOthers)
-{
-    for (const bool noCompression : {false, true}) {
-        U3dGeneratorDesc desc = meshDesc(8, 8);
-        desc.noCompression = noCompression;
-        U3dClodMeshWriter writer(desc);
-        const auto decoder = declare(writer.declarationBlock());
-        ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan()), {noCompression}));
-        ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({splitCentre()}), {noCompression}));
-        // Walk from face 5 down: stay from a new face, stay from a neighbour, stay, move,
-        // move from a neighbour, move.
-        EXPECT_EQ(writer.lastPredictions(), (std::vector<uint32_t>{2, 4, 2, 1, 3, 1}));
-        const AuthorGeometry& g = decoder->geometry();
-        EXPECT_EQ(facesOf(g),
-                  (Faces{{7, 1, 2}, {7, 2, 3}, {7, 3, 4}, {0, 4, 5}, {0, 5, 6}, {0, 6, 1}, {7, 0, 1}, {0, 7, 4}}));
-        expectMatchesModel(g, writer, false, 0);
-        EXPECT_TRUE(consistentlyWound(g));
-        // Progressive meshes get normals from their geometry: the flat fan faces up.
-        ASSERT_EQ(g.normalIndices.size(), g.positionIndices.size());
-        EXPECT_NEAR(g.normals[g.normalIndices[0]].z, 1.0f, 0.3f);
-    }
-}
-
 TEST(ClodProgressive, PredictionsWithoutNeighboursAndUnexpectedMoves)
 {
     // Mispredicted flags are legal: every combination of moves around the centre must
@@ -125,47 +92,6 @@ TEST(ClodProgressive, PredictionsWithoutNeighboursAndUnexpectedMoves)
         ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u})));
         expectMatchesModel(decoder->geometry(), writer, false, 0);
     }
-}
-
-TEST(ClodProgressive, ColoursOfNewAndMovedFaces)
-{
-    U3dGeneratorDesc desc = meshDesc(10, 9);
-    desc.diffuseCount = 6;
-    desc.shadings = {{1, {}, 0}};
-    desc.diffuseIq = 1.0f / 256;
-    U3dBaseMeshDesc base = hexagonFan();
-    base.diffuse = {{1, 0, 0, 1}, {0, 0, 1, 1}};
-    for (U3dBaseFace& f : base.faces)
-        f.diffuse = {0, 1, 1};
-    U3dUpdateDesc u = splitCentre();
-    u.newDiffuse = {{0.5f, 0.5f, 0, 1}, {0, 1, 0, 1}};
-    using C = U3dCornerIndex;
-    using I = U3dIndexCoding;
-    u.newFaces[0].diffuse = {C{I::Local, 0}, C{I::Global, 2}, C{I::Local, 1}};
-    u.newFaces[1].diffuse = {C{I::Duplicate}, C{I::Duplicate}, C{I::Global, 3}};
-    u.moves[0].diffuse = {U3dChangeCoding::New, 1};
-    u.moves[1].diffuse = {U3dChangeCoding::Global, 2};
-    u.moves[2].diffuse = {U3dChangeCoding::Keep};
-    U3dUpdateDesc next;
-    next.split = 7;
-    next.newDiffuse = {{0.25f, 0.75f, 0.5f, 1}};
-    next.newFaces.resize(1);
-    next.newFaces[0].third = 3;
-    next.newFaces[0].rightOrientation = true;
-    next.newFaces[0].diffuse = {C{I::Duplicate}, C{I::Local, 3}, C{I::Local, 1}};
-    next.moves = {u3dMove(0, {U3dChangeCoding::Local, 2}), u3dMove(1, {U3dChangeCoding::New, 0})};
-    next.position = {0.5f, 0.5f, 0};
-
-    U3dClodMeshWriter writer(desc);
-    const auto decoder = declare(writer.declarationBlock());
-    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
-    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u, next})));
-    const AuthorGeometry& g = decoder->geometry();
-    expectMatchesModel(g, writer, true, 0);
-    // New colours are differences from the average of the colours at the split position.
-    ASSERT_EQ(g.diffuseColors.size(), 5u);
-    EXPECT_NEAR(g.diffuseColors[3].g, 1.0f, 1.0f / 256);
-    EXPECT_NEAR(g.diffuseColors[4].b, 0.5f, 1.0f / 256);
 }
 
 } // namespace

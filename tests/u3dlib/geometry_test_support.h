@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 #include <memory>
 #include <utility>
 
@@ -40,16 +39,6 @@ inline bool feed(u3dlib::GeneratorDecoder& decoder, const U3dBytes& continuation
 }
 
 // Each directed edge at most once: the faces are consistently wound.
-inline bool consistentlyWound(const u3dlib::AuthorGeometry& g)
-{
-    std::map<std::pair<uint32_t, uint32_t>, int> edges;
-    for (uint32_t f = 0; f < g.primitiveCount; ++f)
-        for (uint32_t k = 0; k < 3; ++k)
-            if (++edges[{g.positionIndices[3 * f + k], g.positionIndices[3 * f + (k + 1) % 3]}] > 1)
-                return false;
-    return true;
-}
-
 inline U3dGeneratorDesc meshDesc(uint32_t faces, uint32_t positions, uint32_t minResolution = 7)
 {
     return {.name = "Fan", .primitiveCount = faces, .positionCount = positions, .normalCount = positions,

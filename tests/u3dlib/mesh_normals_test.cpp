@@ -15,36 +15,6 @@ const std::vector<uint32_t> kCubeFaces = {0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0,
                                           2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5};
 const IFXVector3 kCubeFaceNormals[6] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
 
-TEST(MeshNormals, CreaseDecidesBetweenFlatAndSmooth)
-{
-    struct Case {
-        float crease;
-        size_t normals;   // distinct normals of the cube
-        bool cornersFlat; // each corner's normal is its face's normal
-    };
-    for (const Case& c : {Case{0.9f, 24, true}, Case{0.5f, 24, true}, Case{-1.0f, 8, false},
-                          Case{std::nanf(""), 24, true}, Case{7.0f, 24, true}}) {
-        SCOPED_TRACE(c.crease);
-        std::vector<IFXVector3> positions, normals;
-        for (int i = 0; i < 8; ++i)
-            positions.push_back({float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1)});
-        std::vector<uint32_t> indices;
-        computeCreaseNormals(positions, kCubeFaces, c.crease, normals, indices);
-        ASSERT_EQ(indices.size(), kCubeFaces.size());
-        EXPECT_EQ(normals.size(), c.normals);
-        for (size_t i = 0; i < kCubeFaces.size(); ++i) {
-            ASSERT_LT(indices[i], normals.size());
-            const IFXVector3 n = normals[indices[i]];
-            const IFXVector3 f = kCubeFaceNormals[i / 6];
-            const float dot = n.x * f.x + n.y * f.y + n.z * f.z;
-            if (c.cornersFlat)
-                EXPECT_NEAR(dot, 1.0f, 1e-5f);
-            else
-                EXPECT_NEAR(dot, 1.0f / std::sqrt(3.0f), 1e-5f); // corner of a smoothed cube
-        }
-    }
-}
-
 TEST(MeshNormals, DegenerateFacesAndWideFansStayBounded)
 {
     // A fan of 40 faces around position 0, each folded a little further: no more than

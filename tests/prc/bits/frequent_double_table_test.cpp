@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <map>
 #include <set>
 
@@ -22,7 +21,7 @@ std::string codeText(const FrequentDoubleEntry& entry)
     return text;
 }
 
-TEST(FrequentDoubleTable, CompletePrefixCodeWithTheKnownRows)
+TEST(FrequentDoubleTable, IsACompletePrefixCode)
 {
     std::set<uint64_t> exponents;
     std::map<std::string, const FrequentDoubleEntry*> byCode; // sorted: a prefix sorts right before its extensions
@@ -41,22 +40,6 @@ TEST(FrequentDoubleTable, CompletePrefixCodeWithTheKnownRows)
     for (auto it = byCode.begin(); std::next(it) != byCode.end(); ++it)
         EXPECT_NE(std::next(it)->first.rfind(it->first, 0), 0u) << it->first;
 
-    // A few rows of either kind, as the data table gives them.
-    const std::tuple<const char*, FrequentDoubleKind, uint64_t> rows[] = {
-        {"01", FrequentDoubleKind::Value, 0},
-        {"0011110100", FrequentDoubleKind::Value, std::bit_cast<uint64_t>(5e-9)},
-        {"11101010001", FrequentDoubleKind::Value, 0x3FBE69AD42C3C9EE},
-        {"101010", FrequentDoubleKind::Value, std::bit_cast<uint64_t>(999999999.0)},
-        {"1000", FrequentDoubleKind::Exponent, 1022},
-        {"00101", FrequentDoubleKind::Exponent, 1032},
-        {"0011010001110100110010", FrequentDoubleKind::Exponent, 0},
-        {"001101000111010011000", FrequentDoubleKind::Exponent, 2047}};
-    for (const auto& [code, kind, bits] : rows) {
-        ASSERT_TRUE(byCode.count(code)) << code;
-        EXPECT_EQ(byCode[code]->kind, kind) << code;
-        EXPECT_EQ(kind == FrequentDoubleKind::Value ? byCode[code]->bits : byCode[code]->bits >> 52 & 0x7FF, bits)
-            << code;
-    }
 }
 
 TEST(FrequentDoubleCode, IncompleteTableShadowingAndDuplicates)

@@ -1,6 +1,6 @@
 // Conversion of decoded compressed tessellations into coloured meshes by face styles.
 #include "prc/geometry/compressed_tess_mesh.h"
-#include "tests/prc/geometry/compressed_tess_test_meshes.h"
+#include "tests/prc/geometry/compressed_tess_records.h"
 
 #include <gtest/gtest.h>
 
@@ -30,12 +30,6 @@ Rgb vertexColour(const TessMesh& mesh, uint32_t vertex)
     return {mesh.colours[3 * vertex], mesh.colours[3 * vertex + 1], mesh.colours[3 * vertex + 2]};
 }
 
-// Two triangles sharing the edge 0-2, in faces 0 and 1.
-CompressedTessSource square()
-{
-    return {pointsOf({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}), {0, 1, 2, 0, 2, 3}, {0, 1}};
-}
-
 TEST(CompressedTessToMesh, EachTriangleTakesItsFaceStyle)
 {
     struct Case {
@@ -57,42 +51,22 @@ TEST(CompressedTessToMesh, EachTriangleTakesItsFaceStyle)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CompressedTessEncoderOptions options;
-        options.styles = c.styles;
-        options.perTriangleStyles = c.perTriangle;
-        const CompressedTessEncoding e = encodeCompressedTess(square(), options);
-        const TessMesh mesh = compressedTessToMesh(e.record, rgbGlobals(), c.defaultRgb ? c.defaultRgb->data() : nullptr);
+        // Two triangles sharing the edge 1-2, in faces 0 and 1.
+        PRC3DTessCompressed r = stripRecord();
+        r.triangle_face_array = {0, 1};
+        r.face_style_array = c.styles;
+        r.perTriangleStyles = c.perTriangle;
+        if (c.perTriangle)
+            r.perTriangleStyleBits = {false, false};
+        const TessMesh mesh = compressedTessToMesh(r, rgbGlobals(), c.defaultRgb ? c.defaultRgb->data() : nullptr);
         ASSERT_EQ(mesh.triangles.size(), 6u);
         ASSERT_EQ(mesh.colours.size(), mesh.vertices.size());
         // Shared points are copied only when the two colours differ.
         EXPECT_EQ(mesh.vertices.size(), c.first == c.second ? 12u : 18u);
         for (uint32_t t = 0; t < 2; ++t) {
-            const Rgb want = e.sourceTriangle[t] == 0 ? c.first : c.second;
+            const Rgb want = t == 0 ? c.first : c.second;
             for (int k = 0; k < 3; ++k)
                 EXPECT_EQ(vertexColour(mesh, mesh.triangles[3 * t + k]), want) << "triangle " << t;
-        }
-    }
-}
-
-TEST(CompressedTessToMesh, CubeCornersAreCopiedPerColour)
-{
-    const CompressedTessSource cube = closedCube();
-    CompressedTessEncoderOptions options;
-    options.styles = {1, 1, 2, 2, 3, 3}; // opposite sides alike: three colours at every corner
-    const CompressedTessEncoding e = encodeCompressedTess(cube, options);
-    const TessMesh mesh = compressedTessToMesh(e.record, rgbGlobals(), nullptr);
-    const CompressedTessDecoding points = buildCompressedTessMesh(e.record);
-    ASSERT_EQ(mesh.vertices.size(), 3u * 24);
-    const Rgb sideColour[3] = {kRed, kGreen, kBlue};
-    for (uint32_t t = 0; t < 12; ++t) {
-        const uint32_t source = e.sourceTriangle[t];
-        for (int k = 0; k < 3; ++k) {
-            const uint32_t v = mesh.triangles[3 * t + k];
-            EXPECT_EQ(vertexColour(mesh, v), sideColour[source / 4]);
-            // A copy keeps the position of its point.
-            const uint32_t point = points.triangles[3 * t + k];
-            for (int axis = 0; axis < 3; ++axis)
-                EXPECT_EQ(mesh.vertices[3 * v + axis], static_cast<float>(points.vertices[3 * point + axis]));
         }
     }
 }
