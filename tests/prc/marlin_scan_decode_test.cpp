@@ -12,13 +12,6 @@
 
 namespace {
 
-template <typename T>
-void appendBytes(std::vector<uint8_t>& out, const T& value)
-{
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
-    out.insert(out.end(), bytes, bytes + sizeof value);
-}
-
 ProcessResult runMarlinScan(const std::vector<uint8_t>& file)
 {
     ScratchFolder folder;

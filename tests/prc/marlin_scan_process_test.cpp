@@ -92,24 +92,4 @@ TEST(MarlinScanProcess, FailedWritesGiveExitCodeOne)
     }
 }
 
-TEST(MarlinScanProcess, SuccessStreamCarriesEveryArray)
-{
-    ScratchFolder folder;
-    const ProcessResult r = run({pathUtf8(folder.write("mesh.prc", bytesOf("mesh")))}, "marlin_scan_fake_decoder");
-    EXPECT_EQ(r.exitCode, 0);
-    ParsedResultStream s;
-    std::string error;
-    ASSERT_TRUE(parseResultStream(StreamForm::Prc, r.out.data(), r.out.size(), s, error)) << error;
-    EXPECT_EQ(r.out.size(), 48u + 4 * 12 + 2 * 12 + 4 * 3 + 2 * 188);
-    const PrcResultHeader& h = s.prcHeader;
-    EXPECT_EQ(std::tuple(h.ok, h.minimalVersionForRead, h.authoringVersion, h.fileStructureCount, h.colourTotal,
-                         h.materialTotal, h.styleTotal, h.hasDefaultView),
-              std::tuple(1u, 8137u, 9000u, 1u, 3u, 4u, 5u, 0u));
-    EXPECT_EQ(s.triangles, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
-    EXPECT_EQ(std::vector<uint8_t>(s.colours.begin() + 6, s.colours.begin() + 9), (std::vector<uint8_t>{0, 255, 0}));
-    ASSERT_EQ(s.nodes.size(), 2u);
-    EXPECT_STREQ(s.nodes[1].name, "part");
-    EXPECT_EQ(s.nodes[1].parent, 0u);
-}
-
 } // namespace

@@ -8,18 +8,15 @@ namespace {
 
 // Type numbers as the readers expect them, in runs of consecutive numbers.
 enum : uint32_t {
-    kTypeSurfacePlane = 86,
     kTypeTess = 172, kTypeTessCompressed, kTypeTessFace, kTypeWireTess, kTypeMarkupTess,
     kTypeAttribute = 201, kTypeCartesianTransformation, kTypeEntityReference, kTypeMarkupLinkedItem,
     kTypeReferenceOnPRCBase, kTypeReferenceOnTopology, kTypeGeneralTransformation,
     kTypeSet = 239, kTypeCoordinateSystem,
     kTypeModelFile = 301, kTypeInternalData, kTypeGlobals, kTypeTree, kTypeTessellationSection,
-    kTypeProductOccurrence = 310, kTypePartDefinition, kTypeFilter = 320,
-    kTypeView = 501, kTypeMarkup, kTypeLeader, kTypeAnnotationItem, kTypeAnnotationSet, kTypeAnnotationReference,
+    kTypeProductOccurrence = 310, kTypePartDefinition,
+    kTypeAnnotationItem = 504, kTypeAnnotationSet, kTypeAnnotationReference,
     kTypeStyle = 701, kTypeMaterial, kTypePicture,
     kTypeTextureApplication = 711, kTypeTextureDefinition, kTypeTextureTransformation, kTypeLinePattern = 721,
-    kTypeAmbientLight = 731, kTypePointLight, kTypeDirectionalLight, kTypeSpotLight,
-    kTypeSceneDisplayParameters = 741, kTypeCamera,
 };
 
 constexpr uint32_t kSentinel = 0x5A3C;
@@ -92,13 +89,6 @@ void writeReferences(PrcBitWriter& writer, const std::vector<PrcReference>& refe
     writeList(writer, references, [&](const PrcReference& r) { writeReference(writer, r); });
 }
 
-void writeOptionalReference(PrcBitWriter& writer, const std::optional<PrcReference>& reference)
-{
-    writer.writeBoolean(reference.has_value());
-    if (reference)
-        writeReference(writer, *reference);
-}
-
 // Type, base and graphics of a dropped entity.
 void writeDroppedStart(PrcBitWriter& writer, uint32_t type, uint32_t version)
 {
@@ -136,14 +126,6 @@ void writeSectionStart(PrcBitWriter& writer, uint32_t type)
     writeName(writer, false, "");
 }
 
-void writeMarkupLists(PrcBitWriter& writer, const PrcMarkupLists& lists, uint32_t version)
-{
-    writeList(writer, lists.linkedItems, [&](const auto& e) { writeMarkupLinkedItem(writer, e, version); });
-    writeList(writer, lists.leaders, [&](const auto& e) { writeLeader(writer, e, version); });
-    writeList(writer, lists.markups, [&](const auto& e) { writeMarkup(writer, e, version); });
-    writeList(writer, lists.annotations, [&](const auto& e) { writeAnnotationEntity(writer, e, version); });
-}
-
 void writePartDefinition(PrcBitWriter& writer, const PrcPartDefinition& part, uint32_t version)
 {
     writer.writeUnsignedInteger(kTypePartDefinition);
@@ -152,8 +134,7 @@ void writePartDefinition(PrcBitWriter& writer, const PrcPartDefinition& part, ui
     writeVector3d(writer, part.boundingBoxMin);
     writeVector3d(writer, part.boundingBoxMax);
     writeList(writer, part.items, [&](const auto& item) { writeRepresentationItem(writer, item, version); });
-    writeMarkupLists(writer, part.markups, version);
-    writeList(writer, part.views, [&](const auto& view) { writeView(writer, view, version); });
+    writeEach(writer, {0, 0, 0, 0, 0}); // no linked items, leaders, markups, annotations or views
     writeUserData(writer, part.userDataBits);
 }
 
@@ -183,15 +164,11 @@ void writeProductOccurrence(PrcBitWriter& writer, const PrcProductOccurrence& oc
     writer.writeBoolean(occurrence.location.has_value());
     if (occurrence.location)
         writeTransformation3d(writer, *occurrence.location);
-    writeList(writer, occurrence.entityReferences, [&](const auto& r) { writeEntityReference(writer, r, version); });
-    writeMarkupLists(writer, occurrence.markups, version);
-    writeList(writer, occurrence.views, [&](const auto& view) { writeView(writer, view, version); });
-    writer.writeBoolean(occurrence.entityFilter.has_value());
-    if (occurrence.entityFilter)
-        writeFilter(writer, *occurrence.entityFilter, version);
-    writeList(writer, occurrence.displayFilters, [&](const auto& filter) { writeFilter(writer, filter, version); });
-    writeList(writer, occurrence.sceneParameters,
-              [&](const auto& parameters) { writeSceneDisplayParameters(writer, parameters, version); });
+    // No entity references, linked items, leaders, markups, annotations or views, no entity
+    // filter, display filters or scene parameters.
+    writeEach(writer, {0, 0, 0, 0, 0, 0});
+    writer.writeBoolean(false);
+    writeEach(writer, {0, 0});
     writeUserData(writer, occurrence.userDataBits);
 }
 
@@ -481,36 +458,6 @@ void writeTransformation3d(PrcBitWriter& writer, const PrcTransformation& t)
         writeCartesianFields(writer, t);
 }
 
-void writeMarkupLinkedItem(PrcBitWriter& writer, const PrcMarkupLinkedItem& item, uint32_t version)
-{
-    writeDroppedStart(writer, kTypeMarkupLinkedItem, version);
-    writer.writeUnsignedInteger(6); // value
-    writeOptionalReference(writer, item.first);
-    writeOptionalReference(writer, item.second);
-    writer.writeBitString("1 0 1 1");
-    writeUserData(writer, kDroppedUserDataBits);
-}
-
-void writeLeader(PrcBitWriter& writer, const PrcLeader& leader, uint32_t version)
-{
-    writeDroppedStart(writer, kTypeLeader, version);
-    writeOptionalReference(writer, leader.first);
-    writeOptionalReference(writer, leader.second);
-    writer.writeUnsignedInteger(4); // tessellation
-    writeUserData(writer, kDroppedUserDataBits);
-}
-
-void writeMarkup(PrcBitWriter& writer, const PrcMarkup& markup, uint32_t version)
-{
-    writeDroppedStart(writer, kTypeMarkup, version);
-    writer.writeUnsignedInteger(2); // type
-    writer.writeUnsignedInteger(300); // subtype
-    writeReferences(writer, markup.linkedItems);
-    writeReferences(writer, markup.leaders);
-    writer.writeUnsignedInteger(4); // tessellation
-    writeUserData(writer, kDroppedUserDataBits);
-}
-
 void writeAnnotationEntity(PrcBitWriter& writer, const PrcAnnotationEntity& entity, uint32_t version)
 {
     writeDroppedStart(writer, entity.type, version);
@@ -521,103 +468,6 @@ void writeAnnotationEntity(PrcBitWriter& writer, const PrcAnnotationEntity& enti
         writeReferences(writer, entity.linkedItems);
     else
         writeReference(writer, {}); // the markup
-    writeUserData(writer, kDroppedUserDataBits);
-}
-
-void writeEntityReference(PrcBitWriter& writer, const PrcEntityReference& reference, uint32_t version)
-{
-    writeDroppedStart(writer, kTypeEntityReference, version);
-    writer.writeUnsignedInteger(2); // local coordinate system
-    writeOptionalReference(writer, reference.reference);
-    writeUserData(writer, kDroppedUserDataBits);
-}
-
-void writeFilter(PrcBitWriter& writer, const PrcFilter& filter, uint32_t version)
-{
-    writer.writeUnsignedInteger(kTypeFilter);
-    writeContentPRCBase(writer, kDroppedBase, kTypeFilter);
-    writer.writeBitString("1 0"); // active, inclusive
-    writeUnsignedIntegers(writer, filter.layers);
-    writer.writeBoolean(true); // layers inclusive
-    writeList(writer, filter.entities, [&](const auto& e) { writeEntityReference(writer, e, version); });
-    writeUserData(writer, kDroppedUserDataBits);
-}
-
-void writeSurfacePlane(PrcBitWriter& writer, const PrcSurfacePlane& plane)
-{
-    writer.writeUnsignedInteger(kTypeSurfacePlane);
-    writer.writeBoolean(plane.hasBase);
-    if (plane.hasBase) {
-        // Named, not a braced temporary: g++ 12 warns falsely on the nested one.
-        PrcAttribute numbered;
-        numbered.title.numbered = true;
-        numbered.title.number = 1;
-        numbered.keys.push_back(PrcAttributeKey{PrcTitle{}, 2});
-        writeAttributes(writer, {numbered});
-        writeName(writer, false, "plane");
-        writer.writeUnsignedInteger(12);
-    }
-    writer.writeUnsignedInteger(300); // extension
-    PrcTransformation t = placement({1, 2, 3}, {2, 3, 4});
-    t.flags = plane.flags;
-    writeCartesianFields(writer, t);
-    writeFixedDoubles(writer, {-1, 1, -2, 2}); // domain
-    writeFixedDoubles(writer, {0, 0.5, 1, 3}); // parameterisation
-}
-
-void writeSceneDisplayParameters(PrcBitWriter& writer, const PrcSceneDisplayParameters& parameters,
-                                 uint32_t version)
-{
-    writer.writeUnsignedInteger(kTypeSceneDisplayParameters);
-    writeContentPRCBase(writer, kDroppedBase, kTypeSceneDisplayParameters);
-    writer.writeBoolean(true); // active
-    writeList(writer, parameters.lights, [&](uint32_t type) {
-        writer.writeUnsignedInteger(type);
-        writeContentPRCBase(writer, kDroppedBase, type);
-        writeEach(writer, {1, 2, 3}); // ambient, diffuse and specular colour
-        if (type == kTypePointLight || type == kTypeSpotLight) {
-            writeFixedDoubles(writer, {1, 2, 3, 1, 0.5, 0.25}); // location, attenuation
-            if (type == kTypeSpotLight)
-                writeFixedDoubles(writer, {0, 0, -1, 0.5, 2}); // direction, fall-off
-        } else if (type == kTypeDirectionalLight) {
-            writeFixedDoubles(writer, {0, 0, -1});
-            if (version > 8029)
-                writer.writeDouble(3); // intensity
-        }
-    });
-    writer.writeBoolean(parameters.camera);
-    if (parameters.camera) {
-        writer.writeUnsignedInteger(kTypeCamera);
-        writeContentPRCBase(writer, kDroppedBase, kTypeCamera);
-        writer.writeBoolean(true); // orthographic
-        writeFixedDoubles(writer, {0, 0, 5, 0, 0, 0, 0, 1, 0, 1, 2, 3, 4, 5, 6});
-    }
-    writer.writeBoolean(parameters.rotationCentre);
-    if (parameters.rotationCentre)
-        writeVector3d(writer, {1, 1, 1});
-    writeList(writer, parameters.clippingPlanes, [&](const auto& plane) { writeSurfacePlane(writer, plane); });
-    writer.writeUnsignedInteger(2); // background style
-    writer.writeUnsignedInteger(3); // default line style
-    writeEach(writer, {1, 4, 5}); // one pair
-    if (version > 8136)
-        writer.writeBoolean(true);
-}
-
-void writeView(PrcBitWriter& writer, const PrcView& view, uint32_t version)
-{
-    writeDroppedStart(writer, kTypeView, version);
-    writeReferences(writer, view.annotations);
-    writeSurfacePlane(writer, view.plane);
-    writer.writeBoolean(view.sceneParameters.has_value());
-    if (view.sceneParameters)
-        writeSceneDisplayParameters(writer, *view.sceneParameters, version);
-    if (version >= 7309)
-        writer.writeBoolean(true);
-    if (version >= 8016) {
-        writer.writeBitString("0 1");
-        writeReferences(writer, view.linkedItems);
-        writeList(writer, view.filters, [&](const auto& filter) { writeFilter(writer, filter, version); });
-    }
     writeUserData(writer, kDroppedUserDataBits);
 }
 

@@ -115,76 +115,17 @@ PrcTransformation generalTransformation(const Matrix4d& m);
 PrcTransformation placement(Vector3d translation, Vector3d scale = {1, 1, 1});
 void writeTransformation3d(PrcBitWriter& writer, const PrcTransformation& transformation);
 
-// ---- Markups, views, filters, scene parameters (read and dropped by the tree) ----
-// Each is written with a named base, a graphics block and a few bits of user data.
+// ---- Annotations (read and dropped by the tree) ----
 
-struct PrcMarkupLinkedItem {
-    std::optional<PrcReference> first{}, second{};
-};
-
-struct PrcLeader {
-    std::optional<PrcReference> first{}, second{};
-};
-
-struct PrcMarkup {
-    std::vector<PrcReference> linkedItems{}, leaders{};
-};
-
-// 504 item (markup reference), 505 set (children), 506 reference (linked items).
+// 504 item (markup reference), 505 set (children), 506 reference (linked items). Each is
+// written with a named base, a graphics block and a few bits of user data.
 struct PrcAnnotationEntity {
     uint32_t type = 504;
     std::vector<PrcAnnotationEntity> children{};
     std::vector<PrcReference> linkedItems{{}, {}};
 };
 
-struct PrcMarkupLists {
-    std::vector<PrcMarkupLinkedItem> linkedItems{};
-    std::vector<PrcLeader> leaders{};
-    std::vector<PrcMarkup> markups{};
-    std::vector<PrcAnnotationEntity> annotations{};
-};
-
-struct PrcEntityReference {
-    std::optional<PrcReference> reference{};
-};
-
-struct PrcFilter {
-    std::vector<uint32_t> layers{};
-    std::vector<PrcEntityReference> entities{};
-};
-
-// The transformation fields of a surface plane are written by flags like a cartesian one.
-struct PrcSurfacePlane {
-    bool hasBase = false;
-    uint8_t flags = 0;
-};
-
-struct PrcSceneDisplayParameters {
-    std::vector<uint32_t> lights{}; // types: 731 ambient, 732 point, 733 directional, 734 spot
-    bool camera = false;
-    bool rotationCentre = false;
-    std::vector<PrcSurfacePlane> clippingPlanes{};
-};
-
-// The flags, linked items and filters are written only for the versions that have them.
-struct PrcView {
-    std::vector<PrcReference> annotations{};
-    PrcSurfacePlane plane{};
-    std::optional<PrcSceneDisplayParameters> sceneParameters{};
-    std::vector<PrcReference> linkedItems{};
-    std::vector<PrcFilter> filters{};
-};
-
-void writeMarkupLinkedItem(PrcBitWriter& writer, const PrcMarkupLinkedItem& item, uint32_t version);
-void writeLeader(PrcBitWriter& writer, const PrcLeader& leader, uint32_t version);
-void writeMarkup(PrcBitWriter& writer, const PrcMarkup& markup, uint32_t version);
 void writeAnnotationEntity(PrcBitWriter& writer, const PrcAnnotationEntity& entity, uint32_t version);
-void writeEntityReference(PrcBitWriter& writer, const PrcEntityReference& reference, uint32_t version);
-void writeFilter(PrcBitWriter& writer, const PrcFilter& filter, uint32_t version);
-void writeSurfacePlane(PrcBitWriter& writer, const PrcSurfacePlane& plane);
-void writeSceneDisplayParameters(PrcBitWriter& writer, const PrcSceneDisplayParameters& parameters,
-                                 uint32_t version);
-void writeView(PrcBitWriter& writer, const PrcView& view, uint32_t version);
 
 // ---- Product tree ----
 
@@ -214,8 +155,6 @@ struct PrcPartDefinition {
     PrcGraphicsBlock graphics;
     Vector3d boundingBoxMin{}, boundingBoxMax{};
     std::vector<PrcRepresentationItem> items;
-    PrcMarkupLists markups;
-    std::vector<PrcView> views;
     uint32_t userDataBits = 0;
 };
 
@@ -233,12 +172,6 @@ struct PrcProductOccurrence {
     uint8_t productInformationFlags = 0;
     int32_t loadStatus = 0;
     std::optional<PrcTransformation> location;
-    std::vector<PrcEntityReference> entityReferences;
-    PrcMarkupLists markups;
-    std::vector<PrcView> views;
-    std::optional<PrcFilter> entityFilter;
-    std::vector<PrcFilter> displayFilters;
-    std::vector<PrcSceneDisplayParameters> sceneParameters;
     uint32_t userDataBits = 0;
 };
 

@@ -135,27 +135,6 @@ TEST_F(HeronScanProcess, LibraryFolderComesFromTheProgramOrFromU3dLibdir)
     EXPECT_EQ(parse(run({u3d}, program, preset)).message, kCorrupt);
 }
 
-TEST_F(HeronScanProcess, SuccessStreamCarriesEveryArray)
-{
-    const ParsedResultStream s = parse(run({pathUtf8(folder.write("mesh", bytesOf("mesh")))}, "heron_scan_fake_loader"));
-    ASSERT_TRUE(s.ok);
-    EXPECT_EQ(s.vertexCount(), 4u);
-    EXPECT_EQ(s.triangles, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
-    EXPECT_EQ(std::tie(s.points, s.lines), std::make_tuple(std::vector<uint32_t>{3}, std::vector<uint32_t>{0, 1}));
-    EXPECT_TRUE(s.hasDefaultView);
-    EXPECT_EQ(s.textureCoordinates.size(), 8u);
-    EXPECT_EQ(s.texturePixels, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-    ASSERT_EQ(std::make_tuple(s.nodes.size(), s.views.size(), s.materials.size(), s.lights.size()),
-              std::make_tuple(2u, 1u, 2u, 1u));
-    EXPECT_STREQ(s.nodes[1].name, "part");
-    EXPECT_EQ(s.views[0].fieldOfView, 0.5f);
-    EXPECT_EQ(s.normals.size(), 12u);
-    EXPECT_EQ(s.vertexMaterials, (std::vector<uint16_t>{0, 1, 1, 0}));
-    EXPECT_EQ(std::tie(s.materials[1].transparent, s.lights[0].type), std::make_tuple(1u, 1));
-    EXPECT_EQ(std::make_tuple(+s.u3dHeader.headerValue64, +s.u3dHeader.keyLightPitch),
-              std::make_tuple(0x1122334455667788ull, -0.5f));
-}
-
 TEST_F(HeronScanProcess, FailuresKeepTheSceneValuesAndTheMessage)
 {
     const ParsedResultStream fail = parse(run({pathUtf8(folder.write("f", bytesOf("fail")))}, "heron_scan_fake_loader"));

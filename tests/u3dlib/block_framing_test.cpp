@@ -122,24 +122,4 @@ TEST(MetaData, PairsComeBackAndCountsBeyondTheSectionFail)
     EXPECT_TRUE(big.pairs.empty());
 }
 
-TEST(FileHeader, UnitsOnlyWithTheirProfileBit)
-{
-    for (const uint32_t profile : {0u, kProfileDefinedUnits | kProfileNoCompression}) {
-        U3dHeaderFields fields;
-        fields.majorVersion = -1;
-        fields.profile = profile;
-        fields.unitsScale = 0.001;
-        const U3dBytes file = concat({U3dFileAssembler(fields).bytes(), u3dBlock(kBlockGroupNode, filled(6, 1))});
-        Block block;
-        FileHeader header;
-        ASSERT_TRUE(readFirstBlockAsFileHeader(file, block, header));
-        EXPECT_EQ(std::make_tuple(header.majorVersion, header.noCompression(), header.unitsScale, block.dataSize),
-                  std::make_tuple(int16_t{-1}, profile != 0, profile != 0 ? 0.001 : 1.0, profile != 0 ? 32u : 24u));
-    }
-    Block block;
-    FileHeader header;
-    EXPECT_FALSE(readFirstBlockAsFileHeader(u3dBlock(kBlockGroupNode, filled(24, 0)), block, header));
-    EXPECT_FALSE(readFirstBlockAsFileHeader(u3dBlock(kBlockFileHeader, filled(10, 0)), block, header));
-}
-
 } // namespace

@@ -74,22 +74,4 @@ TEST(ResolveStyleColor, IndexRules)
     EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), (std::vector<uint8_t>{255, 255, 255}));
 }
 
-TEST(ResolveStyleColor, ComponentsToBytes)
-{
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
-    const std::pair<double, uint8_t> cases[] = {{1.5, 255}, {-0.2, 0},  {0.5, 128},  {0.0, 0},   {1.0, 255},
-                                                {0.001, 0}, {0.002, 1}, {nan, 0},     {inf, 255}, {-inf, 0},
-                                                {-0.0, 0},  {0.998, 254}};
-    for (const auto& [component, expected] : cases)
-        EXPECT_EQ(colourComponentToByte(component), expected) << component;
-
-    GlobalsData g;
-    g.colours = {{0.5, nan, 2.0}};
-    g.styles = {colourStyle(0)};
-    uint8_t rgb[3];
-    ASSERT_TRUE(resolveStyleColor(g, 0, nullptr, rgb));
-    EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), (std::vector<uint8_t>{128, 0, 255}));
-}
-
 } // namespace

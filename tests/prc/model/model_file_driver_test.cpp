@@ -239,38 +239,6 @@ TEST(ModelFileDriver, ProductTree)
               std::tuple(5.0f, Bytes{0, 255, 0}, 1u, 1u));
 }
 
-TEST(ModelFileDriver, InstancesMirroringAndFileStructures)
-{
-    // One part in file structure B, placed by a root in A through a prototype by uid:
-    // once plainly, once mirrored, and a second root naming the same occurrence.
-    PrcModel model;
-    model.fileStructures = {fileStructure({1, 0, 0, 0}), fileStructure({2, 0, 0, 0})};
-    PrcFileStructureSpec& a = model.fileStructures[0];
-    PrcFileStructureSpec& b = model.fileStructures[1];
-    b.tree = singlePartTree(0);
-    b.tessellations = {tessOf(3, {0, 1, 2}, {tessFace(0x2, {1})})};
-    a.tree = treeWithChildren({"plain", "mirrored"});
-    for (uint32_t k : {1u, 2u}) {
-        a.tree.occurrences[k].partPlusOne = 0;
-        a.tree.occurrences[k].prototypePlusOne = 1;
-        a.tree.occurrences[k].prototypeInSameFileStructure = false;
-        a.tree.occurrences[k].prototypeUid = b.uid;
-    }
-    a.tree.occurrences[2].location = placement({0, 0, 0}, {-1, 1, 1});
-    model.roots = {{a.uid, 1}, {a.uid, 2}, {a.uid, 0}, {{7, 7, 7, 7}, 1}};
-    const Decoded d(model);
-    ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.names(), (Names{"root", "plain", "mirrored", "plain"}));
-    EXPECT_EQ(d.triangles(), (Triangles{0, 1, 2, 3, 5, 4, 6, 7, 8}));
-    EXPECT_EQ(d.r.vertices[12], -1); // point 1 mirrored
-    // Boxes cover the subtree; the record fields come from the node table.
-    const NodeRecord* n = d.r.nodes;
-    EXPECT_EQ(std::tuple(n[0].boundsMin[0], n[0].boundsMax[0], n[3].parent, n[3].index, n[3].firstTriangle),
-              std::tuple(-2.0f, 2.0f, kNone, 3u, 2u));
-    EXPECT_EQ(std::tuple(d.r.fileStructureCount, d.r.colourTotal, d.r.materialTotal, d.r.styleTotal),
-              std::tuple(2u, 6u, 2u, 8u));
-}
-
 TEST(ModelFileDriver, LimitsAtTheirBoundaries)
 {
     // The real node limit: one root whose sons all name the same leaf.

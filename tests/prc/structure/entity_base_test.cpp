@@ -7,19 +7,6 @@
 
 namespace {
 
-TEST(EntityBase, AttributeValuesByType)
-{
-    for (uint32_t type = 0; type <= 7; ++type) {
-        PrcBitWriter w;
-        writeAttributes(w, {{{true, 7, ""}, {{{false, 0, "key"}, type}, {{true, 300, ""}, type}}}, {}});
-        PrcBitInput in(w.bytes());
-        EXPECT_EQ(failsToDecode([&] { readAttributes(in.reader); }), type > 5);
-        EXPECT_EQ(readsExactly(w, readAttributes), type <= 5) << "value type " << type;
-    }
-    PrcBitInput wrongType("1 00000001 0 1 00000111 0"); // one attribute of type 7
-    EXPECT_TRUE(failsToDecode([&] { readAttributes(wrongType.reader); }));
-}
-
 TEST(EntityBase, EmptyBaseContentRefusesAnythingButEmpty)
 {
     const std::string name = "readEmptyContentPRCBase: unexpected name (non-empty section?)";
@@ -52,29 +39,6 @@ TEST(EntityBase, UserDataIsSkippedUpToTheEnd)
         PrcBitInput in(bits);
         EXPECT_EQ(failsToDecode([&] { readUserData(in.reader); }), !std::string_view(message).empty());
     }
-}
-
-TEST(EntityBase, ReferencesByType)
-{
-    PrcReference remote;
-    remote.sameFileStructure = false;
-    PrcReference topology = remote;
-    topology.type = 206;
-    PrcReference topologyLocal = topology;
-    topologyLocal.sameFileStructure = true;
-    PrcReference absent = topology;
-    absent.present = false;
-    for (const PrcReference& reference : {PrcReference{}, remote, topology, topologyLocal, absent}) {
-        PrcBitWriter w;
-        writeReference(w, reference);
-        writeReference(w, {});
-        EXPECT_TRUE(readsExactly(w, [](PRCBitReader& r) { readReferenceData(r), readReferenceOnPRCBase(r, "T.r"); }))
-            << reference.type << " " << reference.sameFileStructure;
-    }
-    PrcBitInput data("1 11001111 0"), custom("1 11001111 0"), onBase("1 11001111 0"); // type 207
-    EXPECT_TRUE(failsToDecode([&] { readReferenceData(data.reader); }));
-    EXPECT_TRUE(failsToDecode([&] { readReferenceData(custom.reader, "mine"); }));
-    EXPECT_TRUE(failsToDecode([&] { readReferenceOnPRCBase(onBase.reader, "Leader.first_linked_item"); }));
 }
 
 } // namespace
