@@ -1,5 +1,5 @@
-// The bit reader's primitives, and the test writer against the same fixed bit strings,
-// so that round trips do not rest on a writer that shares the reader's mistakes.
+// The bit reader's primitives at their boundaries: widths, ends, sign extension, and
+// counts the data cannot hold.
 #include "prc/bits/prc_bit_reader.h"
 
 #include "tests/support/error_message.h"
@@ -8,11 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string plain(std::string_view text)
-{
-    return PrcBitWriter(text).bitString();
-}
 
 TEST(PrcBitReaderBits, OrderWidthsPositionsAndEnd)
 {
@@ -38,35 +33,25 @@ TEST(PrcBitReaderBits, OrderWidthsPositionsAndEnd)
 
 TEST(PrcBitReaderIntegers, FixedBitsBothWays)
 {
-    enum : int { kNone = 0, kUnsigned = 1, kSigned = 2, kBoth = 3 }; // which form the writer writes so
-    const std::tuple<const char*, uint32_t, int32_t, int> cases[] = {
-        {"0", 0, 0, kBoth},
-        {"1 00000101 0", 5, 5, kBoth},
-        {"1 11111111 0", 255, -1, kBoth},
-        {"1 11111111 1 00000000 0", 255, 255, kSigned},
-        {"1 10000000 0", 128, -128, kBoth},
-        {"1 10000000 1 00000000 0", 128, 128, kSigned},
-        {"1 00000001 1 00000010 0", 0x201, 0x201, kBoth},
-        {"1 00000000 1 00000000 1 10000000 0", 0x800000, -0x800000, kBoth}, // three bytes: extended
-        {"1 00000000 1 00000000 1 00000000 1 10000000 0", 0x80000000u, INT32_MIN, kBoth}, // four: whole
-        {"1 11111111 1 11111111 1 11111111 1 01111111 0", 0x7FFFFFFF, INT32_MAX, kBoth},
-        {"1 11111111 1 11111111 1 11111111 1 11111111 0", 0xFFFFFFFF, -1, kUnsigned},
+    const std::tuple<const char*, uint32_t, int32_t> cases[] = {
+        {"0", 0, 0},
+        {"1 11111111 0", 255, -1},
+        {"1 11111111 1 00000000 0", 255, 255},
+        {"1 10000000 0", 128, -128},
+        {"1 10000000 1 00000000 0", 128, 128},
+        {"1 00000000 1 00000000 1 10000000 0", 0x800000, -0x800000}, // three bytes: extended
+        {"1 00000000 1 00000000 1 00000000 1 10000000 0", 0x80000000u, INT32_MIN}, // four: whole
+        {"1 11111111 1 11111111 1 11111111 1 11111111 0", 0xFFFFFFFF, -1},
         // Bytes past the fourth are read and dropped and extend nothing.
-        {"1 00000001 1 00000000 1 00000000 1 00000000 1 10000000 0", 1, 1, kNone},
-        {"1 11111111 1 00000000 1 00000000 1 00000000 1 11111111 1 11111111 0", 255, 255, kNone}};
-    for (const auto& [bits, unsignedValue, signedValue, written] : cases) {
+        {"1 00000001 1 00000000 1 00000000 1 00000000 1 10000000 0", 1, 1},
+        {"1 11111111 1 00000000 1 00000000 1 00000000 1 11111111 1 11111111 0", 255, 255}};
+    for (const auto& [bits, unsignedValue, signedValue] : cases) {
         PrcBitInput u(bits);
         PrcBitInput s(bits);
         EXPECT_EQ(u.reader.readUnsignedInteger(), unsignedValue) << bits;
         EXPECT_EQ(s.reader.readInteger(), signedValue) << bits;
         EXPECT_EQ(u.reader.bitsLeft(), u.bytes.size() * 8 - bitsFromString(bits).size()) << bits;
         EXPECT_EQ(s.reader.bitsLeft(), u.reader.bitsLeft()) << bits;
-        PrcBitWriter w;
-        if (written & kUnsigned)
-            w.writeUnsignedInteger(unsignedValue);
-        else if (written & kSigned)
-            w.writeInteger(signedValue);
-        EXPECT_EQ(w.bitString(), written ? plain(bits) : "") << bits;
     }
     // A continuation flag as the last bit, or a byte cut short.
     for (const char* bits : {"0000000 1", "1 00000001 1 0000", "1 0000000"}) {
@@ -87,10 +72,6 @@ TEST(PrcBitReaderString, FlagLengthAndBytes)
     const char* bits = "1 1 00000100 0 01100001 00000000 11000011 10101001";
     PrcBitInput text(bits);
     EXPECT_EQ(text.reader.readString(), std::string("a\0\xC3\xA9", 4)); // bytes kept as they are
-    PrcBitWriter w;
-    w.writeString("");
-    w.writeString(std::string("a\0\xC3\xA9", 4));
-    EXPECT_EQ(w.bitString(), plain(std::string("0 ") + bits));
     // Two bytes follow the length, with less than a byte of padding.
     for (const uint32_t length : {2u, 3u, 0xFFFFFFFFu}) {
         PrcBitWriter cut;
@@ -104,11 +85,6 @@ TEST(PrcBitReaderString, FlagLengthAndBytes)
 
 TEST(PrcBitReaderGraphics, FieldsStateAndExtensionByVersion)
 {
-    PrcBitWriter fixed;
-    fixed.writeGraphics({false, 0, 1, 0x0201, {}}, 8137);
-    fixed.writeGraphics({true, 0, 0, 0, {{3, 4}}}, 8138);
-    EXPECT_EQ(fixed.bitString(), plain("0 1 00000001 0 1 00000010 0 00000001 00000010  1 1 00000001 0 1 00000011 0 "
-                                       "1 00000100 0"));
     for (const uint32_t version : {7094u, 8137u, 8138u, 0xFFFFFFFFu}) {
         PrcBitWriter w;
         w.writeGraphics({false, 4, 0xFFFFFFFF, 0x0102, {{7, 8}, {9, 10}}}, version);
@@ -136,13 +112,8 @@ TEST(PrcBitReaderVariableBitNumber, WidthThenBits)
 {
     const char* bits = "00000 00011 101 11111 1000000000000000000000000000001";
     PrcBitInput in(bits);
-    PrcBitWriter w;
-    for (const uint32_t value : {0u, 5u, 0x40000001u}) {
+    for (const uint32_t value : {0u, 5u, 0x40000001u})
         EXPECT_EQ(in.reader.readUnsignedIntegerWithVariableBitNumber(), value);
-        w.writeUnsignedIntegerWithVariableBitNumber(value);
-    }
-    EXPECT_EQ(w.bitString(), plain(bits));
-    EXPECT_THROW(w.writeUnsignedIntegerWithVariableBitNumber(0x80000000), std::invalid_argument);
 }
 
 } // namespace
