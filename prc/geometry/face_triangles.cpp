@@ -3,6 +3,7 @@
 #include "prc/geometry/style_color.h"
 #include "prc/geometry/tess_mesh.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -13,6 +14,11 @@ constexpr uint32_t kFanBits = 0x4444;
 constexpr uint32_t kConvertibleBits = 0xEEEE;
 constexpr uint32_t kOneNormalBits = 0xF0F0;
 constexpr uint32_t kTexturedBits = 0x0F00;
+
+uint64_t listedFansOrStrips(const std::vector<uint32_t>& sizes)
+{
+    return sizes.empty() ? 0 : std::min<uint64_t>(sizes[0], sizes.size() - 1);
+}
 
 // Walks one face's entries and appends its triangles to the mesh.
 class FaceConverter {
@@ -38,8 +44,11 @@ public:
 
     uint64_t convertFansOrStrips(bool fans)
     {
+        const std::vector<uint32_t>& sizes = face_.sizes_triangulated;
+        const uint64_t listed = listedFansOrStrips(sizes);
         uint64_t ordinal = 0;
-        for (const uint32_t count : face_.sizes_triangulated) {
+        for (uint64_t e = 1; e <= listed; ++e) {
+            const uint32_t count = sizes[e];
             for (uint64_t i = 0; i + 2 < count; ++i) {
                 if (fans)
                     appendTriangle(0, i + 1, i + 2, ordinal);
@@ -113,6 +122,14 @@ uint64_t entrySum(const PRCTessFace& face)
 }
 
 } // namespace
+
+uint64_t fanOrStripVertexCount(const std::vector<uint32_t>& sizes)
+{
+    uint64_t vertices = 0;
+    for (uint64_t e = 1; e <= listedFansOrStrips(sizes); ++e)
+        vertices += sizes[e];
+    return vertices;
+}
 
 TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, const uint8_t* defaultRgb)
 {

@@ -90,9 +90,12 @@ TEST(ModelFileDriver, FaceKindsAndStrides)
     };
     const Case cases[] = {
         {"triangles over two entries", tessOf(4, {0, 1, 2, 2, 1, 3}, {tessFace(0x2, {1, 1})}), {0, 1, 2, 2, 1, 3}},
-        {"fan of 5", tessOf(5, {0, 1, 2, 3, 4}, {tessFace(0x4, {5})}), {0, 1, 2, 0, 2, 3, 0, 3, 4}},
-        {"strip of 5, odd triangles turned", tessOf(5, {0, 1, 2, 3, 4}, {tessFace(0x8, {5})}), {0, 1, 2, 2, 1, 3, 2, 3, 4}},
-        {"short fans move the position", tessOf(5, {4, 3, 0, 1, 2}, {tessFace(0x4, {2, 0, 3})}), {0, 1, 2}},
+        {"fan of 5", tessOf(5, {0, 1, 2, 3, 4}, {tessFace(0x4, {1, 5})}), {0, 1, 2, 0, 2, 3, 0, 3, 4}},
+        {"strip of 5, odd triangles turned", tessOf(5, {0, 1, 2, 3, 4}, {tessFace(0x8, {1, 5})}), {0, 1, 2, 2, 1, 3, 2, 3, 4}},
+        {"short fans move the position", tessOf(5, {4, 3, 0, 1, 2}, {tessFace(0x4, {3, 2, 0, 3})}), {0, 1, 2}},
+        // The leading count is no vertex count; entries beyond it are not read.
+        {"strip entries start with their count",
+         tessOf(5, {0, 1, 2, 3, 4, 3, 2}, {tessFace(0x8, {1, 4, 9}), tessFace(0x2, {1})}), {0, 1, 2, 2, 1, 3, 4, 3, 2}},
         {"mixed face: entries count triangles", tessOf(4, {0, 1, 2, 1, 2, 3}, {tessFace(0x6, {2})}),
          {0, 1, 2, 1, 2, 3}},
         {"polyface and one-normal faces add nothing",
