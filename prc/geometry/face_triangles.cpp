@@ -29,8 +29,7 @@ public:
     {
     }
 
-    // Returns the running position after the face.
-    uint64_t convertTriangles()
+    void convertTriangles()
     {
         uint64_t ordinal = 0; // colour entry of the entry's first vertex
         for (const uint32_t count : face_.sizes_triangulated) {
@@ -39,10 +38,9 @@ public:
             position_ += stride_ * 3 * count;
             ordinal += 3 * uint64_t{count};
         }
-        return position_;
     }
 
-    uint64_t convertFansOrStrips(bool fans)
+    void convertFansOrStrips(bool fans)
     {
         const std::vector<uint32_t>& sizes = face_.sizes_triangulated;
         const uint64_t listed = listedFansOrStrips(sizes);
@@ -60,7 +58,6 @@ public:
             position_ += stride_ * count;
             ordinal += count;
         }
-        return position_;
     }
 
 private:
@@ -113,14 +110,6 @@ private:
     TessMesh& mesh_;
 };
 
-uint64_t entrySum(const PRCTessFace& face)
-{
-    uint64_t sum = 0;
-    for (const uint32_t count : face.sizes_triangulated)
-        sum += count;
-    return sum;
-}
-
 } // namespace
 
 uint64_t fanOrStripVertexCount(const std::vector<uint32_t>& sizes)
@@ -135,7 +124,6 @@ TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, 
 {
     TessMesh mesh = meshWithDefaultColour(tess.coordinates, defaultRgb);
 
-    uint64_t position = 0;
     try {
         for (const PRCTessFace& face : tess.face_tessellation) {
             const uint32_t flags = face.used_entities_flag;
@@ -147,15 +135,14 @@ TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, 
             if (!face.has_vertex_colors && !face.line_attributes.empty())
                 resolveStyleColor(globals, face.line_attributes[0], defaultRgb, faceColour);
 
-            if ((flags & kOneNormalBits) != 0 || (flags & kConvertibleBits) == 0) {
-                position += stride * entrySum(face);
+            if ((flags & kOneNormalBits) != 0 || (flags & kConvertibleBits) == 0)
                 continue;
-            }
-            FaceConverter converter(tess, face, position, stride, faceColour, mesh);
+            // Faces say where their slots start; writers need not lay them end to end.
+            FaceConverter converter(tess, face, face.start_triangulated, stride, faceColour, mesh);
             if (flags & kTriangleBits)
-                position = converter.convertTriangles();
+                converter.convertTriangles();
             else
-                position = converter.convertFansOrStrips((flags & kFanBits) != 0);
+                converter.convertFansOrStrips((flags & kFanBits) != 0);
         }
     } catch (const std::runtime_error&) {
         // A face that runs past the index array ends the conversion; what it built stays.

@@ -206,7 +206,7 @@ PRCTessFace readTessFace(PRCBitReader& reader)
     reader.readUnsignedInteger(); // start of wire data
     skipUnsignedIntegerList(reader); // wire sizes
     face.used_entities_flag = reader.readUnsignedInteger();
-    reader.readUnsignedInteger(); // start of triangulated data
+    face.start_triangulated = reader.readUnsignedInteger();
     face.sizes_triangulated = readUnsignedIntegerList(reader);
     reader.readUnsignedInteger(); // number of texture coordinate indexes
     face.has_vertex_colors = reader.readBoolean();
