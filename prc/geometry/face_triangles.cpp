@@ -3,6 +3,7 @@
 #include "prc/geometry/style_color.h"
 #include "prc/geometry/tess_mesh.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -14,6 +15,11 @@ constexpr uint32_t kConvertibleBits = 0xEEEE;
 constexpr uint32_t kOneNormalBits = 0xF0F0;
 constexpr uint32_t kTexturedBits = 0x0F00;
 
+uint64_t listedFansOrStrips(const std::vector<uint32_t>& sizes)
+{
+    return sizes.empty() ? 0 : std::min<uint64_t>(sizes[0], sizes.size() - 1);
+}
+
 // Walks one face's entries and appends its triangles to the mesh.
 class FaceConverter {
 public:
@@ -23,8 +29,7 @@ public:
     {
     }
 
-    // Returns the running position after the face.
-    uint64_t convertTriangles()
+    void convertTriangles()
     {
         uint64_t ordinal = 0; // colour entry of the entry's first vertex
         for (const uint32_t count : face_.sizes_triangulated) {
@@ -33,13 +38,15 @@ public:
             position_ += stride_ * 3 * count;
             ordinal += 3 * uint64_t{count};
         }
-        return position_;
     }
 
-    uint64_t convertFansOrStrips(bool fans)
+    void convertFansOrStrips(bool fans)
     {
+        const std::vector<uint32_t>& sizes = face_.sizes_triangulated;
+        const uint64_t listed = listedFansOrStrips(sizes);
         uint64_t ordinal = 0;
-        for (const uint32_t count : face_.sizes_triangulated) {
+        for (uint64_t e = 1; e <= listed; ++e) {
+            const uint32_t count = sizes[e];
             for (uint64_t i = 0; i + 2 < count; ++i) {
                 if (fans)
                     appendTriangle(0, i + 1, i + 2, ordinal);
@@ -51,7 +58,6 @@ public:
             position_ += stride_ * count;
             ordinal += count;
         }
-        return position_;
     }
 
 private:
@@ -104,21 +110,20 @@ private:
     TessMesh& mesh_;
 };
 
-uint64_t entrySum(const PRCTessFace& face)
-{
-    uint64_t sum = 0;
-    for (const uint32_t count : face.sizes_triangulated)
-        sum += count;
-    return sum;
-}
-
 } // namespace
+
+uint64_t fanOrStripVertexCount(const std::vector<uint32_t>& sizes)
+{
+    uint64_t vertices = 0;
+    for (uint64_t e = 1; e <= listedFansOrStrips(sizes); ++e)
+        vertices += sizes[e];
+    return vertices;
+}
 
 TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, const uint8_t* defaultRgb)
 {
     TessMesh mesh = meshWithDefaultColour(tess.coordinates, defaultRgb);
 
-    uint64_t position = 0;
     try {
         for (const PRCTessFace& face : tess.face_tessellation) {
             const uint32_t flags = face.used_entities_flag;
@@ -130,15 +135,14 @@ TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, 
             if (!face.has_vertex_colors && !face.line_attributes.empty())
                 resolveStyleColor(globals, face.line_attributes[0], defaultRgb, faceColour);
 
-            if ((flags & kOneNormalBits) != 0 || (flags & kConvertibleBits) == 0) {
-                position += stride * entrySum(face);
+            if ((flags & kOneNormalBits) != 0 || (flags & kConvertibleBits) == 0)
                 continue;
-            }
-            FaceConverter converter(tess, face, position, stride, faceColour, mesh);
+            // Faces say where their slots start; writers need not lay them end to end.
+            FaceConverter converter(tess, face, face.start_triangulated, stride, faceColour, mesh);
             if (flags & kTriangleBits)
-                position = converter.convertTriangles();
+                converter.convertTriangles();
             else
-                position = converter.convertFansOrStrips((flags & kFanBits) != 0);
+                converter.convertFansOrStrips((flags & kFanBits) != 0);
         }
     } catch (const std::runtime_error&) {
         // A face that runs past the index array ends the conversion; what it built stays.

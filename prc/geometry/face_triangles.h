@@ -8,3 +8,7 @@
 
 // defaultRgb: three bytes, or null for none (white).
 TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, const uint8_t* defaultRgb);
+
+// Entries of a fan or strip face: the number of fans or strips, then the vertex count of
+// each. The vertices they announce (counts the first entry does not announce are not read).
+uint64_t fanOrStripVertexCount(const std::vector<uint32_t>& sizes);

@@ -7,6 +7,7 @@
 
 struct PRCTessFace {
     uint32_t used_entities_flag = 0;
+    uint32_t start_triangulated = 0; // first slot of the face in triangulated_index
     std::vector<uint32_t> line_attributes; // style indices, file value minus 1 (0xFFFFFFFF none)
     std::vector<uint32_t> sizes_triangulated;
     bool has_vertex_colors = false;

@@ -1,6 +1,7 @@
 #include "prc/geometry/tessellation_reader.h"
 
 #include "prc/geometry/compressed_tess_reader.h"
+#include "prc/geometry/face_triangles.h"
 #include "prc/structure/entity_base.h"
 #include "prc/structure/list_reserve.h"
 
@@ -19,8 +20,9 @@ constexpr uint32_t kTypeMarkupTess = 176;
 constexpr uint32_t kLastVersionWithoutLoops = 7038;
 constexpr uint32_t kLastVersionWithoutNormalsFlag = 7046;
 
-// Faces whose entries count vertices of fans or strips rather than triangles.
+// Faces whose entries list fans or strips rather than count triangles.
 constexpr uint32_t kFanOrStripBits = 0xCCCC;
+constexpr uint32_t kTriangleBits = 0x2222;
 
 // Smallest encodings, to bound reservations.
 constexpr uint64_t kMinDoubleBits = 2;
@@ -204,7 +206,7 @@ PRCTessFace readTessFace(PRCBitReader& reader)
     reader.readUnsignedInteger(); // start of wire data
     skipUnsignedIntegerList(reader); // wire sizes
     face.used_entities_flag = reader.readUnsignedInteger();
-    reader.readUnsignedInteger(); // start of triangulated data
+    face.start_triangulated = reader.readUnsignedInteger();
     face.sizes_triangulated = readUnsignedIntegerList(reader);
     reader.readUnsignedInteger(); // number of texture coordinate indexes
     face.has_vertex_colors = reader.readBoolean();
@@ -212,11 +214,17 @@ PRCTessFace readTessFace(PRCBitReader& reader)
         face.is_rgba = reader.readBoolean();
         if (reader.readBoolean())
             throw std::runtime_error("readTessFace: unhandled b_optimised colour layout");
+        // One colour per vertex the entries announce.
         uint64_t entries = 0;
-        for (const uint32_t size : face.sizes_triangulated)
-            entries += size;
-        if ((face.used_entities_flag & kFanOrStripBits) == 0)
-            entries *= 3;
+        if ((face.used_entities_flag & kFanOrStripBits) == 0) {
+            for (const uint32_t size : face.sizes_triangulated)
+                entries += 3 * uint64_t{size};
+        } else if ((face.used_entities_flag & kTriangleBits) == 0) {
+            entries = fanOrStripVertexCount(face.sizes_triangulated);
+        } else {
+            for (const uint32_t size : face.sizes_triangulated)
+                entries += size;
+        }
         face.rgba_vertices = readColourArray(reader, entries, face.is_rgba ? 4 : 3);
     }
     if (!face.line_attributes.empty())

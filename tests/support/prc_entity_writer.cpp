@@ -640,10 +640,11 @@ void writeGlobalsSection(PrcBitWriter& writer, const PrcGlobals& globals, uint32
     writeUserData(writer, globals.userDataBits);
 }
 
-PRCTessFace tessFace(uint32_t flags, std::vector<uint32_t> sizes)
+PRCTessFace tessFace(uint32_t flags, std::vector<uint32_t> sizes, uint32_t start)
 {
     PRCTessFace face;
     face.used_entities_flag = flags;
+    face.start_triangulated = start;
     face.sizes_triangulated = std::move(sizes);
     return face;
 }
@@ -668,7 +669,7 @@ void writeTessFace(PrcBitWriter& writer, const PRCTessFace& face, bool optimised
     writer.writeUnsignedInteger(3);        // start wire
     writeUnsignedIntegers(writer, {2, 2}); // wire sizes
     writer.writeUnsignedInteger(face.used_entities_flag);
-    writer.writeUnsignedInteger(12); // start triangulated
+    writer.writeUnsignedInteger(face.start_triangulated);
     writeUnsignedIntegers(writer, face.sizes_triangulated);
     writer.writeUnsignedInteger(1); // texture coordinate indexes
     writer.writeBoolean(face.has_vertex_colors);

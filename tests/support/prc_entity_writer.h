@@ -285,8 +285,9 @@ struct PrcRawTess {
 
 using PrcTessellation = std::variant<PRC3DTess, PrcCompressedTess, PrcWireTess, PrcMarkupTess, PrcRawTess>;
 
-// A face of the given kind (used_entities_flag) and sizes, without colours or styles.
-PRCTessFace tessFace(uint32_t flags, std::vector<uint32_t> sizes);
+// A face of the given kind (used_entities_flag) and sizes whose slots begin at start, without
+// colours or styles.
+PRCTessFace tessFace(uint32_t flags, std::vector<uint32_t> sizes, uint32_t start = 0);
 // A plain tessellation of one face of triangles over the given points, indices 0, 1, 2, ...
 PRC3DTess tessOfTriangles(const std::vector<double>& coordinates);
 

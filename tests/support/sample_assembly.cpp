@@ -26,10 +26,10 @@ PRC3DTess wedge()
         tess.triangulated_index.push_back(point * 3);
     for (const uint32_t point : fans)
         tess.triangulated_index.push_back(point * 3);
-    PRCTessFace ends = tessFace(0x0004, {3, 3});
+    PRCTessFace ends = tessFace(0x0004, {2, 3, 3}, 8);
     ends.has_vertex_colors = true;
     ends.rgba_vertices = {250, 200, 40, 250, 200, 40, 250, 200, 40, 40, 160, 70, 40, 160, 70, 40, 160, 70};
-    tess.face_tessellation = {tessFace(0x0008, {8}), ends};
+    tess.face_tessellation = {tessFace(0x0008, {1, 8}), ends};
     return tess;
 }
 

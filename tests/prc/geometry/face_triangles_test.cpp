@@ -15,11 +15,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // A face whose colour entry k is the grey k + 1.
-PRCTessFace colouredFace(uint32_t flags, std::vector<uint32_t> sizes, uint8_t entries)
+PRCTessFace colouredFace(uint32_t flags, std::vector<uint32_t> sizes, uint8_t entries, uint32_t start = 0)
 {
-    PRCTessFace f;
-    f.used_entities_flag = flags;
-    f.sizes_triangulated = std::move(sizes);
+    PRCTessFace f = tessFace(flags, std::move(sizes), start);
     f.has_vertex_colors = true;
     for (uint8_t k = 1; k <= entries; ++k)
         f.rgba_vertices.insert(f.rgba_vertices.end(), {k, k, k});
@@ -48,9 +46,9 @@ TEST(AppendFaceTriangles, VertexColourEntries)
         {"triangles over two entries", {0, 1, 2, 2, 3, 0}, {colouredFace(0x2, {1, 1}, 6)}, {6, 2, 4, 5}},
         {"fans count the vertices of earlier entries, short ones too",
          {0, 0, 3, 2, 1},
-         {colouredFace(0x4, {2, 3}, 5)},
+         {colouredFace(0x4, {2, 2, 3}, 5)},
          {255, 5, 4, 3}},
-        {"each face starts over", {0, 1, 2, 3, 2, 1}, {colouredFace(0x2, {1}, 3), colouredFace(0x2, {1}, 3)},
+        {"each face starts over", {0, 1, 2, 3, 2, 1}, {colouredFace(0x2, {1}, 3), colouredFace(0x2, {1}, 3, 3)},
          {1, 3, 2, 1}},
         {"a cut entry leaves the vertex", {0, 1, 2}, {colouredFace(0x2, {1}, 2)}, {1, 2, 255, 255}},
         // A triangle naming a missing point still colours its other corners; a face cut
@@ -89,7 +87,7 @@ TEST(AppendFaceTriangles, StripsKeepOneWinding)
     tess.coordinates = {0, 0, 0, 0, 1, 0, 1, 0, 0, 1, 1, 0, 2, 0, 0, 2, 1, 0};
     for (const uint32_t p : {0, 1, 2, 3, 4, 5, 4, 3})
         tess.triangulated_index.push_back(3 * p);
-    PRCTessFace strips = tessFace(0x0008, {5, 3}); // each strip starts with a triangle as given
+    PRCTessFace strips = tessFace(0x0008, {2, 5, 3}); // each strip starts with a triangle as given
     strips.has_vertex_colors = true;
     for (uint8_t k = 1; k <= 8; ++k)
         strips.rgba_vertices.insert(strips.rgba_vertices.end(), {k, k, k});

@@ -45,6 +45,23 @@ TEST(TessFace, RefusalsAndHugeColourCounts)
     EXPECT_TRUE(failsToDecode([&] { readTessFace(wrongType.reader); }));
 }
 
+// A face holds one colour per vertex its entries give; fan and strip entries start with
+// their own count.
+TEST(TessFace, ColourCountFollowsTheEntries)
+{
+    const std::tuple<uint32_t, std::vector<uint32_t>, size_t> cases[] = {
+        {0x0002, {2}, 6}, {0x0008, {2, 3, 4}, 7}, {0x0004, {1, 3, 5}, 3}, {0x0008, {}, 0}};
+    for (const auto& [flags, sizes, colours] : cases) {
+        PrcBitWriter w;
+        writeTessFace(w, face(flags, sizes, colours));
+        w.writeUnsignedInteger(77);
+        PrcBitInput in(w.bytes());
+        const PRCTessFace read = readTessFace(in.reader);
+        EXPECT_EQ(std::pair(read.rgba_vertices.size(), in.reader.readUnsignedInteger()), std::pair(3 * colours, 77u))
+            << flags << " with " << sizes.size() << " entries";
+    }
+}
+
 TEST(WireColours, CountFromPolylines)
 {
     const std::tuple<std::vector<uint32_t>, bool, uint64_t> counted[] = {
@@ -62,7 +79,7 @@ PRC3DTess plainTess(bool mustRecalculate)
     t.must_recalculate_normals = mustRecalculate;
     t.crease_angle = mustRecalculate ? 0.5 : 0;
     t.normal_coordinates = {0, 0, 1};
-    t.face_tessellation.push_back(face(0x0004, {3}, 3, true));
+    t.face_tessellation.push_back(face(0x0004, {1, 3}, 3, true));
     return t;
 }
 
