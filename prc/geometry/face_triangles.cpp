@@ -23,9 +23,11 @@ uint64_t listedFansOrStrips(const std::vector<uint32_t>& sizes)
 // Walks one face's entries and appends its triangles to the mesh.
 class FaceConverter {
 public:
-    FaceConverter(const PRC3DTess& tess, const PRCTessFace& face, uint64_t position, uint64_t stride,
+    // Slots from slotEnd on are out of reach, as if the index array ended there.
+    FaceConverter(const PRC3DTess& tess, const PRCTessFace& face, uint64_t position, uint64_t slotEnd, uint64_t stride,
                   const uint8_t faceColour[3], TessMesh& mesh)
-        : tess_(tess), face_(face), position_(position), stride_(stride), faceColour_(faceColour), mesh_(mesh)
+        : tess_(tess), face_(face), position_(position), slotEnd_(std::min<uint64_t>(slotEnd, tess.triangulated_index.size())),
+          stride_(stride), faceColour_(faceColour), mesh_(mesh)
     {
     }
 
@@ -64,7 +66,7 @@ private:
     uint32_t vertexAt(uint64_t entryPosition) const
     {
         const uint64_t slot = position_ + stride_ * entryPosition + (stride_ - 1);
-        if (slot >= tess_.triangulated_index.size())
+        if (slot >= slotEnd_)
             throw std::runtime_error("appendFaceTriangles: index out of bounds (wrong stride?)");
         // Point indices address the coordinate array, three doubles per point.
         return tess_.triangulated_index[slot] / 3;
@@ -105,12 +107,23 @@ private:
     const PRC3DTess& tess_;
     const PRCTessFace& face_;
     uint64_t position_;
+    const uint64_t slotEnd_;
     const uint64_t stride_;
     const uint8_t* faceColour_;
     TessMesh& mesh_;
 };
 
 } // namespace
+
+uint64_t faceVertexCount(const PRCTessFace& face)
+{
+    if ((face.used_entities_flag & kTriangleBits) == 0)
+        return fanOrStripVertexCount(face.sizes_triangulated);
+    uint64_t vertices = 0;
+    for (const uint32_t count : face.sizes_triangulated)
+        vertices += 3 * uint64_t{count};
+    return vertices;
+}
 
 uint64_t fanOrStripVertexCount(const std::vector<uint32_t>& sizes)
 {
@@ -124,6 +137,11 @@ TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, 
 {
     TessMesh mesh = meshWithDefaultColour(tess.coordinates, defaultRgb);
 
+    // The faces of a sound tessellation tile the index array. Faces that together claim
+    // more slots than it holds overlap, and could convert the same slots over and over: a
+    // face reaches only the slots still unclaimed, and the first to run short ends the
+    // conversion as if the array ended there.
+    uint64_t slotsLeft = tess.triangulated_index.size();
     try {
         for (const PRCTessFace& face : tess.face_tessellation) {
             const uint32_t flags = face.used_entities_flag;
@@ -137,8 +155,11 @@ TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, 
 
             if ((flags & kOneNormalBits) != 0 || (flags & kConvertibleBits) == 0)
                 continue;
+            const uint64_t slots = std::min(stride * faceVertexCount(face), slotsLeft);
+            slotsLeft -= slots;
             // Faces say where their slots start; writers need not lay them end to end.
-            FaceConverter converter(tess, face, face.start_triangulated, stride, faceColour, mesh);
+            FaceConverter converter(tess, face, face.start_triangulated, uint64_t{face.start_triangulated} + slots,
+                                    stride, faceColour, mesh);
             if (flags & kTriangleBits)
                 converter.convertTriangles();
             else

@@ -99,6 +99,8 @@ TEST(ModelFileDriver, FaceKindsAndStrides)
         // Each face starts where it says, in any order.
         {"faces at their own starts", tessOf(4, {2, 1, 3, 0, 1, 2}, {tessFace(0x2, {1}, 3), tessFace(0x2, {1})}),
          {0, 1, 2, 2, 1, 3}},
+        {"faces sharing slots stop once the array is spent",
+         tessOf(3, {0, 1, 2}, {tessFace(0x2, {1}), tessFace(0x2, {1}), tessFace(0x4, {1, 3})}), {0, 1, 2}},
         {"mixed face: entries count triangles", tessOf(4, {0, 1, 2, 1, 2, 3}, {tessFace(0x6, {2})}),
          {0, 1, 2, 1, 2, 3}},
         {"polyface and one-normal faces add nothing",
