@@ -70,31 +70,40 @@ struct SplitFace {
     uint8_t value = kStay;
 };
 
-// For each position, the faces around the split position that use it beside the
-// split position, in walk order: a face's neighbours across its two edges at the
-// split position are found by their other end.
-struct PositionIndex {
-    std::vector<std::pair<uint32_t, uint32_t>> entries; // (position, walk order), sorted
+// What the walk of the faces around the split position has passed so far, per position
+// those faces use beside the split position: how many of them use it and whether one
+// of them moved.
+struct WalkTally {
+    struct Entry {
+        uint32_t position = 0;
+        bool walked = false;
+        bool moved = false;
+    };
+    std::vector<Entry> entries; // by position
 
     void build(const std::vector<SplitFace>& faces)
     {
         entries.clear();
-        for (uint32_t i = 0; i < faces.size(); ++i) {
-            entries.emplace_back(faces[i].next, i);
-            if (faces[i].previous != faces[i].next)
-                entries.emplace_back(faces[i].previous, i);
+        for (const SplitFace& sf : faces) {
+            entries.push_back({sf.next});
+            entries.push_back({sf.previous});
         }
-        std::sort(entries.begin(), entries.end());
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.position < b.position; });
+        entries.erase(std::unique(entries.begin(), entries.end(),
+                                  [](const Entry& a, const Entry& b) { return a.position == b.position; }),
+                      entries.end());
     }
-    // Walk order of the first face other than self that uses position, or none.
-    std::optional<uint32_t> first(uint32_t position, uint32_t self) const
+    Entry& at(uint32_t position)
     {
-        auto it = std::lower_bound(entries.begin(), entries.end(), std::make_pair(position, uint32_t{0}));
-        if (it != entries.end() && it->first == position && it->second == self)
-            ++it;
-        if (it != entries.end() && it->first == position)
-            return it->second;
-        return std::nullopt;
+        return *std::lower_bound(entries.begin(), entries.end(), position,
+                                 [](const Entry& e, uint32_t p) { return e.position < p; });
+    }
+    void pass(const SplitFace& sf)
+    {
+        for (Entry* e : {&at(sf.next), &at(sf.previous)}) {
+            e->walked = true;
+            e->moved = e->moved || sf.value == kMove;
+        }
     }
 };
 
@@ -342,35 +351,35 @@ private:
         return vote;
     }
 
-    // Faces without a direct prediction follow the decoded flag of a neighbour already
-    // walked: the first face of the walk (other than f) that uses f's previous
-    // position, else the first that uses its next one. Found by position rather than by
-    // winding, which matters where the early, coarse mesh folds onto itself.
-    Prediction neighbourPrediction(uint32_t i) const
+    // Faces without a direct prediction follow the decoded flags of their neighbours
+    // already walked: the faces that use f's previous or next position too. Found by
+    // position rather than by winding, which matters where the early, coarse mesh folds
+    // onto itself; there, neighbours can disagree, and one that moved decides.
+    Prediction neighbourPrediction(const SplitFace& sf)
     {
-        const SplitFace& sf = splitFaces_[i];
-        for (const std::optional<uint32_t> n : {around_.first(sf.previous, i), around_.first(sf.next, i)}) {
-            if (!n || *n >= i)
-                continue;
-            return splitFaces_[*n].value == kMove ? Prediction::MoveFromNeighbour : Prediction::StayFromNeighbour;
-        }
+        const WalkTally::Entry& previous = walked_.at(sf.previous);
+        const WalkTally::Entry& next = walked_.at(sf.next);
+        if (previous.moved || next.moved)
+            return Prediction::MoveFromNeighbour;
+        if (previous.walked || next.walked)
+            return Prediction::StayFromNeighbour;
         return Prediction::None;
     }
 
     bool readStayOrMove()
     {
-        around_.build(splitFaces_);
-        for (uint32_t i = 0; i < splitFaces_.size(); ++i) {
-            SplitFace& sf = splitFaces_[i];
+        walked_.build(splitFaces_);
+        for (SplitFace& sf : splitFaces_) {
             if (const std::optional<uint8_t> direct = directPrediction(sf))
                 sf.prediction = *direct == kMove ? Prediction::MoveFromThird : Prediction::StayFromThird;
             else
-                sf.prediction = neighbourPrediction(i);
+                sf.prediction = neighbourPrediction(sf);
             sf.value = in_.readCompressedU8(adaptiveContext(ctx::kStayMoveBase + static_cast<uint32_t>(sf.prediction)));
             if (!decoded())
                 return false;
             if (sf.value != kStay && sf.value != kMove)
                 return fail(StreamFault::BadValue);
+            walked_.pass(sf);
         }
         for (const SplitFace& sf : splitFaces_) {
             if (sf.value != kMove)
@@ -598,7 +607,7 @@ private:
     uint32_t newPosition_ = 0;
     bool hasSplit_ = false;
     std::vector<SplitFace> splitFaces_;
-    PositionIndex around_;
+    WalkTally walked_;
     std::vector<uint32_t> localPositions_;
     std::vector<NewFace> newFaces_;
     std::vector<uint32_t> diffuseAtSplit_;
