@@ -328,17 +328,16 @@ void U3dClodMeshWriter::writeUpdate(U3dBitEncoder& out, const U3dUpdateDesc& u)
         if (direct >= 0) {
             a.prediction = direct == 1 ? 1 : 2;
         } else {
-            // The first other face of the walk using f's previous position, else its
-            // next one, if already walked, passes on its flag.
+            // The faces already walked that use f's previous or next position pass on
+            // their flags; one that moved decides.
             a.prediction = 0;
-            for (const uint32_t position : {a.previous, a.next}) {
-                size_t j = 0;
-                while (j < walk.size() && (j == i || (walk[j].next != position && walk[j].previous != position)))
-                    ++j;
-                if (j < i) {
-                    a.prediction = walk[j].move ? 3 : 4;
+            for (size_t j = 0; j < i; ++j) {
+                const Around& n = walk[j];
+                if (n.next != a.previous && n.previous != a.previous && n.next != a.next && n.previous != a.next)
+                    continue;
+                a.prediction = n.move ? 3 : 4;
+                if (n.move)
                     break;
-                }
             }
         }
         out.writeCompressedU8(adaptiveContext(kCtxStayMove + a.prediction), a.move ? 1 : 0);

@@ -94,4 +94,26 @@ TEST(ClodProgressive, PredictionsWithoutNeighboursAndUnexpectedMoves)
     }
 }
 
+TEST(ClodProgressive, NeighboursThatDisagreePredictMove)
+{
+    // Without new faces nothing predicts from a third position: the walk (faces 5 to 0)
+    // passes each flag on to the next face, and face 0, walked last, meets face 1 across
+    // its previous position and face 5 across its next one.
+    // Bit f: face f moves. Faces 1 and 5 disagree; face 0 stays or moves.
+    for (const uint32_t moves : {0b000010u, 0b100000u, 0b000011u, 0b100001u}) {
+        SCOPED_TRACE("moves " + std::to_string(moves));
+        U3dClodMeshWriter writer(meshDesc(6, 8));
+        const auto decoder = declare(writer.declarationBlock());
+        ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
+        U3dUpdateDesc u = splitCentre();
+        u.newFaces.clear();
+        u.moves.clear();
+        for (uint32_t f = 0; f < 6; ++f)
+            if (moves & (1u << f))
+                u.moves.push_back(u3dMove(f));
+        ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u})));
+        expectMatchesModel(decoder->geometry(), writer, false, 0);
+    }
+}
+
 } // namespace
