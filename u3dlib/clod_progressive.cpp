@@ -85,8 +85,8 @@ struct WalkTally {
     {
         entries.clear();
         for (const SplitFace& sf : faces) {
-            entries.push_back({sf.next});
-            entries.push_back({sf.previous});
+            entries.push_back({sf.next, false, false});
+            entries.push_back({sf.previous, false, false});
         }
         std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.position < b.position; });
         entries.erase(std::unique(entries.begin(), entries.end(),
