@@ -71,8 +71,8 @@ struct SplitFace {
 };
 
 // What the walk of the faces around the split position has passed so far, per position
-// those faces use beside the split position: how many of them use it and whether one
-// of them moved.
+// those faces use beside the split position: whether a face walked uses it, and
+// whether one of those moved.
 struct WalkTally {
     struct Entry {
         uint32_t position = 0;
@@ -88,11 +88,12 @@ struct WalkTally {
             entries.push_back({sf.next, false, false});
             entries.push_back({sf.previous, false, false});
         }
-        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.position < b.position; });
-        entries.erase(std::unique(entries.begin(), entries.end(),
-                                  [](const Entry& a, const Entry& b) { return a.position == b.position; }),
-                      entries.end());
+        const auto before = [](const Entry& a, const Entry& b) { return a.position < b.position; };
+        const auto same = [](const Entry& a, const Entry& b) { return a.position == b.position; };
+        std::sort(entries.begin(), entries.end(), before);
+        entries.erase(std::unique(entries.begin(), entries.end(), same), entries.end());
     }
+    // Only for the next and previous positions of the faces built from.
     Entry& at(uint32_t position)
     {
         return *std::lower_bound(entries.begin(), entries.end(), position,
