@@ -267,14 +267,6 @@ void PrcBitWriter::append(const PrcBitWriter& other)
         writeBoolean((other.bytes_[i / 8] >> (7 - i % 8)) & 1);
 }
 
-std::string PrcBitWriter::bitString() const
-{
-    std::string text;
-    for (uint64_t i = 0; i < bitCount_; ++i)
-        text.push_back(((bytes_[i / 8] >> (7 - i % 8)) & 1) != 0 ? '1' : '0');
-    return text;
-}
-
 void LsbBitFieldWriter::writeBits(uint32_t value, uint32_t count)
 {
     if (count > 32)

@@ -74,8 +74,6 @@ public:
     uint64_t bitCount() const { return bitCount_; }
     // The bits, the last byte padded with zeros.
     const std::vector<uint8_t>& bytes() const { return bytes_; }
-    // The bits as '0'/'1' text, for comparisons and failure messages.
-    std::string bitString() const;
 
 private:
     std::vector<uint8_t> bytes_;
