@@ -317,7 +317,7 @@ std::vector<uint8_t> compressedOrStored(const PrcSectionOverride& section)
 std::vector<uint8_t> modelFileSectionBytes(const std::vector<PrcModelRoot>& roots)
 {
     PrcBitWriter writer;
-    writer.writeUnsignedInteger(0); // schema
+    writeEach(writer, {1, 7, 2, 5, 9}); // schema: one entry (type 7) of two tokens, read and dropped
     writer.writeUnsignedInteger(kTypeModelFile);
     writeContentPRCBase(writer, PrcBase{}, kTypeModelFile);
     writer.writeBoolean(false); // unit from CAD file

@@ -193,8 +193,9 @@ TEST_F(Pdf3dFailures, HostilePdfsEndCleanly)
         }
         ASSERT_FALSE(run.summary.is_null()) << c.name;
         EXPECT_EQ(run.summary["models"].size(), c.models) << c.name << run.summary.dump(1);
-        if (std::string(c.name) == "two annotations share one stream") {
-            EXPECT_EQ(run.summary["models"][0]["annotations"].size(), 2u);
+        if (c.models > 0) { // an annotation listed twice is one user
+            EXPECT_EQ(run.summary["models"][0]["annotations"].size(), c.name == std::string("two annotations share one stream") ? 2u : 1u)
+                << c.name;
         }
         if (c.models > 0) {
             EXPECT_EQ(run.summary["models"][0].value("message", "").rfind(c.message, 0), 0u)

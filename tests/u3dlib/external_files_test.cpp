@@ -90,8 +90,11 @@ TEST_F(FileReferences, NestedFilesMergeWhereTheirBlockStands)
     write("a.u3d", {u3dMaterialBlock("FromA", {1, 0, 0}), reference("sub/b.u3d"), u3dMaterialBlock("Shared", {0, 1, 0})});
     write("sub/b.u3d", {u3dMaterialBlock("FromB", {0, 0, 1}), u3dMaterialBlock("Shared", {1, 1, 1})});
     Scene scene;
-    // b resolves against the document folder, not against a's folder.
-    ASSERT_EQ(loadTop({u3dMaterialBlock("Shared", {0.5f, 0.5f, 0.5f}), reference("a.u3d")}, scene), kIfxOk);
+    // b resolves against the document folder, not against a's folder; the bounds in front
+    // of the URLs are stepped over.
+    const U3dBytes bounded =
+        u3dFileReferenceBlock({.bounds = {std::array<float, 4>{}, std::array<float, 6>{}}, .urls = {"a.u3d"}});
+    ASSERT_EQ(loadTop({u3dMaterialBlock("Shared", {0.5f, 0.5f, 0.5f}), bounded}, scene), kIfxOk);
     EXPECT_TRUE(scene.materials.find("FromA") && scene.materials.find("FromB"));
     // Replace policy: the last declaration of a name wins, wherever it came from.
     EXPECT_EQ(named(scene.materials, "Shared").diffuse, (std::array<float, 3>{0, 1, 0}));

@@ -72,11 +72,12 @@ TEST(U3dTextureImage, EachFormatDecodesAndACutFileDoesNot)
         const ImageCodec wrong = c.codec == ImageCodec::Png ? ImageCodec::Tiff : c.codec;
         EXPECT_FALSE(decodeImage(encodePng(1, 1, 3, {1, 2, 3}), wrong, other));
     }
-    RgbaImage image;
-    EXPECT_TRUE(decodeImage(encodePng(kMaxImageSide, 1, 1, std::vector<uint8_t>(kMaxImageSide, 7)), ImageCodec::Png,
-                            image));
-    EXPECT_FALSE(decodeImage(encodePng(kMaxImageSide + 1, 1, 1, std::vector<uint8_t>(kMaxImageSide + 1, 7)),
-                             ImageCodec::Png, image));
+    for (const auto& [codec, encode] : {std::pair{ImageCodec::Png, &encodePng}, {ImageCodec::Jpeg, &encodeJpeg},
+                                        {ImageCodec::Tiff, &encodeTiff}})
+        for (const uint32_t side : {kMaxImageSide, kMaxImageSide + 1}) {
+            RgbaImage image;
+            EXPECT_EQ(decodeImage(encode(side, 1, 1, std::vector<uint8_t>(side, 7)), codec, image), side == kMaxImageSide);
+        }
 }
 
 TEST(U3dTextureImage, ContinuationImagesComposeByChannel)
@@ -136,6 +137,16 @@ TEST(U3dTextureImage, TexturesGatherTheirBytesFromBlocksAndFiles)
         EXPECT_EQ(built, std::string(name) != "Forbidden") << name;
         EXPECT_EQ(image.pixels, built ? kRgba : std::vector<uint8_t>{}) << name;
     }
+    // A load reads a bounded number of external images.
+    std::vector<U3dBytes> many;
+    for (uint32_t i = 0; i <= kMaxExternalImages; ++i)
+        many.push_back(u3dTextureDeclarationBlock("T" + std::to_string(i), 3, 2, kTextureTypeRgba,
+                                                  {{2, 0x0F, {"images/tex.PNG"}, 0}}));
+    Scene crowded;
+    ASSERT_EQ(loadScene(u3dFile(many), {pathUtf8(scratch.path()), nullptr}, crowded), kIfxOk);
+    for (const uint32_t i : {kMaxExternalImages - 1, kMaxExternalImages})
+        EXPECT_EQ(crowded.textures.entry(*crowded.textures.find("T" + std::to_string(i))).object.images[0].bytes->size(),
+                  i < kMaxExternalImages ? png.size() : 0u);
 }
 
 } // namespace

@@ -353,11 +353,12 @@ TEST(ModelFileDriver, StrayCoordinatesAndNanBoxes)
         tree.parts.emplace_back().items = {polyBrepItem(k)};
     for (uint32_t k = 1; k <= 3; ++k)
         tree.occurrences[k].partPlusOne = k + 1;
+    tree.parts[2].items[0].localCoordinateSystemPlusOne = 1; // a system the globals do not hold: none
     const Decoded d(modelOf(tree, {stray, green, nan}));
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.r.vertexCount, 9u);
     EXPECT_EQ(d.colour(2), (Bytes{255, 255, 255}));
-    EXPECT_EQ(d.colour(3), (Bytes{0, 255, 0}));
+    EXPECT_EQ(std::tuple(d.colour(3), d.r.vertices[3 * 4]), std::tuple(Bytes{0, 255, 0}, 1.0f));
     // Nothing but NaN: the start values stay.
     EXPECT_EQ(std::tuple(d.r.nodes[3].boundsMin[0], d.r.nodes[3].boundsMax[0], d.r.nodes[0].boundsMax[0]),
               std::tuple(1e30f, -1e30f, 2.0f));
