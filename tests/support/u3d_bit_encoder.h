@@ -55,6 +55,9 @@ public:
     // up to a whole byte. Returns the section's bytes.
     std::vector<uint8_t> finish();
 
+    // Bits settled so far; deferred underflow bits count once they are settled.
+    uint64_t bitsWritten() const { return bitCount_; }
+
     // Count of a symbol (value + 1; 0 = escape) and total of an adaptive context.
     uint32_t frequency(u3dlib::Context context, uint64_t symbol) const;
     uint32_t total(u3dlib::Context context) const;

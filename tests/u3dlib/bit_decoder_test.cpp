@@ -127,6 +127,22 @@ TEST(BitDecoder, EndStatusTellsWhatFollowsTheContent)
     notClosed.writeU32(7); // where the closing 0 belongs
     EXPECT_EQ(endOf(notClosed.finish(), 0, true), EndStatus::BadFlush);
 
+    // Odd ranges defer underflow bits across symbols that settle none: the decoder counts
+    // a bit as consumed when the encoder has settled it.
+    U3dBitEncoder odd;
+    std::vector<uint64_t> settledAfter;
+    for (uint32_t i = 0; i < 300; ++i) {
+        odd.writeCompressedU32(staticContext(3 + i % 5), i % (3 + i % 5));
+        settledAfter.push_back(odd.bitsWritten());
+    }
+    const std::vector<uint8_t> oddBytes = odd.finish();
+    BitDecoder oddIn(oddBytes);
+    for (uint32_t i = 0; i < 300; ++i) {
+        ASSERT_EQ(oddIn.readCompressedU32(staticContext(3 + i % 5)), i % (3 + i % 5));
+        ASSERT_EQ(oddIn.bitsConsumed(), settledAfter[i]) << i;
+    }
+    EXPECT_EQ(oddIn.finish().status, EndStatus::Exact);
+
     const std::vector<uint8_t> plain{5, 0, 0, 0, 6, 0, 0, 0};
     EXPECT_EQ(endOf(plain, 1, false), EndStatus::TrailingData); // a field left unread
     EXPECT_EQ(endOf(plain, 2, false), EndStatus::Exact);

@@ -91,6 +91,14 @@ TEST(U3dSceneLoader, InputThatIsNotAWholeU3dFileIsCorrupt)
     }
 }
 
+TEST(U3dSceneLoader, ContinuationOfNothingDeclaredAddsNothing)
+{
+    Scene scene;
+    const U3dBytes orphan = U3dClodMeshWriter(u3dOneTriangleDeclaration("Ghost")).baseMeshBlock(u3dOneTriangle());
+    ASSERT_EQ(load(u3dFile({orphan}), scene), kIfxOk);
+    EXPECT_FALSE(scene.generators.find("Ghost"));
+}
+
 TEST(U3dSceneLoader, NameFiltersMatchWildcards)
 {
     const struct {
