@@ -1,6 +1,6 @@
 // marlin_scan with a stand-in decoder whose outcome the input file chooses:
 //   "status:N"  decoding fails with status N
-//   "mesh"      a small mesh with two nodes
+//   "mesh"      one triangle
 //   "huge"      a mesh whose counts exceed the size limit (no arrays behind them)
 #include "prc/marlin_scan_entry.h"
 #include "tests/support/heap_copy.h"
@@ -30,24 +30,11 @@ bool fakeDecode(const uint8_t* data, uint32_t size, PrcModelResult& result)
         result.triangleCount = 1;
         return true;
     }
-    result.vertices = heapCopy<float>({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
-    result.triangles = heapCopy<uint32_t>({0, 1, 2, 0, 2, 3});
-    result.colours = heapCopy<uint8_t>({255, 0, 0, 255, 0, 0, 0, 255, 0, 255, 255, 255});
-    result.vertexCount = 4;
-    result.triangleCount = 2;
-    NodeRecord nodes[2] = {};
-    std::strcpy(nodes[0].name, "root");
-    nodes[0].parent = kNoParent;
-    nodes[0].valid = 1;
-    std::strcpy(nodes[1].name, "part");
-    nodes[1].index = 1;
-    nodes[1].parent = 0;
-    nodes[1].triangleCount = 2;
-    nodes[1].boundsMax[0] = nodes[1].boundsMax[1] = 1;
-    nodes[1].valid = 1;
-    result.nodes = static_cast<NodeRecord*>(std::malloc(sizeof nodes));
-    std::memcpy(result.nodes, nodes, sizeof nodes);
-    result.nodeCount = 2;
+    result.vertices = heapCopy<float>({0, 0, 0, 1, 0, 0, 1, 1, 0});
+    result.triangles = heapCopy<uint32_t>({0, 1, 2});
+    result.colours = heapCopy<uint8_t>({255, 0, 0, 0, 255, 0, 0, 0, 255});
+    result.vertexCount = 3;
+    result.triangleCount = 1;
     return true;
 }
 

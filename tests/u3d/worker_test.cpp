@@ -291,6 +291,27 @@ TEST_F(Worker, AtMostEightLightsAreKept)
     EXPECT_EQ(model.lights[0].position[0], 8.0f); // the last child is met first
 }
 
+TEST_F(Worker, ShadingComesFromTheNodeTheResourceOrTheOrphanNamedAfterTheNode)
+{
+    const U3dBytes paint = u3dLitTextureShaderBlock("Paint", "Blue");
+    const U3dBytes blue = u3dMaterialBlock("Blue", {0, 0, 1});
+    const U3dBytes plainPart = u3dModelNodeBlock("wheel", {{}}, "Mesh");
+    const std::pair<const char*, U3dBytes> cases[] = {
+        {"node chain", scene({paintedPart("wheel", {{}}, "Paint"), paint, blue})},
+        {"resource chain",
+         scene({plainPart, paint, blue}, triangleResource({u3dShadingModifierBlock("Mesh", {{"Paint"}}, 1)}))},
+        {"orphan n_ node",
+         scene({plainPart,
+                u3dModifierChainBlock("n_wheel", kChainTypeNode,
+                                      {u3dGroupNodeBlock("n_wheel", {}), u3dShadingModifierBlock("n_wheel", {{"Paint"}}, 1)}),
+                paint, blue})},
+    };
+    for (const auto& [what, file] : cases) {
+        ASSERT_TRUE(load(file)) << what << ": " << text();
+        EXPECT_EQ(colour(0), (std::array<uint8_t, 3>{0, 0, 255})) << what;
+    }
+}
+
 TEST_F(Worker, MaterialRecordsAreClampedAndShared)
 {
     const U3dBytes file = scene({
