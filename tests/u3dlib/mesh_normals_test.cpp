@@ -10,11 +10,6 @@ using namespace u3dlib;
 
 namespace {
 
-// Unit cube, 8 positions, 12 faces wound outwards, and the outward normal of each face.
-const std::vector<uint32_t> kCubeFaces = {0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0, 1, 4, 1, 5, 4,
-                                          2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5};
-const IFXVector3 kCubeFaceNormals[6] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
-
 TEST(MeshNormals, DegenerateFacesAndWideFansStayBounded)
 {
     // A fan of 40 faces around position 0, each folded a little further: no more than
