@@ -113,8 +113,7 @@ private:
     TessMesh& mesh_;
 };
 
-} // namespace
-
+// Vertices a convertible face announces: three per triangle, or those of its fans or strips.
 uint64_t faceVertexCount(const PRCTessFace& face)
 {
     if ((face.used_entities_flag & kTriangleBits) == 0)
@@ -124,6 +123,8 @@ uint64_t faceVertexCount(const PRCTessFace& face)
         vertices += 3 * uint64_t{count};
     return vertices;
 }
+
+} // namespace
 
 uint64_t fanOrStripVertexCount(const std::vector<uint32_t>& sizes)
 {

@@ -12,5 +12,3 @@ TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, 
 // Entries of a fan or strip face: the number of fans or strips, then the vertex count of
 // each. The vertices they announce (counts the first entry does not announce are not read).
 uint64_t fanOrStripVertexCount(const std::vector<uint32_t>& sizes);
-// Vertices a convertible face announces: three per triangle, or those of its fans or strips.
-uint64_t faceVertexCount(const PRCTessFace& face);
