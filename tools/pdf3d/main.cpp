@@ -152,28 +152,34 @@ int exitCodeFor(const std::vector<ModelReport>& reports)
     return kExitOk;
 }
 
-int listCommand(const Options& o)
+// Scans the input PDF and says on stderr what went wrong; false when it cannot be read.
+// A damaged file is still scanned, and what may be missing is said with its damage.
+bool scanInput(const Options& o, const char* whatMayBeMissing, PdfScan& scan)
 {
-    const PdfScan scan = scanPdf(o.input);
+    scan = scanPdf(o.input);
     if (!scan.opened) {
         std::fprintf(stderr, "pdf3d: cannot read %s: %s\n", o.input.c_str(), scan.error.c_str());
-        return kExitUsage;
+        return false;
     }
     if (!scan.error.empty())
-        std::fprintf(stderr, "pdf3d: %s is damaged, the list may be incomplete: %s\n", o.input.c_str(), scan.error.c_str());
+        std::fprintf(stderr, "pdf3d: %s is damaged, %s: %s\n", o.input.c_str(), whatMayBeMissing, scan.error.c_str());
+    return true;
+}
+
+int listCommand(const Options& o)
+{
+    PdfScan scan;
+    if (!scanInput(o, "the list may be incomplete", scan))
+        return kExitUsage;
     printListTable(o.input, scan);
     return kExitOk;
 }
 
 int exportCommand(const Options& o)
 {
-    const PdfScan scan = scanPdf(o.input);
-    if (!scan.opened) {
-        std::fprintf(stderr, "pdf3d: cannot read %s: %s\n", o.input.c_str(), scan.error.c_str());
+    PdfScan scan;
+    if (!scanInput(o, "some models may be missing", scan))
         return kExitUsage;
-    }
-    if (!scan.error.empty())
-        std::fprintf(stderr, "pdf3d: %s is damaged, some models may be missing: %s\n", o.input.c_str(), scan.error.c_str());
     const std::string folder = o.output.empty() ? "." : o.output;
     std::error_code ec;
     fs::create_directories(folder, ec);
