@@ -73,24 +73,31 @@ TEST(ClodDeclaration, MalformedDeclarationsAreRefused)
     }
 }
 
+// Splits the centre of the hexagon fan with update u, moving the faces whose bits are
+// set in moves, and decodes it back.
+void expectSplitDecodes(const U3dGeneratorDesc& desc, U3dUpdateDesc u, uint32_t moves)
+{
+    U3dClodMeshWriter writer(desc);
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
+    u.moves.clear();
+    for (uint32_t f = 0; f < 6; ++f)
+        if (moves & (1u << f))
+            u.moves.push_back(u3dMove(f));
+    ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u})));
+    expectMatchesModel(decoder->geometry(), writer, false, 0);
+}
+
 TEST(ClodProgressive, PredictionsWithoutNeighboursAndUnexpectedMoves)
 {
     // Mispredicted flags are legal: every combination of moves around the centre must
     // come back as written, whatever contexts the predictions pick.
     for (uint32_t mask = 0; mask < 64; ++mask) {
         SCOPED_TRACE("moves " + std::to_string(mask));
-        U3dClodMeshWriter writer(meshDesc(8, 8));
-        const auto decoder = declare(writer.declarationBlock());
-        ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
         U3dUpdateDesc u = splitCentre();
-        u.moves.clear();
-        for (uint32_t f = 0; f < 6; ++f)
-            if (mask & (1u << f))
-                u.moves.push_back(u3dMove(f));
         if (mask & 1)
             u.newFaces.pop_back();
-        ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u})));
-        expectMatchesModel(decoder->geometry(), writer, false, 0);
+        expectSplitDecodes(meshDesc(8, 8), u, mask);
     }
 }
 
@@ -102,17 +109,9 @@ TEST(ClodProgressive, NeighboursThatDisagreePredictMove)
     // Bit f: face f moves. Faces 1 and 5 disagree; face 0 stays or moves.
     for (const uint32_t moves : {0b000010u, 0b100000u, 0b000011u, 0b100001u}) {
         SCOPED_TRACE("moves " + std::to_string(moves));
-        U3dClodMeshWriter writer(meshDesc(6, 8));
-        const auto decoder = declare(writer.declarationBlock());
-        ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(hexagonFan())));
         U3dUpdateDesc u = splitCentre();
         u.newFaces.clear();
-        u.moves.clear();
-        for (uint32_t f = 0; f < 6; ++f)
-            if (moves & (1u << f))
-                u.moves.push_back(u3dMove(f));
-        ASSERT_TRUE(feed(*decoder, writer.progressiveBlock({u})));
-        expectMatchesModel(decoder->geometry(), writer, false, 0);
+        expectSplitDecodes(meshDesc(6, 8), u, moves);
     }
 }
 
