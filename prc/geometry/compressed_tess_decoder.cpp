@@ -167,6 +167,18 @@ void emitTriangle(CompressedTessDecoder& run, uint64_t t)
     run.reversed = inOrder;
 }
 
+void openGate(CompressedTessDecoder& run, const DecodedVertex& p, const DecodedVertex& q, const TessVec3& opposite,
+              uint64_t decisionId)
+{
+    Gate& gate = run.gates.emplace_back();
+    gate.lower = q.point < p.point ? q : p;
+    gate.higher = q.point < p.point ? p : q;
+    gate.opposite = opposite;
+    gate.decisionId = decisionId;
+    if (run.framing == GateFraming::Every)
+        frameGate(gate, run.mode, run.forcedId, run.ambiguousIds);
+}
+
 // Triangle t from the edges of triangle t - 1 and the gates left from earlier ones.
 void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
 {
@@ -183,25 +195,27 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
     const DecodedVertex c = run.c;
     const uint64_t firstId = kDecisionsPerTriangle * t;
     if (code & kOpenEdgeBC)
-        run.gates.push_back(buildGate(b, c, a.p, run.mode, firstId, run.forcedId, run.ambiguousIds));
+        openGate(run, b, c, a.p, firstId);
     else
         run.closedEdges.insert(edgeKey(b.point, c.point));
     if (code & kOpenEdgeAC)
-        run.gates.push_back(buildGate(a, c, b.p, run.mode, firstId + 1, run.forcedId, run.ambiguousIds));
+        openGate(run, a, c, b.p, firstId + 1);
     else
         run.closedEdges.insert(edgeKey(a.point, c.point));
 
     // Gates whose far side some later triangle already closed lead nowhere.
     if (code == 0)
         while (!run.gates.empty() &&
-               run.closedEdges.count(edgeKey(run.gates.back().lower.point, run.gates.back().higher.point)) != 0)
+               run.closedEdges.contains(edgeKey(run.gates.back().lower.point, run.gates.back().higher.point)))
             run.gates.pop_back();
     if (run.gates.empty()) {
         startChain(run, false);
         return;
     }
-    const Gate gate = run.gates.back();
+    Gate gate = run.gates.back();
     run.gates.pop_back();
+    if (!gate.framed)
+        frameGate(gate, run.mode, run.forcedId, run.ambiguousIds);
     run.c = readReferenceBit(run) ? takeReference(run) : storeNewPoint(run, pointFromGate(gate, takeNewPointOffset(run)));
     run.a = gate.lower;
     run.b = gate.higher;
@@ -209,8 +223,9 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
 
 } // namespace
 
-CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId)
-    : record(record), mode(mode), forcedId(forcedId), pointCount(record.point_array.size() / 3)
+CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId,
+                                             GateFraming framing)
+    : record(record), mode(mode), forcedId(forcedId), framing(framing), pointCount(record.point_array.size() / 3)
 {
     out.vertices.assign(3 * pointCount, 0.0);
     out.triangles.reserve(3 * record.triangle_face_array.size());
@@ -230,12 +245,9 @@ uint64_t edgeKey(uint32_t p, uint32_t q)
     return uint64_t{p} << 32 | q;
 }
 
-Gate buildGate(const DecodedVertex& p, const DecodedVertex& q, const TessVec3& opposite, int mode,
-               uint64_t decisionId, int64_t forcedId, std::vector<uint64_t>& ambiguous)
+void frameGate(Gate& gate, int mode, int64_t forcedId, std::vector<uint64_t>& ambiguous)
 {
-    Gate gate;
-    gate.lower = q.point < p.point ? q : p;
-    gate.higher = q.point < p.point ? p : q;
+    gate.framed = true;
     gate.m = midpoint(gate.lower.p, gate.higher.p);
     gate.x = gate.lower.p - gate.higher.p;
     if (!normaliseTessVector(gate.x)) {
@@ -243,8 +255,9 @@ Gate buildGate(const DecodedVertex& p, const DecodedVertex& q, const TessVec3& o
         const TessFrame frame = defaultTessFrame(gate.x, mode);
         gate.y = frame.y;
         gate.w = frame.w;
-        return gate;
+        return;
     }
+    const TessVec3& opposite = gate.opposite;
     gate.w = cross(opposite - gate.m, gate.x);
     bool framed = normaliseTessVector(gate.w);
     if (framed) {
@@ -261,14 +274,13 @@ Gate buildGate(const DecodedVertex& p, const DecodedVertex& q, const TessVec3& o
     const double side = dot(gate.m - opposite, gate.y);
     bool flip = side > 0;
     if (side == 0) {
-        ambiguous.push_back(decisionId);
-        flip = forcedId >= 0 && static_cast<uint64_t>(forcedId) == decisionId;
+        ambiguous.push_back(gate.decisionId);
+        flip = forcedId >= 0 && static_cast<uint64_t>(forcedId) == gate.decisionId;
     }
     if (flip) {
         gate.y = -gate.y;
         gate.w = -gate.w;
     }
-    return gate;
 }
 
 TessVec3 pointFromGate(const Gate& gate, const TessVec3& offset)
@@ -276,9 +288,10 @@ TessVec3 pointFromGate(const Gate& gate, const TessVec3& offset)
     return gate.m + offset.x * gate.x + offset.y * gate.y + offset.z * gate.w;
 }
 
-CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId)
+CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId,
+                                            GateFraming framing)
 {
-    CompressedTessDecoder run(record, mode, forcedId);
+    CompressedTessDecoder run(record, mode, forcedId, framing);
     CompressedTessRun result;
     const uint64_t triangleCount = record.triangle_face_array.size();
     try {

@@ -4,6 +4,7 @@
 // recorded as closed, and a new chain of triangles starts whenever no gate is left.
 #pragma once
 
+#include "prc/geometry/closed_edge_set.h"
 #include "prc/geometry/compressed_normals.h"
 #include "prc/geometry/compressed_tess_data.h"
 #include "prc/geometry/compressed_tess_mesh.h"
@@ -11,7 +12,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 // A vertex as the walk carries it: coordinates and point number.
@@ -20,11 +20,21 @@ struct DecodedVertex {
     uint32_t point = 0;
 };
 
-// An open edge and the frame in which the point across it is predicted.
+// An open edge and the frame in which the point across it is predicted. The frame is
+// built from the endpoints and the opposite vertex alone, so it may wait until the gate
+// is taken: many gates are closed by later triangles and never are.
 struct Gate {
-    TessVec3 x, y, w, m;
     DecodedVertex lower, higher; // endpoints by point number
+    TessVec3 opposite;
+    uint64_t decisionId = 0;
+    bool framed = false;
+    TessVec3 x, y, w, m;
 };
+
+// Whether a run frames every gate as it opens (and so meets every ambiguous side), or
+// only the gates it takes. Both make the same triangles; only the ambiguous decisions
+// recorded differ, and they matter only when a run fails.
+enum class GateFraming { Every, Taken };
 
 // The forced decision of a run: none.
 inline constexpr int64_t kNoForcedDecision = -1;
@@ -37,27 +47,27 @@ inline constexpr double kNearlyFlatShare = 1e-9;
 
 // The state of one run over a record.
 struct CompressedTessDecoder {
-    CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId);
+    CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId, GateFraming framing);
 
     const PRC3DTessCompressed& record;
     int mode;
     int64_t forcedId;
+    GateFraming framing;
     uint64_t pointCount; // three integers of point_array each
 
     CompressedTessDecoding out; // points table, triangles and stream cursors
     DecodedVertex a, b, c;      // the current triangle as decoded
     bool reversed = false;      // its orientation flag: written in decoding order
     std::vector<Gate> gates;
-    std::unordered_set<uint64_t> closedEdges;
+    ClosedEdgeSet closedEdges;
     std::vector<uint64_t> ambiguousIds;
     std::vector<uint64_t> nearlyFlatIds; // winding decisions of nearly flat triangles met
     CompressedNormalState normals;
 };
 
-// Endpoints ordered by point number; the decision id joins ambiguous when the side of
-// the opposite vertex cannot be told, and the frame then flips only when it is forced.
-Gate buildGate(const DecodedVertex& p, const DecodedVertex& q, const TessVec3& opposite, int mode,
-               uint64_t decisionId, int64_t forcedId, std::vector<uint64_t>& ambiguous);
+// The decision id joins ambiguous when the side of the opposite vertex cannot be told,
+// and the frame then flips only when it is forced.
+void frameGate(Gate& gate, int mode, int64_t forcedId, std::vector<uint64_t>& ambiguous);
 TessVec3 pointFromGate(const Gate& gate, const TessVec3& offset);
 // The offset of three integers of point_array.
 TessVec3 pointOffset(int32_t i, int32_t j, int32_t k, double tolerance);
@@ -72,7 +82,8 @@ struct CompressedTessRun {
 };
 
 // mode: kTessFrameAsGiven or kTessFrameNormalised. Runtime errors of the run end up in error.
-CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId);
+CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId,
+                                            GateFraming framing = GateFraming::Every);
 
 // Every stream used to its end: a run that completes yet leaves data over has misread it.
 bool compressedTessRunIsComplete(const PRC3DTessCompressed& record, const CompressedTessDecoding& decoding);

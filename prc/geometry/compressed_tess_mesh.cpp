@@ -36,8 +36,10 @@ CompressedTessDecoding buildCompressedTessMesh(const PRC3DTessCompressed& record
         return {};
 
     // A first run that ends is taken as it is; only a failed one gives reason to doubt
-    // its geometric decisions.
-    CompressedTessRun first = runCompressedTessDecoding(record, kTessFrameAsGiven, kNoForcedDecision);
+    // its geometric decisions, and only then are the ambiguous sides of gates it never
+    // took worth framing.
+    CompressedTessRun first =
+        runCompressedTessDecoding(record, kTessFrameAsGiven, kNoForcedDecision, GateFraming::Taken);
     if (first.error.empty())
         return std::move(first.result);
 
@@ -51,6 +53,7 @@ CompressedTessDecoding buildCompressedTessMesh(const PRC3DTessCompressed& record
         if (forced.error.empty() && compressedTessRunIsComplete(record, forced.result))
             return std::move(forced.result);
     }
+    first = runCompressedTessDecoding(record, kTessFrameAsGiven, kNoForcedDecision, GateFraming::Every);
     return keptBeforeFailure(first);
 }
 
