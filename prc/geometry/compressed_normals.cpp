@@ -30,10 +30,11 @@ uint32_t decodeSignedNewNormal(CompressedNormalState& state, const NormalTriangl
 }
 
 void initCompressedNormalState(CompressedNormalState& state, const PRC3DTessCompressed& record, uint64_t pointCount,
-                               int mode)
+                               const double* points, int mode)
 {
     state = {};
     state.record = &record;
+    state.points = points;
     state.mode = mode;
     if (record.normals_as_reversal_bits)
         return;
@@ -79,6 +80,33 @@ double directionDeviation(TessVec3 a, TessVec3 b)
     return kHalfPi;
 }
 
+int rightestCorner(const TessVec3& u1, const TessVec3& u2, const TessVec3& u3)
+{
+    // Far from parallel, a deviation is |asin| of the cosine, which ranks as the absolute
+    // cosine does and grows at least as fast. Cosines further apart than the margin (which
+    // covers the float-rounded lengths of the unit vectors) rank the same once normalised
+    // again, whatever the arc cosine rounds to, so the arc cosines are needed only near
+    // ties and parallels.
+    constexpr double kRankMargin = 1e-6;
+    constexpr double kFarFromParallel = kParallelCosine - kRankMargin;
+    const double cosA = std::fabs(dot(u1, u2));
+    const double cosB = std::fabs(dot(u3, u1));
+    const double cosC = std::fabs(dot(u2, u3));
+    if (cosA < kFarFromParallel && cosB < kFarFromParallel && cosC < kFarFromParallel &&
+        std::fabs(cosA - cosB) > kRankMargin && std::fabs(cosA - cosC) > kRankMargin &&
+        std::fabs(cosB - cosC) > kRankMargin) {
+        if (cosB > cosA && cosC > cosA)
+            return 0;
+        return cosC > cosB ? 1 : 2;
+    }
+    const double devA = directionDeviation(u1, u2);
+    const double devB = directionDeviation(u3, -u1);
+    const double devC = directionDeviation(-u2, -u3);
+    if (devB > devA && devC > devA)
+        return 0;
+    return devC > devB ? 1 : 2;
+}
+
 TessVec3 normalFromAngles(const TessVec3& a, const TessVec3& b, const TessVec3& c, double alpha, double beta, bool b1,
                           bool b2, bool b3, int mode)
 {
@@ -89,21 +117,21 @@ TessVec3 normalFromAngles(const TessVec3& a, const TessVec3& b, const TessVec3& 
     if (!normaliseTessVector(u1) || !normaliseTessVector(u2) || !normaliseTessVector(u3))
         return fallback;
 
-    // The corner nearest to a right angle gives the best conditioned frame.
-    const double devA = directionDeviation(u1, u2);
-    const double devB = directionDeviation(u3, -u1);
-    const double devC = directionDeviation(-u2, -u3);
     TessVec3 u;
     TessVec3 w;
-    if (devB > devA && devC > devA) {
+    switch (rightestCorner(u1, u2, u3)) {
+    case 0:
         u = u1;
         w = cross(u1, u2);
-    } else if (devC > devB) {
+        break;
+    case 1:
         u = u3;
         w = cross(u3, -u1);
-    } else {
+        break;
+    default:
         u = -u2;
         w = cross(-u2, -u3);
+        break;
     }
     if (!normaliseTessVector(w))
         w = defaultTessFrame(u, mode).w;
@@ -146,9 +174,31 @@ uint32_t decodeNewNormal(CompressedNormalState& state, const NormalTriangle& tri
     const auto a0 = static_cast<int16_t>(codes[state.anglesUsed]);
     const auto a1 = static_cast<int16_t>(codes[state.anglesUsed + 1]);
     state.anglesUsed += 2;
-    state.normals.push_back(normalFromAngles(triangle.a, triangle.b, triangle.c, a0 * state.angleStep,
-                                             a1 * state.angleStep, b1, b2, b3, state.mode));
+    ReadNormal& normal = state.normals.emplace_back();
+    normal.pa = triangle.pa;
+    normal.pb = triangle.pb;
+    normal.pc = triangle.pc;
+    normal.alphaCode = a0;
+    normal.betaCode = a1;
+    normal.b1 = b1;
+    normal.b2 = b2;
+    normal.b3 = b3;
     return static_cast<uint32_t>(state.normals.size() - 1);
+}
+
+const TessVec3& normalVector(CompressedNormalState& state, uint32_t normal)
+{
+    ReadNormal& read = state.normals[normal];
+    if (!read.made) {
+        const auto point = [&](uint32_t number) {
+            const double* xyz = state.points + 3 * uint64_t{number};
+            return TessVec3{xyz[0], xyz[1], xyz[2]};
+        };
+        read.vector = normalFromAngles(point(read.pa), point(read.pb), point(read.pc), read.alphaCode * state.angleStep,
+                                       read.betaCode * state.angleStep, read.b1, read.b2, read.b3, state.mode);
+        read.made = true;
+    }
+    return read.vector;
 }
 
 uint32_t decodeVertexNormal(CompressedNormalState& state, const NormalTriangle& triangle, uint32_t point)
@@ -208,5 +258,5 @@ double decodeTriangleOrientationValue(CompressedNormalState& state, const Normal
         decodeVertexNormal(state, triangle, triangle.pb);
         decodeVertexNormal(state, triangle, triangle.pc);
     }
-    return orientationValue(triangle.a, triangle.b, triangle.c, state.normals[normal]);
+    return orientationValue(triangle.a, triangle.b, triangle.c, normalVector(state, normal));
 }

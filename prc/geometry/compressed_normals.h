@@ -17,15 +17,27 @@ inline constexpr double kParallelCosine = 0.999999999999;
 
 enum NormalPointState : uint8_t { kNoNormalYet = 0, kOneNormal = 1, kSeveralNormals = 2 };
 
+// A normal as read: its triangle's points in decoding order, its angle codes and sign
+// bits. Only a normal that decides a winding is ever needed as a vector, and many that
+// are read never do, so the vector is made on first use.
+struct ReadNormal {
+    uint32_t pa = 0, pb = 0, pc = 0;
+    int16_t alphaCode = 0, betaCode = 0;
+    bool b1 = false, b2 = false, b3 = false;
+    bool made = false;
+    TessVec3 vector;
+};
+
 // The normal streams of one run: where it is in them and the normals met so far. The
 // decoder owns it; this is all the normal decoding reads or writes.
 struct CompressedNormalState {
     const PRC3DTessCompressed* record = nullptr;
+    const double* points = nullptr; // x, y, z of every point made, by point number
     int mode = 0;
     uint64_t bitsUsed = 0;   // of normal_binary_data
     uint64_t anglesUsed = 0; // of normal_angle_array
     double angleStep = 0;    // radians per angle code
-    std::vector<TessVec3> normals;
+    std::vector<ReadNormal> normals;
     std::vector<uint8_t> pointState;   // NormalPointState per point
     std::vector<uint32_t> pointNormal; // the normal (one) or the list number (several)
     std::vector<std::vector<uint32_t>> pointLists;
@@ -40,8 +52,10 @@ struct NormalTriangle {
 };
 
 // Sized for the record; only angle mode keeps anything. mode: the frame mode of the run.
+// points: the run's point table, which must hold every point a triangle names by the
+// time its normals are read.
 void initCompressedNormalState(CompressedNormalState& state, const PRC3DTessCompressed& record, uint64_t pointCount,
-                               int mode);
+                               const double* points, int mode);
 
 [[noreturn]] void throwCompressedTessError(const char* problem);
 
@@ -51,6 +65,9 @@ double cosApprox(double x);
 double sinApprox(double x);
 // How far two directions are from a right angle, in radians.
 double directionDeviation(TessVec3 a, TessVec3 b);
+// The corner nearest to a right angle, whose frame is the best conditioned: 0 at a (unit
+// vectors u1 = a->b, u2 = a->c), 1 at b, 2 at c (u3 = b->c).
+int rightestCorner(const TessVec3& u1, const TessVec3& u2, const TessVec3& u3);
 
 // The normal for angles alpha, beta and sign bits b1 (flips the frame's normal axis), b2
 // (its first axis) and b3 (its second) in the frame of triangle a, b, c; (0, 0, 1) when
@@ -61,6 +78,9 @@ TessVec3 normalFromAngles(const TessVec3& a, const TessVec3& b, const TessVec3& 
 double orientationValue(const TessVec3& a, const TessVec3& b, const TessVec3& c, const TessVec3& n);
 // Bits that pick one of listLength normals already at a point.
 uint32_t normalReferenceWidth(uint64_t listLength);
+
+// The vector of a normal read earlier, made now if it was not yet.
+const TessVec3& normalVector(CompressedNormalState& state, uint32_t normal);
 
 // The normal reads of the triangle being decoded.
 uint32_t decodeNewNormal(CompressedNormalState& state, const NormalTriangle& triangle, bool b1, bool b2, bool b3);

@@ -230,7 +230,7 @@ CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, 
     out.vertices.assign(3 * pointCount, 0.0);
     out.triangles.reserve(3 * record.triangle_face_array.size());
     out.referenceBitsUsed = kFirstTriangleReferenceBits;
-    initCompressedNormalState(normals, record, pointCount, mode);
+    initCompressedNormalState(normals, record, pointCount, out.vertices.data(), mode);
 }
 
 TessVec3 pointOffset(int32_t i, int32_t j, int32_t k, double tolerance)

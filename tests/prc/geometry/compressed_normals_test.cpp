@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -27,8 +28,9 @@ struct NormalRun {
     NormalRun(std::string_view bits, std::vector<uint16_t> codes, uint8_t width = 2)
         : record(normalRecord(bits, std::move(codes), width))
     {
-        initCompressedNormalState(state, record, 3, kTessFrameAsGiven);
+        initCompressedNormalState(state, record, 3, points, kTessFrameAsGiven);
     }
+    double points[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
     PRC3DTessCompressed record;
     CompressedNormalState state;
     NormalTriangle triangle{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 0, 1, 2};
@@ -65,6 +67,37 @@ PRC3DTessCompressed ambiguousRecord()
     r.normal_angle_array = {0, 1, 0, 0, 0, 0}; // the first normal is the frame's W, (0, 0, -1)
     r.face_has_one_normal = {true, false};
     return r;
+}
+
+TEST(CompressedTessNormals, CornerChoiceRanksAsTheArcCosinesDo)
+{
+    // Random triangles, and nearly isosceles ones whose two base corners differ by a
+    // jitter from far below to far above the margin that spares the arc cosines.
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> coordinate(-1, 1);
+    std::uniform_real_distribution<double> jitterExponent(-12, -3);
+    const auto point = [&] { return TessVec3{coordinate(random), coordinate(random), coordinate(random)}; };
+    for (int i = 0; i < 300000; ++i) {
+        const TessVec3 a = point();
+        const TessVec3 b = point();
+        TessVec3 c = point();
+        if (i % 2 == 0) {
+            TessVec3 across = cross(b - a, c - a);
+            across = cross(across, b - a);
+            c = midpoint(a, b) + across * (1 + std::pow(10.0, jitterExponent(random)));
+            c.x += std::pow(10.0, jitterExponent(random));
+        }
+        TessVec3 u1 = b - a;
+        TessVec3 u2 = c - a;
+        TessVec3 u3 = c - b;
+        if (!normaliseTessVector(u1) || !normaliseTessVector(u2) || !normaliseTessVector(u3))
+            continue;
+        const double devA = directionDeviation(u1, u2);
+        const double devB = directionDeviation(u3, -u1);
+        const double devC = directionDeviation(-u2, -u3);
+        const int ranked = devB > devA && devC > devA ? 0 : devC > devB ? 1 : 2;
+        ASSERT_EQ(rightestCorner(u1, u2, u3), ranked) << i;
+    }
 }
 
 TEST(CompressedTessRetries, RunsLeavingDataOverAreRefused)
