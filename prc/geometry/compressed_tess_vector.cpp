@@ -5,21 +5,11 @@
 
 namespace {
 
-// Edges and normals repeat their squared lengths (an edge is framed from both of its
-// triangles), so recent results are kept: the iteration's divisions are its cost.
-constexpr uint32_t kRecentRootBits = 14;
-struct RecentRoot {
-    uint32_t q = 0; // bits of q; 0 is never looked up
-    double root = 0;
-};
-thread_local RecentRoot recentRoots[1u << kRecentRootBits];
-
+// Newton's iteration as writers run it: from q, or from q with its exponent halved once
+// q reaches 2, until a step changes nothing. Set in the exponent field: such a float is
+// a normal double, and so is the result, so this is exactly ldexp(x, e / 2 - e).
 double iteratedSquareRoot(float q)
 {
-    // From 2 upwards (top exponent bit set) the start is q with its exponent halved,
-    // which keeps the step count small for large values. Set in the exponent field:
-    // such a float is a normal double, and so is the result, so this is exactly
-    // ldexp(x, e / 2 - e).
     constexpr int kMantissaBits = 52;
     constexpr uint64_t kExponentMask = 0x7FF;
     constexpr int kExponentBias = 1023;
@@ -39,17 +29,28 @@ double iteratedSquareRoot(float q)
     return x;
 }
 
+bool isNewtonFixedPoint(float q, double x) { return (q / x + x) / 2 == x; }
+
 } // namespace
 
 double newtonSquareRoot(float q)
 {
-    const uint32_t bits = std::bit_cast<uint32_t>(q);
-    RecentRoot& recent = recentRoots[(bits ^ bits >> kRecentRootBits) & ((1u << kRecentRootBits) - 1)];
-    if (recent.q == bits && bits != 0)
-        return recent.root;
-    const double root = iteratedSquareRoot(q);
-    recent = {bits, root};
-    return root;
+    // For every positive finite float, exactly one of the correctly rounded root and its
+    // two neighbours is a fixed point of the step, and the iteration ends on it (checked
+    // for all of them), so finding that one replaces the chain of divisions.
+    if (q > 0 && std::isfinite(q)) {
+        const double root = std::sqrt(static_cast<double>(q));
+        if (isNewtonFixedPoint(q, root))
+            return root;
+        const uint64_t bits = std::bit_cast<uint64_t>(root);
+        const double above = std::bit_cast<double>(bits + 1);
+        if (isNewtonFixedPoint(q, above))
+            return above;
+        const double below = std::bit_cast<double>(bits - 1);
+        if (isNewtonFixedPoint(q, below))
+            return below;
+    }
+    return iteratedSquareRoot(q);
 }
 
 double tessVectorLength(const TessVec3& v)
