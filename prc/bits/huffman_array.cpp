@@ -15,7 +15,7 @@ constexpr uint32_t kMaxCodeLengthFieldBits = 8;
 constexpr uint32_t kElementCountBits = 32;
 // A direct lookup table is built for codes of up to this many bits, and only when it is
 // not much larger than the element data it decodes.
-constexpr uint32_t kMaxDirectLookupBits = 16;
+constexpr uint32_t kMaxDirectLookupBits = 11;
 constexpr uint64_t kDirectLookupSlotsPerElement = 4;
 
 uint64_t tableKey(uint32_t length, uint32_t code)
@@ -110,9 +110,9 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
     std::vector<uint32_t> elements;
     elements.reserve(static_cast<size_t>(std::min<uint64_t>(elementCount, field.bitsLeft() / shortest)));
 
-    // The codes tried from the shortest length up, as the table defines them.
-    const auto decodeByLengths = [&] {
-        for (uint32_t length = shortest; length <= longest; ++length) {
+    // The codes from the given length up tried in turn, as the table defines them.
+    const auto decodeByLengths = [&](uint32_t from) {
+        for (uint32_t length = from; length <= longest; ++length) {
             if ((lengthsPresent >> length & 1) == 0)
                 continue;
             const auto found = table.find(tableKey(length, field.peekBits(length)));
@@ -125,38 +125,39 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
         throw std::runtime_error("decodeHuffmanBitField: unrecognized code");
     };
 
-    // With short codes, one lookup of the next longest-code bits finds the same code:
-    // every slot holds the shortest code that is a prefix of its index.
-    const bool direct = longest <= kMaxDirectLookupBits &&
-                        (uint64_t{1} << longest) <= kDirectLookupSlotsPerElement * uint64_t{elementCount} + 64;
+    // One lookup of the next few bits finds the same code as trying the lengths: every
+    // slot holds the shortest code of at most that many bits that is a prefix of its
+    // index, and an empty slot leaves only longer codes to try. The table stays small
+    // enough to sit in the nearest cache, and is built only for arrays it pays off for.
+    const uint32_t lookupBits = std::min(longest, kMaxDirectLookupBits);
+    const bool direct = (uint64_t{1} << lookupBits) <= kDirectLookupSlotsPerElement * uint64_t{elementCount} + 64;
     if (!direct) {
         for (uint32_t i = 0; i < elementCount; ++i)
-            decodeByLengths();
+            decodeByLengths(shortest);
         return elements;
     }
-    std::vector<std::pair<uint32_t, uint32_t>> slots(size_t{1} << longest, {0, 0}); // value, length
-    for (uint32_t length = shortest; length <= longest; ++length) {
-        if ((lengthsPresent >> length & 1) == 0)
-            continue;
-        for (const auto& [key, value] : table) {
-            if (key >> 32 != length)
-                continue;
-            const uint32_t code = static_cast<uint32_t>(key);
-            for (uint64_t high = 0; high < (uint64_t{1} << (longest - length)); ++high) {
-                auto& slot = slots[static_cast<size_t>(high << length | code)];
-                if (slot.second == 0)
-                    slot = {value, length};
-            }
+    std::vector<std::pair<uint32_t, uint32_t>> codes; // length, code, shortest first
+    for (const auto& [key, value] : table)
+        if (key >> 32 <= lookupBits)
+            codes.emplace_back(static_cast<uint32_t>(key >> 32), static_cast<uint32_t>(key));
+    std::sort(codes.begin(), codes.end());
+    std::vector<std::pair<uint32_t, uint32_t>> slots(size_t{1} << lookupBits, {0, 0}); // value, length
+    for (const auto& [length, code] : codes) {
+        const uint32_t value = table.find(tableKey(length, code))->second;
+        for (uint64_t high = 0; high < (uint64_t{1} << (lookupBits - length)); ++high) {
+            auto& slot = slots[static_cast<size_t>(high << length | code)];
+            if (slot.second == 0)
+                slot = {value, length};
         }
     }
     for (uint32_t i = 0; i < elementCount; ++i) {
-        if (field.bitsLeft() < longest) {
-            decodeByLengths();
+        if (field.bitsLeft() < lookupBits) {
+            decodeByLengths(shortest);
             continue;
         }
-        const auto& slot = slots[field.peekBits(longest)];
+        const auto& slot = slots[field.peekBits(lookupBits)];
         if (slot.second == 0) {
-            decodeByLengths(); // throws: no code matches
+            decodeByLengths(lookupBits + 1); // throws when no longer code matches either
             continue;
         }
         elements.push_back(slot.first);

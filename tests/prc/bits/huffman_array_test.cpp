@@ -47,6 +47,19 @@ TEST(HuffmanBitField, SignCodeOrderShadowingAndDuplicates)
     EXPECT_EQ(decode(shadow, 4, false, {false, true}), (std::vector<uint32_t>{8, 8, 8}));
 }
 
+TEST(HuffmanBitField, CodesLongerThanTheLookupTableStillDecode)
+{
+    // Value 1 by the 1-bit code 0 and value 2 by twelve 1 bits, in an array long enough
+    // for the table lookup.
+    Parts parts = {{2, 3}, {12, 8}, {1, 2}, {1, 12}, {0, 1}, {2, 2}, {12, 12}, {0xFFF, 12}, {600, 32}};
+    std::vector<uint32_t> expected;
+    for (int i = 0; i < 300; ++i) {
+        parts.insert(parts.end(), {{0, 1}, {0xFFF, 12}});
+        expected.insert(expected.end(), {1, 2});
+    }
+    EXPECT_EQ(decode(parts, 2), expected);
+}
+
 TEST(HuffmanBitField, MalformedFieldsFailWithoutLargeAllocations)
 {
     const Parts oneCode = {{1, 3}, {1, 8}, {0, 2}, {1, 1}, {0, 1}}; // value 0, code 0
