@@ -123,6 +123,22 @@ uint32_t PRCBitReader::readUnsignedIntegerWithVariableBitNumber()
     return readBits(static_cast<int>(readBits(kVariableBitNumberWidthBits)));
 }
 
+void PRCBitReader::skipUnsignedIntegersWithVariableBitNumber(uint32_t count)
+{
+    // Width and value, at most 36 bits, lie within one window wherever they start.
+    constexpr int kWindowBits = 64;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (size_ - bytePos_ < sizeof(uint64_t)) {
+            readUnsignedIntegerWithVariableBitNumber();
+            continue;
+        }
+        const auto width = static_cast<uint32_t>((windowAt() << bitPos_) >> (kWindowBits - kVariableBitNumberWidthBits));
+        const uint32_t advanced = bitPos_ + kVariableBitNumberWidthBits + width;
+        bytePos_ += advanced / 8;
+        bitPos_ = advanced % 8;
+    }
+}
+
 double PRCBitReader::readDouble()
 {
     const FrequentDoubleEntry& entry = frequentDoubleCode().read(*this);

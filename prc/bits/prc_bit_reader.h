@@ -50,6 +50,8 @@ public:
     Graphics readGraphics();
     // A 5-bit width, then that many bits.
     uint32_t readUnsignedIntegerWithVariableBitNumber();
+    // Steps over count of them (data kept only for its length).
+    void skipUnsignedIntegersWithVariableBitNumber(uint32_t count);
 
     // Steps over count bits (user data), or throws read past end.
     void skipBits(uint64_t count);
@@ -70,6 +72,8 @@ public:
 private:
     [[noreturn]] static void throwReadPastEnd();
     uint32_t readBitsByteWise(int count);
+    // The eight bytes from the current one, the first the most significant.
+    uint64_t windowAt() const;
     void readMantissaBytes(uint8_t (&image)[8]);
 
     const uint8_t* data_;
@@ -90,6 +94,16 @@ inline bool PRCBitReader::readBoolean()
     return bit;
 }
 
+inline uint64_t PRCBitReader::windowAt() const
+{
+    uint8_t image[sizeof(uint64_t)];
+    std::memcpy(image, data_ + bytePos_, sizeof image);
+    uint64_t window = 0;
+    for (const uint8_t byte : image)
+        window = window << 8 | byte;
+    return window;
+}
+
 inline uint32_t PRCBitReader::readBits(int count)
 {
     if (count < 1)
@@ -101,12 +115,7 @@ inline uint32_t PRCBitReader::readBits(int count)
     constexpr int kMaxWindowRead = 32;
     if (count > kMaxWindowRead || size_ - bytePos_ < sizeof(uint64_t))
         return readBitsByteWise(count);
-    uint8_t image[sizeof(uint64_t)];
-    std::memcpy(image, data_ + bytePos_, sizeof image);
-    uint64_t window = 0;
-    for (const uint8_t byte : image)
-        window = window << 8 | byte;
-    const uint32_t value = static_cast<uint32_t>((window << bitPos_) >> (kWindowBits - count));
+    const uint32_t value = static_cast<uint32_t>((windowAt() << bitPos_) >> (kWindowBits - count));
     const uint32_t advanced = bitPos_ + static_cast<uint32_t>(count);
     bytePos_ += advanced / 8;
     bitPos_ = advanced % 8;

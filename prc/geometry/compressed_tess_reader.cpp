@@ -54,9 +54,7 @@ void skipUnusedBlock(PRCBitReader& reader, uint64_t faceCount)
 {
     skipBytes(reader, uint64_t{4} * reader.readUnsignedInteger());
     reader.readUnsignedInteger();
-    const uint32_t values = reader.readUnsignedInteger();
-    for (uint32_t i = 0; i < values; ++i)
-        reader.readUnsignedIntegerWithVariableBitNumber();
+    reader.skipUnsignedIntegersWithVariableBitNumber(reader.readUnsignedInteger());
     reader.readDouble();
     skipBytes(reader, uint64_t{4} * reader.readUnsignedInteger());
     if (!reader.readBoolean())

@@ -114,6 +114,22 @@ TEST(PrcBitReaderVariableBitNumber, WidthThenBits)
     PrcBitInput in(bits);
     for (const uint32_t value : {0u, 5u, 0x40000001u})
         EXPECT_EQ(in.reader.readUnsignedIntegerWithVariableBitNumber(), value);
+
+    // Skipping lands where reading would, through the last bytes too, and not past the end.
+    PrcBitWriter w;
+    for (uint32_t i = 0; i < 40; ++i)
+        w.writeUnsignedIntegerWithVariableBitNumber(i * 0x2F0F1u >> (i % 19));
+    const std::vector<uint8_t> bytes = w.bytes();
+    for (uint32_t count = 0; count <= 40; ++count) {
+        PRCBitReader read(bytes);
+        PRCBitReader skip(bytes);
+        for (uint32_t i = 0; i < count; ++i)
+            read.readUnsignedIntegerWithVariableBitNumber();
+        skip.skipUnsignedIntegersWithVariableBitNumber(count);
+        EXPECT_EQ(skip.bitsLeft(), read.bitsLeft()) << count;
+    }
+    PRCBitReader past(bytes);
+    EXPECT_TRUE(failsToDecode([&] { past.skipUnsignedIntegersWithVariableBitNumber(41 + 8); }));
 }
 
 } // namespace
