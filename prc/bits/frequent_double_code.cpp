@@ -42,12 +42,44 @@ FrequentDoubleCode::FrequentDoubleCode(std::span<const FrequentDoubleEntry> entr
             node = nodes_[node][(entry.code >> bit) & 1];
         }
     }
+
+    // Most codes are short: one lookup of the first bits replaces as many steps.
+    shortcuts_.resize(size_t{1} << kLookupBits);
+    for (uint32_t prefix = 0; prefix < shortcuts_.size(); ++prefix) {
+        int32_t node = 0;
+        for (int bit = kLookupBits - 1; bit >= 0; --bit) {
+            const int32_t child = nodes_[node][(prefix >> bit) & 1];
+            if (child <= 0) {
+                shortcuts_[prefix] = {child, kLookupBits - bit};
+                break;
+            }
+            node = child;
+            if (bit == 0)
+                shortcuts_[prefix] = {node, kLookupBits};
+        }
+    }
 }
 
 const FrequentDoubleEntry& FrequentDoubleCode::read(PRCBitReader& reader) const
 {
-    int32_t node = 0;
-    for (int n = 1; n <= kMaxCodeBits; ++n) {
+    if (reader.bitsLeft() >= kLookupBits) {
+        const PRCBitReader::Position start = reader.position();
+        const Shortcut& shortcut = shortcuts_[reader.readBits(kLookupBits)];
+        if (shortcut.child < 0) {
+            reader.setPosition(start);
+            reader.skipBits(static_cast<uint64_t>(shortcut.bits));
+            return entries_[-(shortcut.child + 1)];
+        }
+        if (shortcut.child > 0)
+            return walk(reader, shortcut.child, kLookupBits + 1);
+        reader.setPosition(start); // a dead end: the walk consumes and fails as it does
+    }
+    return walk(reader, 0, 1);
+}
+
+const FrequentDoubleEntry& FrequentDoubleCode::walk(PRCBitReader& reader, int32_t node, int n) const
+{
+    for (; n <= kMaxCodeBits; ++n) {
         const int32_t child = nodes_[node][reader.readBoolean() ? 1 : 0];
         if (child < 0)
             return entries_[-(child + 1)];

@@ -22,8 +22,19 @@ public:
     const FrequentDoubleEntry& read(PRCBitReader& reader) const;
 
 private:
+    // The walk from node, whose depth is n - 1, one bit at a time.
+    const FrequentDoubleEntry& walk(PRCBitReader& reader, int32_t node, int n) const;
+
     // A child is 0 when absent, a node index when positive, -(entry index + 1) for a leaf.
     std::vector<std::array<int32_t, 2>> nodes_;
+    // Per value of the first kLookupBits bits, where the walk gets: a leaf (child < 0,
+    // after bits), the node after all of them (child > 0) or a dead end (0).
+    struct Shortcut {
+        int32_t child = 0;
+        int32_t bits = 0;
+    };
+    static constexpr int kLookupBits = 12;
+    std::vector<Shortcut> shortcuts_;
     std::span<const FrequentDoubleEntry> entries_;
 };
 

@@ -56,6 +56,23 @@ uint32_t PRCBitReader::readUnsignedInteger()
 {
     uint32_t value = 0;
     int shift = 0;
+    // Up to four flagged bytes and the flag after them lie within one window.
+    constexpr int kWindowBits = 64;
+    constexpr int kFlaggedByteBits = 9;
+    constexpr int kWindowedBytes = 4;
+    if (size_ - bytePos_ >= sizeof(uint64_t)) {
+        const uint64_t window = windowAt() << bitPos_;
+        int used = 0;
+        for (; used < kWindowedBytes * kFlaggedByteBits; used += kFlaggedByteBits) {
+            if ((window >> (kWindowBits - 1 - used) & 1) == 0) {
+                advanceBits(static_cast<uint32_t>(used) + 1);
+                return value;
+            }
+            value |= static_cast<uint32_t>(window >> (kWindowBits - kFlaggedByteBits - used) & 0xFF) << shift;
+            shift += 8;
+        }
+        advanceBits(static_cast<uint32_t>(used));
+    }
     while (readBoolean()) {
         const uint32_t byte = readBits(8);
         // Bytes past the fourth are read and dropped; the shift stops so it cannot overflow.
@@ -133,9 +150,7 @@ void PRCBitReader::skipUnsignedIntegersWithVariableBitNumber(uint32_t count)
             continue;
         }
         const auto width = static_cast<uint32_t>((windowAt() << bitPos_) >> (kWindowBits - kVariableBitNumberWidthBits));
-        const uint32_t advanced = bitPos_ + kVariableBitNumberWidthBits + width;
-        bytePos_ += advanced / 8;
-        bitPos_ = advanced % 8;
+        advanceBits(kVariableBitNumberWidthBits + width);
     }
 }
 

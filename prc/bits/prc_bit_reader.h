@@ -74,6 +74,13 @@ private:
     uint32_t readBitsByteWise(int count);
     // The eight bytes from the current one, the first the most significant.
     uint64_t windowAt() const;
+    // Moves on by count bits that are known to be there.
+    void advanceBits(uint32_t count)
+    {
+        const uint32_t advanced = bitPos_ + count;
+        bytePos_ += advanced / 8;
+        bitPos_ = advanced % 8;
+    }
     void readMantissaBytes(uint8_t (&image)[8]);
 
     const uint8_t* data_;
@@ -116,9 +123,7 @@ inline uint32_t PRCBitReader::readBits(int count)
     if (count > kMaxWindowRead || size_ - bytePos_ < sizeof(uint64_t))
         return readBitsByteWise(count);
     const uint32_t value = static_cast<uint32_t>((windowAt() << bitPos_) >> (kWindowBits - count));
-    const uint32_t advanced = bitPos_ + static_cast<uint32_t>(count);
-    bytePos_ += advanced / 8;
-    bitPos_ = advanced % 8;
+    advanceBits(static_cast<uint32_t>(count));
     return value;
 }
 

@@ -50,9 +50,11 @@ TEST(FrequentDoubleCode, IncompleteTableShadowingAndDuplicates)
         {FrequentDoubleKind::Value, 3, 0b111, 4}, {FrequentDoubleKind::Value, 0, 0, 5},
         {FrequentDoubleKind::Value, 33, 0, 6}};
     const FrequentDoubleCode code(entries);
-    PrcBitInput in("10 111 1");
-    EXPECT_EQ(code.read(in.reader).bits, 1u);
-    EXPECT_EQ(code.read(in.reader).bits, 4u);
+    for (const char* bits : {"10 111 1", "10 111 1 00000000 00000000"}) { // bit by bit, by lookup
+        PrcBitInput in(bits);
+        EXPECT_EQ(code.read(in.reader).bits, 1u);
+        EXPECT_EQ(code.read(in.reader).bits, 4u);
+    }
     // Nothing starts with 0 or 110: 32 bits are read before giving up, so a shorter
     // section ends as a read past its end.
     for (const uint8_t first : {0x00, 0xC0}) {

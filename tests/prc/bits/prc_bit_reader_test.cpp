@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 TEST(PrcBitReaderBits, OrderWidthsPositionsAndEnd)
@@ -45,14 +47,20 @@ TEST(PrcBitReaderIntegers, FixedBitsBothWays)
         // Bytes past the fourth are read and dropped and extend nothing.
         {"1 00000001 1 00000000 1 00000000 1 00000000 1 10000000 0", 1, 1},
         {"1 11111111 1 00000000 1 00000000 1 00000000 1 11111111 1 11111111 0", 255, 255}};
-    for (const auto& [bits, unsignedValue, signedValue] : cases) {
-        PrcBitInput u(bits);
-        PrcBitInput s(bits);
-        EXPECT_EQ(u.reader.readUnsignedInteger(), unsignedValue) << bits;
-        EXPECT_EQ(s.reader.readInteger(), signedValue) << bits;
-        EXPECT_EQ(u.reader.bitsLeft(), u.bytes.size() * 8 - bitsFromString(bits).size()) << bits;
-        EXPECT_EQ(s.reader.bitsLeft(), u.reader.bitsLeft()) << bits;
-    }
+    // Alone, and with bytes after them (read a window at a time), from every bit offset.
+    for (const auto& [bits, unsignedValue, signedValue] : cases)
+        for (const std::string padding : {"", "1010101 01010101 01010101 01010101 01010101 01010101 01010101 0101"})
+            for (const size_t offset : {0, 3, 7}) {
+                const std::string data = std::string(offset, '1') + bits + padding;
+                PrcBitInput u(data);
+                PrcBitInput s(data);
+                u.reader.skipBits(offset);
+                s.reader.skipBits(offset);
+                EXPECT_EQ(u.reader.readUnsignedInteger(), unsignedValue) << data;
+                EXPECT_EQ(s.reader.readInteger(), signedValue) << data;
+                EXPECT_EQ(u.reader.bitsLeft(), u.bytes.size() * 8 - offset - bitsFromString(bits).size()) << data;
+                EXPECT_EQ(s.reader.bitsLeft(), u.reader.bitsLeft()) << data;
+            }
     // A continuation flag as the last bit, or a byte cut short.
     for (const char* bits : {"0000000 1", "1 00000001 1 0000", "1 0000000"}) {
         PrcBitInput u(bits);
