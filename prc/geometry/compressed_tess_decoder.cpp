@@ -170,11 +170,8 @@ void emitTriangle(CompressedTessDecoder& run, uint64_t t)
 void openGate(CompressedTessDecoder& run, const DecodedVertex& p, const DecodedVertex& q, const TessVec3& opposite,
               uint64_t decisionId)
 {
-    Gate& gate = run.gates.emplace_back();
-    gate.lower = q.point < p.point ? q : p;
-    gate.higher = q.point < p.point ? p : q;
-    gate.opposite = opposite;
-    gate.decisionId = decisionId;
+    const Gate& gate = run.gates.emplace_back(
+        Gate{q.point < p.point ? q : p, q.point < p.point ? p : q, opposite, decisionId});
     if (run.framing == GateFraming::Every)
         frameGate(gate, run.mode, run.forcedId, run.ambiguousIds);
 }
@@ -212,11 +209,15 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
         startChain(run, false);
         return;
     }
-    Gate gate = run.gates.back();
+    const Gate gate = run.gates.back();
     run.gates.pop_back();
-    if (!gate.framed)
-        frameGate(gate, run.mode, run.forcedId, run.ambiguousIds);
-    run.c = readReferenceBit(run) ? takeReference(run) : storeNewPoint(run, pointFromGate(gate, takeNewPointOffset(run)));
+    if (readReferenceBit(run)) {
+        run.c = takeReference(run);
+    } else {
+        std::vector<uint64_t>& ambiguous = run.framing == GateFraming::Every ? run.ambiguousAgain : run.ambiguousIds;
+        const GateFrame frame = frameGate(gate, run.mode, run.forcedId, ambiguous);
+        run.c = storeNewPoint(run, pointFromGate(frame, takeNewPointOffset(run)));
+    }
     run.a = gate.lower;
     run.b = gate.higher;
 }
@@ -245,47 +246,47 @@ uint64_t edgeKey(uint32_t p, uint32_t q)
     return uint64_t{p} << 32 | q;
 }
 
-void frameGate(Gate& gate, int mode, int64_t forcedId, std::vector<uint64_t>& ambiguous)
+GateFrame frameGate(const Gate& gate, int mode, int64_t forcedId, std::vector<uint64_t>& ambiguous)
 {
-    gate.framed = true;
-    gate.m = midpoint(gate.lower.p, gate.higher.p);
-    gate.x = gate.lower.p - gate.higher.p;
-    if (!normaliseTessVector(gate.x)) {
-        gate.x = {1, 0, 0};
-        const TessFrame frame = defaultTessFrame(gate.x, mode);
-        gate.y = frame.y;
-        gate.w = frame.w;
-        return;
+    GateFrame frame;
+    frame.m = midpoint(gate.lower.p, gate.higher.p);
+    frame.x = gate.lower.p - gate.higher.p;
+    if (!normaliseTessVector(frame.x)) {
+        frame.x = {1, 0, 0};
+        const TessFrame fallback = defaultTessFrame(frame.x, mode);
+        frame.y = fallback.y;
+        frame.w = fallback.w;
+        return frame;
     }
-    const TessVec3& opposite = gate.opposite;
-    gate.w = cross(opposite - gate.m, gate.x);
-    bool framed = normaliseTessVector(gate.w);
+    frame.w = cross(gate.opposite - frame.m, frame.x);
+    bool framed = normaliseTessVector(frame.w);
     if (framed) {
-        gate.y = cross(gate.w, gate.x);
-        framed = normaliseTessVector(gate.y);
+        frame.y = cross(frame.w, frame.x);
+        framed = normaliseTessVector(frame.y);
     }
     if (!framed) {
-        const TessFrame frame = defaultTessFrame(gate.x, mode);
-        gate.y = frame.y;
-        gate.w = frame.w;
+        const TessFrame fallback = defaultTessFrame(frame.x, mode);
+        frame.y = fallback.y;
+        frame.w = fallback.w;
     }
 
     // Y points towards the side of the opposite vertex.
-    const double side = dot(gate.m - opposite, gate.y);
+    const double side = dot(frame.m - gate.opposite, frame.y);
     bool flip = side > 0;
     if (side == 0) {
         ambiguous.push_back(gate.decisionId);
         flip = forcedId >= 0 && static_cast<uint64_t>(forcedId) == gate.decisionId;
     }
     if (flip) {
-        gate.y = -gate.y;
-        gate.w = -gate.w;
+        frame.y = -frame.y;
+        frame.w = -frame.w;
     }
+    return frame;
 }
 
-TessVec3 pointFromGate(const Gate& gate, const TessVec3& offset)
+TessVec3 pointFromGate(const GateFrame& frame, const TessVec3& offset)
 {
-    return gate.m + offset.x * gate.x + offset.y * gate.y + offset.z * gate.w;
+    return frame.m + offset.x * frame.x + offset.y * frame.y + offset.z * frame.w;
 }
 
 CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId,

@@ -20,14 +20,17 @@ struct DecodedVertex {
     uint32_t point = 0;
 };
 
-// An open edge and the frame in which the point across it is predicted. The frame is
-// built from the endpoints and the opposite vertex alone, so it may wait until the gate
-// is taken: many gates are closed by later triangles and never are.
+// An open edge, with what the frame across it is built from: the endpoints and the
+// opposite vertex alone. The frame may wait until the gate is taken, since many gates are
+// closed by later triangles and never are.
 struct Gate {
     DecodedVertex lower, higher; // endpoints by point number
     TessVec3 opposite;
     uint64_t decisionId = 0;
-    bool framed = false;
+};
+
+// The frame in which the point across a gate is predicted.
+struct GateFrame {
     TessVec3 x, y, w, m;
 };
 
@@ -61,14 +64,15 @@ struct CompressedTessDecoder {
     std::vector<Gate> gates;
     ClosedEdgeSet closedEdges;
     std::vector<uint64_t> ambiguousIds;
+    std::vector<uint64_t> ambiguousAgain; // met again when a gate framed as opened is taken
     std::vector<uint64_t> nearlyFlatIds; // winding decisions of nearly flat triangles met
     CompressedNormalState normals;
 };
 
 // The decision id joins ambiguous when the side of the opposite vertex cannot be told,
 // and the frame then flips only when it is forced.
-void frameGate(Gate& gate, int mode, int64_t forcedId, std::vector<uint64_t>& ambiguous);
-TessVec3 pointFromGate(const Gate& gate, const TessVec3& offset);
+GateFrame frameGate(const Gate& gate, int mode, int64_t forcedId, std::vector<uint64_t>& ambiguous);
+TessVec3 pointFromGate(const GateFrame& frame, const TessVec3& offset);
 // The offset of three integers of point_array.
 TessVec3 pointOffset(int32_t i, int32_t j, int32_t k, double tolerance);
 // Key of an edge in the closed set, independent of direction.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -120,9 +121,10 @@ void colourByFaceStyles(TessMesh& mesh, const PRC3DTessCompressed& record, const
 
 TessMesh compressedTessToMesh(const PRC3DTessCompressed& record, const GlobalsData& globals, const uint8_t* defaultRgb)
 {
-    const CompressedTessDecoding decoding = buildCompressedTessMesh(record);
+    CompressedTessDecoding decoding = buildCompressedTessMesh(record);
     TessMesh mesh = meshWithDefaultColour(decoding.vertices, defaultRgb);
-    mesh.triangles = decoding.triangles;
+    decoding.vertices = {};
+    mesh.triangles = std::move(decoding.triangles);
     if (!record.face_style_array.empty() && !record.triangle_face_array.empty())
         colourByFaceStyles(mesh, record, globals, defaultRgb);
     return mesh;
