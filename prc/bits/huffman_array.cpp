@@ -3,6 +3,7 @@
 #include "prc/bits/prc_bit_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -21,6 +22,16 @@ constexpr uint64_t kDirectLookupSlotsPerElement = 4;
 uint64_t tableKey(uint32_t length, uint32_t code)
 {
     return static_cast<uint64_t>(length) << 32 | code;
+}
+
+uint64_t littleEndianWord(const uint8_t* bytes)
+{
+    uint8_t image[sizeof(uint64_t)];
+    std::memcpy(image, bytes, sizeof image);
+    uint64_t word = 0;
+    for (uint32_t i = 0; i < sizeof image; ++i)
+        word |= static_cast<uint64_t>(image[i]) << (8 * i);
+    return word;
 }
 
 uint32_t reverseBits(uint32_t value, uint32_t count)
@@ -150,18 +161,33 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
                 slot = {value, length};
         }
     }
+    // The position stays in a register and whole words are read where eight bytes
+    // remain; near the end, and for codes longer than the table, the field steps.
+    const uint8_t* data = field.data();
+    const uint64_t byteCount = (field.bitCount() + 7) / 8;
+    const uint64_t end = field.bitCount();
+    const uint64_t slotMask = (uint64_t{1} << lookupBits) - 1;
+    uint64_t position = field.position();
     for (uint32_t i = 0; i < elementCount; ++i) {
+        if (position / 8 + sizeof(uint64_t) <= byteCount && end - position >= lookupBits) {
+            const auto& slot = slots[(littleEndianWord(data + position / 8) >> (position % 8)) & slotMask];
+            if (slot.second != 0) {
+                elements.push_back(slot.first);
+                position += slot.second;
+                continue;
+            }
+        }
+        field.setPosition(position);
         if (field.bitsLeft() < lookupBits) {
             decodeByLengths(shortest);
-            continue;
-        }
-        const auto& slot = slots[field.peekBits(lookupBits)];
-        if (slot.second == 0) {
+        } else if (const auto& slot = slots[field.peekBits(lookupBits)]; slot.second == 0) {
             decodeByLengths(lookupBits + 1); // throws when no longer code matches either
-            continue;
+        } else {
+            elements.push_back(slot.first);
+            field.skipBits(slot.second);
         }
-        elements.push_back(slot.first);
-        field.skipBits(slot.second);
+        position = field.position();
     }
+    field.setPosition(position);
     return elements;
 }

@@ -19,6 +19,9 @@ public:
     void skipBits(uint32_t count);
 
     uint64_t position() const { return position_; }
+    // A position from position() of this reader, or any up to the end.
+    void setPosition(uint64_t position) { position_ = position < bitCount_ ? position : bitCount_; }
+    const uint8_t* data() const { return data_; }
     uint64_t bitCount() const { return bitCount_; }
     uint64_t bitsLeft() const { return bitCount_ - position_; }
 
