@@ -3,6 +3,7 @@
 #include "prc/bits/prc_bit_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -139,14 +140,10 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
     // One lookup of the next few bits finds the same code as trying the lengths: every
     // slot holds the shortest code of at most that many bits that is a prefix of its
     // index, and an empty slot leaves only longer codes to try. The table stays small
-    // enough to sit in the nearest cache, and is built only for arrays it pays off for.
-    const uint32_t lookupBits = std::min(longest, kMaxDirectLookupBits);
-    const bool direct = (uint64_t{1} << lookupBits) <= kDirectLookupSlotsPerElement * uint64_t{elementCount} + 64;
-    if (!direct) {
-        for (uint32_t i = 0; i < elementCount; ++i)
-            decodeByLengths(shortest);
-        return elements;
-    }
+    // enough to sit in the nearest cache, and not much larger than the data it decodes.
+    const uint64_t slotBudget = kDirectLookupSlotsPerElement * uint64_t{elementCount} + 64;
+    const uint32_t lookupBits =
+        std::min({longest, kMaxDirectLookupBits, static_cast<uint32_t>(std::bit_width(slotBudget) - 1)});
     std::vector<std::pair<uint32_t, uint32_t>> codes; // length, code, shortest first
     for (const auto& [key, value] : table)
         if (key >> 32 <= lookupBits)
