@@ -16,6 +16,34 @@ constexpr uint64_t kExponentMask = 0x7FF;
 constexpr uint32_t kMantissaRepeatToEnd = 0;
 constexpr uint32_t kMantissaRepeatThenLastByte = 6;
 
+// The mantissa bytes below the top nibble, from the most significant, each given or
+// copied from one above it; take(n) gives the next n bits.
+template <typename Take>
+void readMantissaBytesFrom(uint8_t (&image)[8], Take&& take)
+{
+    for (int pos = 5; pos >= 0; --pos) {
+        if (take(1) != 0) {
+            image[pos] = static_cast<uint8_t>(take(8));
+            continue;
+        }
+        const uint32_t distance = take(3);
+        if (distance == kMantissaRepeatToEnd) {
+            for (int p = pos; p >= 0; --p)
+                image[p] = image[p + 1];
+            return;
+        }
+        if (distance == kMantissaRepeatThenLastByte) {
+            for (int p = pos; p >= 1; --p)
+                image[p] = image[p + 1];
+            image[0] = static_cast<uint8_t>(take(8));
+            return;
+        }
+        if (pos + distance > 7)
+            throw std::runtime_error("PRCBitReader: riferimento di mantissa non valido");
+        image[pos] = image[pos + distance];
+    }
+}
+
 } // namespace
 
 PRCBitReader::PRCBitReader(const uint8_t* data, uint64_t size, uint32_t version)
@@ -180,27 +208,21 @@ double PRCBitReader::readDouble()
 
 void PRCBitReader::readMantissaBytes(uint8_t (&image)[8])
 {
-    for (int pos = 5; pos >= 0; --pos) {
-        if (readBoolean()) {
-            image[pos] = static_cast<uint8_t>(readBits(8));
-            continue;
-        }
-        const uint32_t distance = readBits(3);
-        if (distance == kMantissaRepeatToEnd) {
-            for (int p = pos; p >= 0; --p)
-                image[p] = image[p + 1];
-            return;
-        }
-        if (distance == kMantissaRepeatThenLastByte) {
-            for (int p = pos; p >= 1; --p)
-                image[p] = image[p + 1];
-            image[0] = static_cast<uint8_t>(readBits(8));
-            return;
-        }
-        if (pos + distance > 7)
-            throw std::runtime_error("PRCBitReader: riferimento di mantissa non valido");
-        image[pos] = image[pos + distance];
+    // Six flagged bytes, or fewer and a copy distance with perhaps a last byte: at most
+    // 57 bits, which lie within one window from any bit offset.
+    constexpr int kWindowBits = 64;
+    if (size_ - bytePos_ >= sizeof(uint64_t)) {
+        const uint64_t window = windowAt() << bitPos_;
+        uint32_t used = 0;
+        readMantissaBytesFrom(image, [&](uint32_t count) {
+            const auto value = static_cast<uint32_t>((window << used) >> (kWindowBits - count));
+            used += count;
+            return value;
+        });
+        advanceBits(used);
+        return;
     }
+    readMantissaBytesFrom(image, [&](uint32_t count) { return readBits(static_cast<int>(count)); });
 }
 
 void PRCBitReader::skipBits(uint64_t count)
