@@ -27,11 +27,10 @@ uint64_t tableKey(uint32_t length, uint32_t code)
 
 uint64_t littleEndianWord(const uint8_t* bytes)
 {
-    uint8_t image[sizeof(uint64_t)];
-    std::memcpy(image, bytes, sizeof image);
     uint64_t word = 0;
-    for (uint32_t i = 0; i < sizeof image; ++i)
-        word |= static_cast<uint64_t>(image[i]) << (8 * i);
+    std::memcpy(&word, bytes, sizeof word);
+    if constexpr (std::endian::native == std::endian::big)
+        word = __builtin_bswap64(word);
     return word;
 }
 

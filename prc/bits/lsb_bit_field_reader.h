@@ -3,6 +3,7 @@
 // the least significant of its value.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -47,10 +48,9 @@ inline uint32_t LsbBitFieldReader::peekBits(uint32_t count) const
     const uint64_t firstByte = position_ / 8;
     const uint32_t skip = static_cast<uint32_t>(position_ % 8);
     if (firstByte + sizeof window <= (bitCount_ + 7) / 8) {
-        uint8_t image[sizeof window];
-        std::memcpy(image, data_ + firstByte, sizeof image);
-        for (uint32_t i = 0; i < sizeof image; ++i)
-            window |= static_cast<uint64_t>(image[i]) << (8 * i);
+        std::memcpy(&window, data_ + firstByte, sizeof window);
+        if constexpr (std::endian::native == std::endian::big)
+            window = __builtin_bswap64(window);
     } else {
         const uint32_t bytes = (skip + count + 7) / 8; // at most 5
         for (uint32_t i = 0; i < bytes; ++i)

@@ -3,6 +3,7 @@
 // carries from entity to entity (current name and graphics, authoring version).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -103,11 +104,10 @@ inline bool PRCBitReader::readBoolean()
 
 inline uint64_t PRCBitReader::windowAt() const
 {
-    uint8_t image[sizeof(uint64_t)];
-    std::memcpy(image, data_ + bytePos_, sizeof image);
     uint64_t window = 0;
-    for (const uint8_t byte : image)
-        window = window << 8 | byte;
+    std::memcpy(&window, data_ + bytePos_, sizeof window);
+    if constexpr (std::endian::native == std::endian::little)
+        window = __builtin_bswap64(window); // compilers do not see the byte loop as one swap
     return window;
 }
 
