@@ -11,12 +11,13 @@ constexpr uint32_t kMaxCharacterBits = 8;
 constexpr uint32_t kMaxShortBits = 16;
 constexpr uint32_t kIntegerCountBits = 6;
 
-// Sign bit, then bitCount - 1 magnitude bits (none when bitCount is 0 or 1).
+// Sign bit, then bitCount - 1 magnitude bits (none when bitCount is 0 or 1), in one read.
 int32_t readSignAndMagnitude(PRCBitReader& reader, uint32_t bitCount)
 {
-    const bool negative = reader.readBoolean();
-    const uint32_t magnitude = bitCount > 1 ? reader.readBits(static_cast<int>(bitCount - 1)) : 0;
-    return static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
+    const uint32_t width = std::max(bitCount, 1u);
+    const uint32_t bits = reader.readBits(static_cast<int>(width));
+    const uint32_t magnitude = width > 1 ? bits & (~0u >> (33 - width)) : 0;
+    return static_cast<int32_t>((bits >> (width - 1) & 1) != 0 ? 0u - magnitude : magnitude);
 }
 
 // Room for count elements of elementBits each, but never more than the section can hold.
