@@ -25,6 +25,17 @@ void ClosedEdgeSet::grow()
             slots_[slotOf(key)] = key;
 }
 
+void ClosedEdgeSet::reserve(uint64_t count)
+{
+    if (size_ != 0)
+        return;
+    size_t slots = kInitialSlots;
+    while (slots < 2 * count && slots < kMaxReservedSlots)
+        slots *= 2;
+    if (slots > slots_.size())
+        slots_.assign(slots, kEmpty);
+}
+
 void ClosedEdgeSet::insert(uint64_t key)
 {
     // At most half full, so probes stay short and always end on an empty slot.

@@ -163,7 +163,10 @@ void emitTriangle(CompressedTessDecoder& run, uint64_t t)
         inOrder = decodeWinding(run, t);
     const DecodedVertex& second = inOrder ? run.b : run.c;
     const DecodedVertex& third = inOrder ? run.c : run.b;
-    run.out.triangles.insert(run.out.triangles.end(), {run.a.point, second.point, third.point});
+    std::vector<uint32_t>& triangles = run.out.triangles;
+    triangles.push_back(run.a.point);
+    triangles.push_back(second.point);
+    triangles.push_back(third.point);
     run.reversed = inOrder;
 }
 
@@ -230,6 +233,8 @@ CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, 
 {
     out.vertices.assign(3 * pointCount, 0.0);
     out.triangles.reserve(3 * record.triangle_face_array.size());
+    // About one edge is closed per triangle.
+    closedEdges.reserve(record.triangle_face_array.size());
     out.referenceBitsUsed = kFirstTriangleReferenceBits;
     initCompressedNormalState(normals, record, pointCount, out.vertices.data(), mode);
 }
