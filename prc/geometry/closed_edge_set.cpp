@@ -1,54 +1,69 @@
 #include "prc/geometry/closed_edge_set.h"
 
+#include <algorithm>
+#include <bit>
+
 namespace {
 
-// Fibonacci hashing: the top bits of the product spread consecutive point numbers.
+// Fibonacci hashing: the top bits of the product depend on every bit of the key.
 constexpr uint64_t kHashMultiplier = 0x9E3779B97F4A7C15ull;
 
 } // namespace
 
-size_t ClosedEdgeSet::slotOf(uint64_t key) const
-{
-    const size_t mask = slots_.size() - 1;
-    size_t slot = static_cast<size_t>((key * kHashMultiplier) >> 32) & mask;
-    while (slots_[slot] != kEmpty && slots_[slot] != key)
-        slot = (slot + 1) & mask;
-    return slot;
-}
-
-void ClosedEdgeSet::grow()
-{
-    std::vector<uint64_t> old = std::move(slots_);
-    slots_.assign(old.empty() ? kInitialSlots : 2 * old.size(), kEmpty);
-    for (const uint64_t key : old)
-        if (key != kEmpty)
-            slots_[slotOf(key)] = key;
-}
-
-void ClosedEdgeSet::reserve(uint64_t count)
-{
-    if (size_ != 0)
-        return;
-    size_t slots = kInitialSlots;
-    while (slots < 2 * count && slots < kMaxReservedSlots)
-        slots *= 2;
-    if (slots > slots_.size())
-        slots_.assign(slots, kEmpty);
-}
-
 void ClosedEdgeSet::insert(uint64_t key)
 {
-    // At most half full, so probes stay short and always end on an empty slot.
-    if (2 * (size_ + 1) > slots_.size())
-        grow();
-    uint64_t& slot = slots_[slotOf(key)];
+    const auto lower = static_cast<uint32_t>(key >> 32);
+    const auto higher = static_cast<uint32_t>(key);
+    const size_t first = kSlotsPerPoint * size_t{higher};
+    if (first >= slots_.size())
+        slots_.resize(std::max(first + kSlotsPerPoint, 2 * slots_.size()), 0); // as points are reached
+    for (size_t k = first; k < first + kSlotsPerPoint; ++k) {
+        if (slots_[k] == lower + 1)
+            return;
+        if (slots_[k] == 0) {
+            slots_[k] = lower + 1;
+            return;
+        }
+    }
+    if (2 * (spillSize_ + 1) > spill_.size())
+        growSpill();
+    uint64_t& slot = spill_[spillSlotOf(key)];
     if (slot == kEmpty) {
         slot = key;
-        ++size_;
+        ++spillSize_;
     }
 }
 
 bool ClosedEdgeSet::contains(uint64_t key) const
 {
-    return !slots_.empty() && slots_[slotOf(key)] == key;
+    const auto lower = static_cast<uint32_t>(key >> 32);
+    const size_t first = kSlotsPerPoint * size_t{static_cast<uint32_t>(key)};
+    if (first >= slots_.size())
+        return false;
+    // Slots fill in order and the spill only once they are full.
+    for (size_t k = first; k < first + kSlotsPerPoint; ++k) {
+        if (slots_[k] == lower + 1)
+            return true;
+        if (slots_[k] == 0)
+            return false;
+    }
+    return !spill_.empty() && spill_[spillSlotOf(key)] == key;
+}
+
+size_t ClosedEdgeSet::spillSlotOf(uint64_t key) const
+{
+    const size_t mask = spill_.size() - 1;
+    size_t slot = static_cast<size_t>((key * kHashMultiplier) >> (64 - std::countr_zero(spill_.size())));
+    while (spill_[slot] != kEmpty && spill_[slot] != key)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+void ClosedEdgeSet::growSpill()
+{
+    std::vector<uint64_t> old = std::move(spill_);
+    spill_.assign(old.empty() ? kInitialSpillSlots : 2 * old.size(), kEmpty);
+    for (const uint64_t key : old)
+        if (key != kEmpty)
+            spill_[spillSlotOf(key)] = key;
 }

@@ -1,6 +1,7 @@
 // The set of edges a compressed tessellation's walk has closed: one insert per closed
-// edge and one lookup per gate that may lead nowhere, so it is probed in place rather
-// than allocated node by node.
+// edge and one lookup per gate that may lead nowhere. An edge is kept with its higher
+// point, which is mostly the point just decoded, so the slots touched are recent and
+// in cache; a point with more closed edges than its slots (a hub) spills into a hash.
 #pragma once
 
 #include <cstddef>
@@ -9,20 +10,20 @@
 
 class ClosedEdgeSet {
 public:
-    // Room for count edges without growing; the room given is capped, the set grows past it.
-    void reserve(uint64_t count);
+    // Keys as edgeKey makes them: the lower point number above the higher one.
     void insert(uint64_t key);
     bool contains(uint64_t key) const;
 
 private:
-    // A key no edge has: both point numbers all ones, far past the bounded point arrays.
-    static constexpr uint64_t kEmpty = UINT64_MAX;
-    static constexpr size_t kInitialSlots = 64;
-    static constexpr size_t kMaxReservedSlots = size_t{1} << 20;
+    static constexpr size_t kSlotsPerPoint = 4;
+    // The spill: open addressing, never more than half full.
+    static constexpr uint64_t kEmpty = UINT64_MAX; // no edge: the point numbers are bounded
+    static constexpr size_t kInitialSpillSlots = 64;
 
-    size_t slotOf(uint64_t key) const;
-    void grow();
+    size_t spillSlotOf(uint64_t key) const;
+    void growSpill();
 
-    std::vector<uint64_t> slots_;
-    size_t size_ = 0;
+    std::vector<uint32_t> slots_; // per higher point, lower point + 1 of its edges; 0 is free
+    std::vector<uint64_t> spill_;
+    size_t spillSize_ = 0;
 };

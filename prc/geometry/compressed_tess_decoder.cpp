@@ -233,8 +233,6 @@ CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, 
 {
     out.vertices.assign(3 * pointCount, 0.0);
     out.triangles.reserve(3 * record.triangle_face_array.size());
-    // About one edge is closed per triangle.
-    closedEdges.reserve(record.triangle_face_array.size());
     out.referenceBitsUsed = kFirstTriangleReferenceBits;
     initCompressedNormalState(normals, record, pointCount, out.vertices.data(), mode);
 }
