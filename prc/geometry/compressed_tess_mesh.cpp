@@ -82,16 +82,22 @@ void colourByFaceStyles(TessMesh& mesh, const PRC3DTessCompressed& record, const
     std::vector<uint32_t> pointRgb(pointCount, kUncoloured);
     std::unordered_map<uint64_t, uint32_t> copies; // (point, colour) to the copy's vertex
 
+    // Faces share styles across many triangles: each entry is resolved once.
+    std::vector<uint32_t> entryRgb(record.face_style_array.size(), kUncoloured);
     for (uint64_t t = 0; 3 * t + 2 < mesh.triangles.size(); ++t) {
         const uint64_t face = record.perTriangleStyles ? t : record.triangle_face_array[t];
         uint32_t rgb = baseRgb;
         if (face < record.face_style_array.size()) {
-            const auto style = static_cast<int16_t>(record.face_style_array[face]);
-            if (style >= 1) {
-                uint8_t resolved[3];
-                resolveStyleColor(globals, static_cast<uint32_t>(style - 1), defaultRgb, resolved);
-                rgb = packRgb(resolved);
+            if (entryRgb[face] == kUncoloured) {
+                entryRgb[face] = baseRgb;
+                const auto style = static_cast<int16_t>(record.face_style_array[face]);
+                if (style >= 1) {
+                    uint8_t resolved[3];
+                    resolveStyleColor(globals, static_cast<uint32_t>(style - 1), defaultRgb, resolved);
+                    entryRgb[face] = packRgb(resolved);
+                }
             }
+            rgb = entryRgb[face];
         }
         for (uint64_t corner = 3 * t; corner < 3 * t + 3; ++corner) {
             const uint32_t point = mesh.triangles[corner];
