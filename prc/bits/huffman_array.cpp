@@ -59,8 +59,11 @@ std::vector<uint32_t> readHuffmanCompressedArray(PRCBitReader& reader, uint8_t n
     uint64_t bitCount = 0;
     if (options.rawWords) {
         bytes.reserve(std::min<uint64_t>(uint64_t{4} * wordCount, reader.bitsLeft() / 8));
-        for (uint64_t i = 0; i < uint64_t{4} * wordCount; ++i)
-            bytes.push_back(static_cast<uint8_t>(reader.readBits(8)));
+        for (uint32_t i = 0; i < wordCount; ++i) {
+            const uint32_t word = reader.readBits(32); // its bytes in the order they are stored
+            for (int shift = 24; shift >= 0; shift -= 8)
+                bytes.push_back(static_cast<uint8_t>(word >> shift));
+        }
         const uint32_t usedInLast = reader.readUnsignedInteger();
         if (usedInLast > kWordBits)
             throw std::runtime_error("readHuffmanCompressedArray: number_of_bits_used_in_last_integer=" +
