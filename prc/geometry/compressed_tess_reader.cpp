@@ -2,7 +2,6 @@
 
 #include "prc/bits/compressed_arrays.h"
 #include "prc/structure/entity_base.h"
-#include "prc/structure/list_reserve.h"
 
 #include <algorithm>
 #include <bit>
@@ -28,13 +27,15 @@ constexpr HuffmanOptions kOptions{true, true};
 std::vector<bool> readBits(PRCBitReader& reader, uint64_t count)
 {
     constexpr uint64_t kChunkBits = 32;
-    std::vector<bool> bits;
-    reserveForList(bits, count, reader);
+    if (count > reader.bitsLeft())
+        reader.skipBits(count); // fails as reading them would, before anything is sized
+    std::vector<bool> bits(count);
+    auto out = bits.begin();
     for (uint64_t i = 0; i < count; i += kChunkBits) {
         const auto chunk = static_cast<int>(std::min(kChunkBits, count - i));
         const uint32_t value = reader.readBits(chunk);
         for (int bit = chunk - 1; bit >= 0; --bit)
-            bits.push_back((value >> bit & 1) != 0);
+            *out++ = (value >> bit & 1) != 0;
     }
     return bits;
 }
