@@ -34,6 +34,45 @@ uint64_t littleEndianWord(const uint8_t* bytes)
     return word;
 }
 
+struct HuffmanSlot {
+    uint32_t value = 0;
+    uint32_t length = 0; // 0: no code of the table's width is a prefix here
+};
+
+struct TableRun {
+    const uint8_t* data;
+    uint64_t byteCount;
+    uint64_t bitCount;
+    const HuffmanSlot* slots;
+    uint32_t lookupBits;
+};
+
+// Decodes elements by table lookups while the next lookup lies wholly within the field
+// and finds a code, keeping the next bits in a register refilled a word at a time where
+// eight bytes remain. Returns the position after them.
+uint64_t decodeByTable(const TableRun& run, uint64_t position, uint32_t* out, uint32_t& produced, uint32_t limit)
+{
+    const uint64_t slotMask = (uint64_t{1} << run.lookupBits) - 1;
+    uint64_t buffer = 0;   // bits from position on, the next one lowest
+    uint32_t buffered = 0; // how many of them are valid
+    while (produced < limit && run.bitCount - position >= run.lookupBits) {
+        if (buffered < run.lookupBits) {
+            if (position / 8 + sizeof(uint64_t) > run.byteCount)
+                break;
+            buffer = littleEndianWord(run.data + position / 8) >> (position % 8);
+            buffered = static_cast<uint32_t>(64 - position % 8);
+        }
+        const HuffmanSlot slot = run.slots[buffer & slotMask];
+        if (slot.length == 0)
+            break;
+        out[produced++] = slot.value;
+        position += slot.length;
+        buffer >>= slot.length;
+        buffered -= slot.length;
+    }
+    return position;
+}
+
 uint32_t reverseBits(uint32_t value, uint32_t count)
 {
     uint32_t reversed = 0;
@@ -122,7 +161,6 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
     if (elementCount > kMaxHuffmanElementCount)
         throw std::runtime_error("decodeHuffmanBitField: implausible element_array_size");
     std::vector<uint32_t> elements;
-    elements.reserve(static_cast<size_t>(std::min<uint64_t>(elementCount, field.bitsLeft() / shortest)));
 
     // The codes from the given length up tried in turn, as the table defines them.
     const auto decodeByLengths = [&](uint32_t from) {
@@ -131,9 +169,8 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
                 continue;
             const auto found = table.find(tableKey(length, field.peekBits(length)));
             if (found != table.end()) {
-                elements.push_back(found->second);
                 field.skipBits(length);
-                return;
+                return found->second;
             }
         }
         throw std::runtime_error("decodeHuffmanBitField: unrecognized code");
@@ -151,42 +188,41 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
         if (key >> 32 <= lookupBits)
             codes.emplace_back(static_cast<uint32_t>(key >> 32), static_cast<uint32_t>(key));
     std::sort(codes.begin(), codes.end());
-    std::vector<std::pair<uint32_t, uint32_t>> slots(size_t{1} << lookupBits, {0, 0}); // value, length
+    std::vector<HuffmanSlot> slots(size_t{1} << lookupBits);
     for (const auto& [length, code] : codes) {
         const uint32_t value = table.find(tableKey(length, code))->second;
         for (uint64_t high = 0; high < (uint64_t{1} << (lookupBits - length)); ++high) {
-            auto& slot = slots[static_cast<size_t>(high << length | code)];
-            if (slot.second == 0)
+            HuffmanSlot& slot = slots[static_cast<size_t>(high << length | code)];
+            if (slot.length == 0)
                 slot = {value, length};
         }
     }
-    // The position stays in a register and whole words are read where eight bytes
-    // remain; near the end, and for codes longer than the table, the field steps.
-    const uint8_t* data = field.data();
-    const uint64_t byteCount = (field.bitCount() + 7) / 8;
-    const uint64_t end = field.bitCount();
-    const uint64_t slotMask = (uint64_t{1} << lookupBits) - 1;
-    uint64_t position = field.position();
-    for (uint32_t i = 0; i < elementCount; ++i) {
-        if (position / 8 + sizeof(uint64_t) <= byteCount && end - position >= lookupBits) {
-            const auto& slot = slots[(littleEndianWord(data + position / 8) >> (position % 8)) & slotMask];
-            if (slot.second != 0) {
-                elements.push_back(slot.first);
-                position += slot.second;
-                continue;
-            }
+    // Each element takes at least the shortest code, so no more than this many fit; a
+    // count beyond it fails in the elements that do not fit, as it would element by element.
+    const uint32_t fitting = static_cast<uint32_t>(std::min<uint64_t>(elementCount, field.bitsLeft() / shortest));
+    elements.resize(fitting);
+    uint32_t produced = 0;
+    while (produced < elementCount) {
+        if (produced < fitting) {
+            const TableRun run{field.data(), (field.bitCount() + 7) / 8, field.bitCount(), slots.data(), lookupBits};
+            field.setPosition(decodeByTable(run, field.position(), elements.data(), produced, fitting));
+            if (produced == elementCount)
+                break;
         }
-        field.setPosition(position);
-        if (field.bitsLeft() < lookupBits) {
-            decodeByLengths(shortest);
-        } else if (const auto& slot = slots[field.peekBits(lookupBits)]; slot.second == 0) {
-            decodeByLengths(lookupBits + 1); // throws when no longer code matches either
-        } else {
-            elements.push_back(slot.first);
-            field.skipBits(slot.second);
+        uint32_t value = 0;
+        if (field.bitsLeft() < lookupBits)
+            value = decodeByLengths(shortest);
+        else if (const HuffmanSlot& slot = slots[field.peekBits(lookupBits)]; slot.length == 0)
+            value = decodeByLengths(lookupBits + 1); // throws when no longer code matches either
+        else {
+            value = slot.value;
+            field.skipBits(slot.length);
         }
-        position = field.position();
+        if (produced < fitting)
+            elements[produced] = value;
+        else
+            elements.push_back(value);
+        ++produced;
     }
-    field.setPosition(position);
     return elements;
 }
