@@ -7,7 +7,6 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
 
 namespace {
 
@@ -137,7 +136,7 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
 
     // Every entry takes at least this many bits, which bounds the table by the field.
     const uint64_t minimalEntryBits = valueBits + lengthBits + 1;
-    std::unordered_map<uint64_t, uint32_t> table;
+    std::vector<std::pair<uint64_t, uint32_t>> table; // (length, code) key, value
     table.reserve(static_cast<size_t>(std::min<uint64_t>(entryCount, field.bitsLeft() / minimalEntryBits)));
     uint32_t shortest = kMaxHuffmanCodeLength;
     uint32_t longest = 0;
@@ -151,11 +150,26 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
             throw std::runtime_error("decodeHuffmanBitField: code length out of range");
         // The table stores codes in the opposite bit order to the element data.
         const uint32_t code = reverseBits(field.readBits(length), length);
-        table.insert_or_assign(tableKey(length, code), value);
+        table.emplace_back(tableKey(length, code), value);
         shortest = std::min(shortest, length);
         longest = std::max(longest, length);
         lengthsPresent |= uint64_t{1} << length;
     }
+
+    // Sorted by length, then code; of entries with the same code the last one counts.
+    std::stable_sort(table.begin(), table.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    size_t kept = 0;
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (i + 1 < table.size() && table[i + 1].first == table[i].first)
+            continue;
+        table[kept++] = table[i];
+    }
+    table.resize(kept);
+    const auto find = [&](uint64_t key) {
+        const auto found = std::lower_bound(table.begin(), table.end(), key,
+                                            [](const auto& entry, uint64_t k) { return entry.first < k; });
+        return found != table.end() && found->first == key ? &found->second : nullptr;
+    };
 
     const uint32_t elementCount = field.readBits(kElementCountBits);
     if (elementCount > kMaxHuffmanElementCount)
@@ -167,10 +181,9 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
         for (uint32_t length = from; length <= longest; ++length) {
             if ((lengthsPresent >> length & 1) == 0)
                 continue;
-            const auto found = table.find(tableKey(length, field.peekBits(length)));
-            if (found != table.end()) {
+            if (const uint32_t* value = find(tableKey(length, field.peekBits(length)))) {
                 field.skipBits(length);
-                return found->second;
+                return *value;
             }
         }
         throw std::runtime_error("decodeHuffmanBitField: unrecognized code");
@@ -183,14 +196,12 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
     const uint64_t slotBudget = kDirectLookupSlotsPerElement * uint64_t{elementCount} + 64;
     const uint32_t lookupBits =
         std::min({longest, kMaxDirectLookupBits, static_cast<uint32_t>(std::bit_width(slotBudget) - 1)});
-    std::vector<std::pair<uint32_t, uint32_t>> codes; // length, code, shortest first
-    for (const auto& [key, value] : table)
-        if (key >> 32 <= lookupBits)
-            codes.emplace_back(static_cast<uint32_t>(key >> 32), static_cast<uint32_t>(key));
-    std::sort(codes.begin(), codes.end());
     std::vector<HuffmanSlot> slots(size_t{1} << lookupBits);
-    for (const auto& [length, code] : codes) {
-        const uint32_t value = table.find(tableKey(length, code))->second;
+    for (const auto& [key, value] : table) { // shortest codes first
+        const auto length = static_cast<uint32_t>(key >> 32);
+        if (length > lookupBits)
+            break;
+        const auto code = static_cast<uint32_t>(key);
         for (uint64_t high = 0; high < (uint64_t{1} << (lookupBits - length)); ++high) {
             HuffmanSlot& slot = slots[static_cast<size_t>(high << length | code)];
             if (slot.length == 0)
