@@ -72,6 +72,30 @@ uint64_t decodeByTable(const TableRun& run, uint64_t position, uint32_t* out, ui
     return position;
 }
 
+struct HuffmanScratch {
+    std::vector<uint8_t> bytes;
+    std::vector<std::pair<uint64_t, uint32_t>> table;
+    std::vector<HuffmanSlot> slots;
+};
+thread_local HuffmanScratch scratch;
+
+// Working memory above this is given back once an array is read, so that one large
+// array does not hold memory through the rest of the file.
+constexpr size_t kMaxRetainedScratchBytes = size_t{1} << 20;
+
+struct ScratchRelease {
+    ScratchRelease() = default;
+    ScratchRelease(const ScratchRelease&) = delete;
+    ScratchRelease& operator=(const ScratchRelease&) = delete;
+    ~ScratchRelease()
+    {
+        if (scratch.bytes.capacity() > kMaxRetainedScratchBytes)
+            std::vector<uint8_t>().swap(scratch.bytes);
+        if (scratch.table.capacity() * sizeof(scratch.table[0]) > kMaxRetainedScratchBytes)
+            std::vector<std::pair<uint64_t, uint32_t>>().swap(scratch.table);
+    }
+};
+
 uint32_t reverseBits(uint32_t value, uint32_t count)
 {
     uint32_t reversed = 0;
@@ -93,7 +117,10 @@ std::vector<uint32_t> readHuffmanCompressedArray(PRCBitReader& reader, uint8_t n
     if (wordCount > kMaxHuffmanArraySize)
         throw std::runtime_error("readHuffmanCompressedArray: implausible huffman_array_size");
 
-    std::vector<uint8_t> bytes;
+    // Records hold many small arrays: their working memory is reused, not reallocated.
+    std::vector<uint8_t>& bytes = scratch.bytes;
+    bytes.clear();
+    const ScratchRelease release;
     uint64_t bitCount = 0;
     if (options.rawWords) {
         bytes.reserve(std::min<uint64_t>(uint64_t{4} * wordCount, reader.bitsLeft() / 8));
@@ -136,7 +163,8 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
 
     // Every entry takes at least this many bits, which bounds the table by the field.
     const uint64_t minimalEntryBits = valueBits + lengthBits + 1;
-    std::vector<std::pair<uint64_t, uint32_t>> table; // (length, code) key, value
+    std::vector<std::pair<uint64_t, uint32_t>>& table = scratch.table; // (length, code) key, value
+    table.clear();
     table.reserve(static_cast<size_t>(std::min<uint64_t>(entryCount, field.bitsLeft() / minimalEntryBits)));
     uint32_t shortest = kMaxHuffmanCodeLength;
     uint32_t longest = 0;
@@ -196,7 +224,8 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
     const uint64_t slotBudget = kDirectLookupSlotsPerElement * uint64_t{elementCount} + 64;
     const uint32_t lookupBits =
         std::min({longest, kMaxDirectLookupBits, static_cast<uint32_t>(std::bit_width(slotBudget) - 1)});
-    std::vector<HuffmanSlot> slots(size_t{1} << lookupBits);
+    std::vector<HuffmanSlot>& slots = scratch.slots;
+    slots.assign(size_t{1} << lookupBits, HuffmanSlot{});
     for (const auto& [key, value] : table) { // shortest codes first
         const auto length = static_cast<uint32_t>(key >> 32);
         if (length > lookupBits)
