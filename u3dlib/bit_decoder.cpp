@@ -13,6 +13,8 @@ constexpr int kRegisterBits = 16;
 // takeBits asks for at most 16 bits at once; a refill leaves at least 57.
 constexpr int kWindowRefillBelow = 56;
 
+constexpr int kCleanReadMaxBits = 32;
+
 uint64_t reverseBitsOfEachByte(uint64_t v)
 {
     v = (v & 0xF0F0F0F0F0F0F0F0u) >> 4 | (v & 0x0F0F0F0F0F0F0F0Fu) << 4;
@@ -74,7 +76,7 @@ uint64_t BitDecoder::bitsLeft() const
     return used < sectionBits_ ? sectionBits_ - used : 0;
 }
 
-void BitDecoder::refill()
+[[gnu::noinline]] void BitDecoder::refill()
 {
     // Whole bytes only, so that a byte is never split between two refills.
     while (windowBits_ <= kWindowRefillBelow) {
@@ -98,7 +100,7 @@ void BitDecoder::refill()
     }
 }
 
-uint32_t BitDecoder::takeBits(int count)
+[[gnu::always_inline]] inline uint32_t BitDecoder::takeBits(int count)
 {
     if (count == 0)
         return 0;
@@ -116,7 +118,7 @@ uint32_t BitDecoder::takeBits(int count)
 // encoder does this one bit at a time; the run of equal top bits and the run of
 // underflow bits that follows it are each taken in one step. (After an underflow
 // the top bits differ, so no equal bits can follow it.)
-void BitDecoder::renormalise()
+[[gnu::always_inline]] inline void BitDecoder::renormalise()
 {
     const int settled = std::countl_zero((high_ ^ low_) & kRegisterMask) - kRegisterBits;
     if (settled > 0) {
@@ -146,7 +148,7 @@ bool BitDecoder::checkAfterSymbol()
     return ok();
 }
 
-uint32_t BitDecoder::decodeRawByteSymbol()
+[[gnu::always_inline]] inline uint32_t BitDecoder::decodeRawByteSymbol()
 {
     uint32_t symbol = 0;
     if (isClean()) {
@@ -195,25 +197,60 @@ uint32_t BitDecoder::decodeAdaptive(AdaptiveHistogram& histogram)
     return checkAfterSymbol() ? interval.symbol : 0;
 }
 
+// From a clean state raw bytes are the next stream bits and leave the state clean, so
+// several are taken at once when none of them can fail.
+[[gnu::always_inline]] inline bool BitDecoder::readCleanBytes(int bytes, uint32_t& value)
+{
+    const int bits = 8 * bytes;
+    if (!ok() || !isClean() || symbols_ + static_cast<uint64_t>(bytes) > symbolBudget_ ||
+        bitPosition_ + static_cast<uint64_t>(bits) - kRegisterBits > sectionBits_)
+        return false;
+    if (windowBits_ < kCleanReadMaxBits)
+        refill();
+    const uint64_t next = window_ >> (64 - bits);
+    window_ <<= bits;
+    windowBits_ -= bits;
+    bitPosition_ += static_cast<uint64_t>(bits);
+    // The symbols are the bytes ahead of the new code register, the first one highest.
+    const uint64_t stream = (uint64_t{code_} << bits) | next;
+    code_ = static_cast<uint32_t>(stream) & kRegisterMask;
+    underflow_ = 0;
+    symbols_ += static_cast<uint64_t>(bytes);
+    // Bits reversed per byte; multi-byte values are little-endian.
+    const uint64_t symbols = reverseBitsOfEachByte(stream >> kRegisterBits);
+    value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= static_cast<uint32_t>((symbols >> (bits - 8 - 8 * i)) & 0xFF) << (8 * i);
+    return true;
+}
+
+// Raw bytes one symbol each, little-endian; 0 once a read fails.
+uint32_t BitDecoder::readRawBytes(int bytes)
+{
+    if (uint32_t value = 0; readCleanBytes(bytes, value))
+        return value;
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        if (!ok())
+            return 0;
+        value |= uint32_t{reverseBits8(static_cast<uint8_t>(decodeRawByteSymbol()))} << (8 * i);
+    }
+    return ok() ? value : 0;
+}
+
 uint8_t BitDecoder::readU8()
 {
-    if (!ok())
-        return 0;
-    return reverseBits8(static_cast<uint8_t>(decodeRawByteSymbol()));
+    return static_cast<uint8_t>(readRawBytes(1));
 }
 
 uint16_t BitDecoder::readU16()
 {
-    const uint16_t low = readU8();
-    const uint16_t high = readU8();
-    return ok() ? static_cast<uint16_t>(low | high << 8) : 0;
+    return static_cast<uint16_t>(readRawBytes(2));
 }
 
 uint32_t BitDecoder::readU32()
 {
-    const uint32_t low = readU16();
-    const uint32_t high = readU16();
-    return ok() ? low | high << 16 : 0;
+    return readRawBytes(4);
 }
 
 uint64_t BitDecoder::readU64()
@@ -270,33 +307,35 @@ bool BitDecoder::readBytes(std::span<uint8_t> out)
 uint64_t BitDecoder::readRawOfWidth(int bits)
 {
     switch (bits) {
-    case 8: return readU8();
-    case 16: return readU16();
-    default: return readU32();
+    case 8: return readRawBytes(1);
+    case 16: return readRawBytes(2);
+    default: return readRawBytes(4);
     }
 }
 
 AdaptiveHistogram* BitDecoder::histogramFor(uint32_t id)
 {
-    if (histograms_.empty())
-        histograms_.resize(kLastAdaptiveContextId + 1);
-    std::unique_ptr<AdaptiveHistogram>& slot = histograms_[id];
-    if (!slot) {
+    // A section uses few of the contexts: a small index by id, histograms only for those used.
+    if (histogramSlot_.empty())
+        histogramSlot_.resize(kLastAdaptiveContextId + 1, 0);
+    uint16_t& slot = histogramSlot_[id];
+    if (slot == 0) {
         if (histogramBudget_.slotsLeft < AdaptiveHistogram::kInitialCapacity) {
             fail(DecodeError::HistogramBudget);
             return nullptr;
         }
         histogramBudget_.slotsLeft -= AdaptiveHistogram::kInitialCapacity;
-        slot = std::make_unique<AdaptiveHistogram>();
+        histograms_.push_back(std::make_unique<AdaptiveHistogram>());
+        slot = static_cast<uint16_t>(histograms_.size());
     }
-    return slot.get();
+    return histograms_[slot - 1u].get();
 }
 
 const AdaptiveHistogram* BitDecoder::histogram(Context context) const
 {
-    if (!context.isAdaptive() || histograms_.empty())
+    if (!context.isAdaptive() || histogramSlot_.empty() || histogramSlot_[context.id] == 0)
         return nullptr;
-    return histograms_[context.id].get();
+    return histograms_[histogramSlot_[context.id] - 1u].get();
 }
 
 uint32_t BitDecoder::readCompressed(Context context, int bits)

@@ -139,6 +139,8 @@ private:
     void renormalise();
     bool checkAfterSymbol();
     uint32_t decodeRawByteSymbol();
+    bool readCleanBytes(int bytes, uint32_t& value);
+    uint32_t readRawBytes(int bytes);
     uint32_t decodeStatic(uint32_t range);
     uint32_t decodeAdaptive(AdaptiveHistogram& histogram);
     uint64_t readRawOfWidth(int bits);
@@ -165,7 +167,8 @@ private:
     bool usedCompression_ = false;
     bool finished_ = false;
     HistogramBudget histogramBudget_{kHistogramSlotBudget};
-    std::vector<std::unique_ptr<AdaptiveHistogram>> histograms_; // by context id
+    std::vector<uint16_t> histogramSlot_; // by context id: 1 + index into histograms_, 0 for none
+    std::vector<std::unique_ptr<AdaptiveHistogram>> histograms_;
 };
 
 } // namespace u3dlib
