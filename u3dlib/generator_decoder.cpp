@@ -120,11 +120,28 @@ protected:
     // all base; everywhere else the normals come from the geometry.
     void assemble(AuthorGeometry& out) const override
     {
-        out = mesh_.geometry;
+        const AuthorGeometry& g = mesh_.geometry;
+        const bool crease = progressive_ || !authorNormalsUsable();
+        // Field by field, so that normals about to be replaced are not copied first.
+        out.cornersPerPrimitive = g.cornersPerPrimitive;
+        out.primitiveCount = g.primitiveCount;
+        out.positions = g.positions;
+        out.diffuseColors = g.diffuseColors;
+        out.specularColors = g.specularColors;
+        out.texCoords = g.texCoords;
+        out.primitiveMaterials = g.primitiveMaterials;
+        out.positionIndices = g.positionIndices;
+        out.diffuseIndices = g.diffuseIndices;
+        out.specularIndices = g.specularIndices;
+        for (size_t layer = 0; layer < kIfxMaxTextureLayers; ++layer)
+            out.texCoordIndices[layer] = g.texCoordIndices[layer];
         out.materials = authorMaterials(declaration_, true);
-        if (progressive_ || !authorNormalsUsable()) {
+        if (crease) {
             computeCreaseNormals(out.positions, out.positionIndices, declaration_.normalCrease(), out.normals,
                                  out.normalIndices);
+        } else {
+            out.normals = g.normals;
+            out.normalIndices = g.normalIndices;
         }
     }
 
