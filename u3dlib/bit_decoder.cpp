@@ -1,6 +1,7 @@
 #include "u3dlib/bit_decoder.h"
 
 #include <bit>
+#include <cstring>
 
 namespace u3dlib {
 
@@ -21,6 +22,19 @@ uint64_t reverseBitsOfEachByte(uint64_t v)
     v = (v & 0xCCCCCCCCCCCCCCCCu) >> 2 | (v & 0x3333333333333333u) << 2;
     v = (v & 0xAAAAAAAAAAAAAAAAu) >> 1 | (v & 0x5555555555555555u) << 1;
     return v;
+}
+
+// The eight bytes at p, the first one highest.
+uint64_t bigEndianWord(const uint8_t* p)
+{
+    uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, p, sizeof word);
+        return __builtin_bswap64(word);
+    }
+    for (int i = 0; i < 8; ++i)
+        word = (word << 8) | p[i];
+    return word;
 }
 
 } // namespace
@@ -81,10 +95,7 @@ uint64_t BitDecoder::bitsLeft() const
     // Whole bytes only, so that a byte is never split between two refills.
     while (windowBits_ <= kWindowRefillBelow) {
         if (nextByte_ + 8 <= section_.size()) {
-            uint64_t word = 0;
-            for (int i = 0; i < 8; ++i)
-                word = (word << 8) | section_[nextByte_ + i];
-            word = reverseBitsOfEachByte(word);
+            uint64_t word = reverseBitsOfEachByte(bigEndianWord(section_.data() + nextByte_));
             const int bytes = (64 - windowBits_) / 8;
             if (bytes < 8)
                 word &= ~uint64_t{0} << (64 - 8 * bytes);
