@@ -285,13 +285,13 @@ uint32_t vertexFor(VertexMapper& mapper, SceneCollections& out, uint32_t positio
     const uint32_t added = out.vertexCount();
     const float position[3] = {out.vertices[size_t{v} * 3], out.vertices[size_t{v} * 3 + 1],
                                out.vertices[size_t{v} * 3 + 2]};
-    out.vertices.insert(out.vertices.end(), position, position + 3);
-    out.colours.insert(out.colours.end(), {255, 255, 255});
+    out.vertices.append(position, 3);
+    out.colours.append({255, 255, 255});
     if (out.keepsTextureArrays()) {
         out.texCoords.insert(out.texCoords.end(), {-1.0f, -1.0f});
         out.texSources.push_back(kNoTexture);
     }
-    out.normals.insert(out.normals.end(), normal, normal + 3);
+    out.normals.append(normal, 3);
     out.vertexMaterials.push_back(materialIndex);
     mapper.extras.push_back({normalIndex, materialIndex, added, mapper.firstExtra[positionIndex]});
     mapper.firstExtra[positionIndex] = static_cast<uint32_t>(mapper.extras.size() - 1);
@@ -404,7 +404,7 @@ bool extractMesh(IFXSceneGraph* sceneGraph, IFXShadingModifier* shading, IFXAuth
                 cornerNormals.corner(useNormals ? cornerOf(normalFaces[f], j) : kNoIndex, scratch, normal);
             vertex[j] = vertexFor(mapper, out, cornerOf(face, j), normalIndex, normal, material);
         }
-        out.triangles.insert(out.triangles.end(), vertex, vertex + 3);
+        out.triangles.append(vertex, 3);
 
         uint32_t textureId = kNoTexture;
         bool diffuseAllowed = true;
