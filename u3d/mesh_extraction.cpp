@@ -3,6 +3,8 @@
 #include "u3d/appearance.h"
 #include "u3d/matrix4.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -76,43 +78,46 @@ uint16_t materialIndexOf(AppearanceCache& appearance, const uint32_t* materialId
     return appearance.size() == 1 ? appearance.at(0).materialIndex : 0;
 }
 
-// The corner normals in world space. When there are no more normals than corners each
-// goes through the matrix once up front rather than once per corner; otherwise (a few
-// corners over many normals) per corner, so that the work stays bounded by the corners.
+// The corner normals in world space. Neighbouring faces share normals, so the last
+// normals through the matrix are kept in a small table by index rather than being
+// transformed again for every corner (or all kept, which for a big mesh would cost as
+// much as its normals).
 class WorldNormals {
 public:
-    WorldNormals(bool useNormals, const IFXVector3* normals, uint32_t count, const float matrix[9], uint64_t corners)
+    WorldNormals(bool useNormals, const IFXVector3* normals, uint32_t count, const float matrix[9])
         : normals_(useNormals ? normals : nullptr), count_(useNormals ? count : 0), matrix_(matrix)
     {
-        if (normals_ == nullptr || count_ > corners)
-            return;
-        transformed_.resize(size_t{count_} * 3);
-        for (uint32_t i = 0; i < count_; ++i)
-            transformNormal(matrix_, normals_[i], &transformed_[size_t{i} * 3]);
+        if (normals_ != nullptr && count_ > 0)
+            slots_.resize(std::min<size_t>(kSlots, std::bit_ceil(count_)));
     }
 
     // The normal of one corner when its index is usable (returned), else none (kNoIndex).
-    uint32_t corner(uint32_t normalIndex, float scratch[3], const float*& normal) const
+    uint32_t corner(uint32_t normalIndex, const float*& normal)
     {
         static constexpr float kNone[3] = {0, 0, 0};
         if (normalIndex >= count_) {
             normal = kNone;
             return kNoIndex;
         }
-        if (!transformed_.empty()) {
-            normal = &transformed_[size_t{normalIndex} * 3];
-        } else {
-            transformNormal(matrix_, normals_[normalIndex], scratch);
-            normal = scratch;
+        Slot& slot = slots_[normalIndex & (slots_.size() - 1)];
+        if (slot.index != normalIndex) {
+            transformNormal(matrix_, normals_[normalIndex], slot.normal);
+            slot.index = normalIndex;
         }
+        normal = slot.normal;
         return normalIndex;
     }
 
 private:
+    static constexpr size_t kSlots = 4096;
+    struct Slot {
+        uint32_t index = kNoIndex;
+        float normal[3] = {0, 0, 0};
+    };
     const IFXVector3* normals_;
     uint32_t count_;
     const float* matrix_;
-    std::vector<float> transformed_;
+    std::vector<Slot> slots_;
 };
 
 class AuthorMeshLock {
@@ -163,7 +168,7 @@ void extractPrimitives(const PrimitiveSet& set, const AppearanceTable& appearanc
     mapper.used.assign(d.numPositions, false);
     float matrix[9] = {};
     const bool useNormals = set.normals && set.normalIndices.present() && normalMatrix(world, matrix);
-    const WorldNormals normals(useNormals, set.normals, d.numNormals, matrix, uint64_t{d.numFaces} * set.ends);
+    WorldNormals normals(useNormals, set.normals, d.numNormals, matrix);
     AppearanceCache entries(appearance);
 
     for (uint32_t i = 0; i < d.numFaces; ++i) {
@@ -175,10 +180,8 @@ void extractPrimitives(const PrimitiveSet& set, const AppearanceTable& appearanc
         const uint16_t material = materialIndexOf(entries, set.materialIds, i);
         uint32_t vertex[2] = {};
         for (int end = 0; end < set.ends; ++end) {
-            float scratch[3];
             const float* normal = nullptr;
-            const uint32_t normalIndex =
-                normals.corner(useNormals ? set.normalIndices.at(i, end) : kNoIndex, scratch, normal);
+            const uint32_t normalIndex = normals.corner(useNormals ? set.normalIndices.at(i, end) : kNoIndex, normal);
             vertex[end] = vertexFor(mapper, out, set.positionIndices.at(i, end), normalIndex, normal, material);
         }
         if (set.ends == 1)
@@ -388,7 +391,7 @@ bool extractMesh(IFXSceneGraph* sceneGraph, IFXShadingModifier* shading, IFXAuth
     mapper.used.assign(d.numPositions, false);
     float matrix[9] = {};
     const bool useNormals = normals && normalFaces && normalMatrix(world, matrix);
-    const WorldNormals cornerNormals(useNormals, normals, d.numNormals, matrix, uint64_t{d.numFaces} * 3);
+    WorldNormals cornerNormals(useNormals, normals, d.numNormals, matrix);
     AppearanceCache entries(appearance);
 
     for (uint32_t f = 0; f < d.numFaces; ++f) {
@@ -398,10 +401,9 @@ bool extractMesh(IFXSceneGraph* sceneGraph, IFXShadingModifier* shading, IFXAuth
         const uint16_t material = materialIndexOf(entries, faceMaterials, f);
         uint32_t vertex[3];
         for (int j = 0; j < 3; ++j) {
-            float scratch[3];
             const float* normal = nullptr;
             const uint32_t normalIndex =
-                cornerNormals.corner(useNormals ? cornerOf(normalFaces[f], j) : kNoIndex, scratch, normal);
+                cornerNormals.corner(useNormals ? cornerOf(normalFaces[f], j) : kNoIndex, normal);
             vertex[j] = vertexFor(mapper, out, cornerOf(face, j), normalIndex, normal, material);
         }
         out.triangles.append(vertex, 3);
