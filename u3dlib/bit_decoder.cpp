@@ -240,13 +240,14 @@ uint32_t BitDecoder::readRawBytes(int bytes)
 {
     if (uint32_t value = 0; readCleanBytes(bytes, value))
         return value;
-    uint32_t value = 0;
+    uint64_t symbols = 0;
     for (int i = 0; i < bytes; ++i) {
         if (!ok())
             return 0;
-        value |= uint32_t{reverseBits8(static_cast<uint8_t>(decodeRawByteSymbol()))} << (8 * i);
+        symbols |= uint64_t{decodeRawByteSymbol()} << (8 * i);
     }
-    return ok() ? value : 0;
+    // Each symbol is its byte bit-reversed.
+    return ok() ? static_cast<uint32_t>(reverseBitsOfEachByte(symbols)) : 0;
 }
 
 uint8_t BitDecoder::readU8()
