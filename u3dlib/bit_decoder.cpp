@@ -68,7 +68,7 @@ BitDecoder::BitDecoder(std::span<const uint8_t> section, DecoderOptions options)
     : section_(section), options_(options), sectionBits_(uint64_t{section.size()} * 8)
 {
     symbolBudget_ = kSymbolBudgetBase + kSymbolsPerDataBit * sectionBits_;
-    code_ = takeBits(kRegisterBits);
+    coder_.code = takeBits(coder_, kRegisterBits);
 }
 
 BitDecoder::~BitDecoder() = default;
@@ -81,7 +81,7 @@ void BitDecoder::fail(DecodeError error)
 
 uint64_t BitDecoder::bitsConsumed() const
 {
-    return bitPosition_ - kRegisterBits - underflow_;
+    return consumed(coder_);
 }
 
 uint64_t BitDecoder::bitsLeft() const
@@ -90,37 +90,37 @@ uint64_t BitDecoder::bitsLeft() const
     return used < sectionBits_ ? sectionBits_ - used : 0;
 }
 
-[[gnu::noinline]] void BitDecoder::refill()
+[[gnu::always_inline]] inline void BitDecoder::refill(Coder& c) const
 {
     // Whole bytes only, so that a byte is never split between two refills.
-    while (windowBits_ <= kWindowRefillBelow) {
-        if (nextByte_ + 8 <= section_.size()) {
-            uint64_t word = reverseBitsOfEachByte(bigEndianWord(section_.data() + nextByte_));
-            const int bytes = (64 - windowBits_) / 8;
+    while (c.windowBits <= kWindowRefillBelow) {
+        if (c.nextByte + 8 <= section_.size()) {
+            uint64_t word = reverseBitsOfEachByte(bigEndianWord(section_.data() + c.nextByte));
+            const int bytes = (64 - c.windowBits) / 8;
             if (bytes < 8)
                 word &= ~uint64_t{0} << (64 - 8 * bytes);
-            window_ |= word >> windowBits_;
-            windowBits_ += 8 * bytes;
-            nextByte_ += bytes;
+            c.window |= word >> c.windowBits;
+            c.windowBits += 8 * bytes;
+            c.nextByte += bytes;
         } else {
-            const uint8_t byte = nextByte_ < section_.size() ? section_[nextByte_] : 0;
-            window_ |= uint64_t{reverseBits8(byte)} << (56 - windowBits_);
-            windowBits_ += 8;
-            ++nextByte_;
+            const uint8_t byte = c.nextByte < section_.size() ? section_[c.nextByte] : 0;
+            c.window |= uint64_t{reverseBits8(byte)} << (56 - c.windowBits);
+            c.windowBits += 8;
+            ++c.nextByte;
         }
     }
 }
 
-[[gnu::always_inline]] inline uint32_t BitDecoder::takeBits(int count)
+[[gnu::always_inline]] inline uint32_t BitDecoder::takeBits(Coder& c, int count) const
 {
     if (count == 0)
         return 0;
-    if (windowBits_ < count)
-        refill();
-    const uint32_t bits = static_cast<uint32_t>(window_ >> (64 - count));
-    window_ <<= count;
-    windowBits_ -= count;
-    bitPosition_ += static_cast<uint64_t>(count);
+    if (c.windowBits < count)
+        refill(c);
+    const uint32_t bits = static_cast<uint32_t>(c.window >> (64 - count));
+    c.window <<= count;
+    c.windowBits -= count;
+    c.bitPosition += static_cast<uint64_t>(count);
     return bits;
 }
 
@@ -129,23 +129,23 @@ uint64_t BitDecoder::bitsLeft() const
 // encoder does this one bit at a time; the run of equal top bits and the run of
 // underflow bits that follows it are each taken in one step. (After an underflow
 // the top bits differ, so no equal bits can follow it.)
-[[gnu::always_inline]] inline void BitDecoder::renormalise()
+[[gnu::always_inline]] inline void BitDecoder::renormalise(Coder& c) const
 {
-    const int settled = std::countl_zero((high_ ^ low_) & kRegisterMask) - kRegisterBits;
+    const int settled = std::countl_zero((c.high ^ c.low) & kRegisterMask) - kRegisterBits;
     if (settled > 0) {
-        low_ = (low_ << settled) & kRegisterMask;
-        high_ = ((high_ << settled) & kRegisterMask) | ((1u << settled) - 1);
-        code_ = ((code_ << settled) & kRegisterMask) | takeBits(settled);
-        underflow_ = 0;
+        c.low = (c.low << settled) & kRegisterMask;
+        c.high = ((c.high << settled) & kRegisterMask) | ((1u << settled) - 1);
+        c.code = ((c.code << settled) & kRegisterMask) | takeBits(c, settled);
+        c.underflow = 0;
     }
     // Bits 14 down where low has a 1 and high a 0, moved to the top.
-    const int deferred = std::countl_one(((low_ & ~high_) & kBelowHalfMask) << (kRegisterBits + 1));
+    const int deferred = std::countl_one(((c.low & ~c.high) & kBelowHalfMask) << (kRegisterBits + 1));
     if (deferred > 0) {
-        low_ = (low_ << deferred) & kBelowHalfMask;
-        high_ = ((high_ << deferred) & kBelowHalfMask) | kHalf | ((1u << deferred) - 1);
+        c.low = (c.low << deferred) & kBelowHalfMask;
+        c.high = ((c.high << deferred) & kBelowHalfMask) | kHalf | ((1u << deferred) - 1);
         // Each underflow step maps x to 2 (x - 0x8000) + 0x8000 + bit, modulo 2^16.
-        code_ = ((((code_ ^ kHalf) << deferred) | takeBits(deferred)) & kRegisterMask) ^ kHalf;
-        underflow_ += static_cast<uint64_t>(deferred);
+        c.code = ((((c.code ^ kHalf) << deferred) | takeBits(c, deferred)) & kRegisterMask) ^ kHalf;
+        c.underflow += static_cast<uint64_t>(deferred);
     }
 }
 
@@ -159,52 +159,57 @@ bool BitDecoder::checkAfterSymbol()
     return ok();
 }
 
+[[gnu::always_inline]] inline uint32_t BitDecoder::rawByteSymbol(Coder& c) const
+{
+    if (isClean(c)) {
+        // From a clean state a raw byte is exactly the next 8 stream bits.
+        const uint32_t symbol = c.code >> 8;
+        c.code = ((c.code << 8) & kRegisterMask) | takeBits(c, 8);
+        c.underflow = 0;
+        return symbol;
+    }
+    const uint32_t range = c.high - c.low + 1;
+    const uint32_t symbol = ((c.code - c.low + 1) * kRawByteTotal - 1) / range;
+    c.high = c.low + range * (symbol + 1) / kRawByteTotal - 1;
+    c.low = c.low + range * symbol / kRawByteTotal;
+    renormalise(c);
+    return symbol;
+}
+
 [[gnu::always_inline]] inline uint32_t BitDecoder::decodeRawByteSymbol()
 {
-    uint32_t symbol = 0;
-    if (isClean()) {
-        // From a clean state a raw byte is exactly the next 8 stream bits.
-        symbol = code_ >> 8;
-        code_ = ((code_ << 8) & kRegisterMask) | takeBits(8);
-        underflow_ = 0;
-    } else {
-        const uint32_t range = high_ - low_ + 1;
-        symbol = ((code_ - low_ + 1) * kRawByteTotal - 1) / range;
-        high_ = low_ + range * (symbol + 1) / kRawByteTotal - 1;
-        low_ = low_ + range * symbol / kRawByteTotal;
-        renormalise();
-    }
+    const uint32_t symbol = rawByteSymbol(coder_);
     return checkAfterSymbol() ? symbol : 0;
 }
 
 uint32_t BitDecoder::decodeStatic(uint32_t range)
 {
-    const uint32_t width = high_ - low_ + 1;
-    const uint32_t value = ((code_ - low_ + 1) * range - 1) / width;
-    high_ = low_ + width * (value + 1) / range - 1;
-    low_ = low_ + width * value / range;
-    renormalise();
+    const uint32_t width = coder_.high - coder_.low + 1;
+    const uint32_t value = ((coder_.code - coder_.low + 1) * range - 1) / width;
+    coder_.high = coder_.low + width * (value + 1) / range - 1;
+    coder_.low = coder_.low + width * value / range;
+    renormalise(coder_);
     return checkAfterSymbol() ? value : 0;
 }
 
 uint32_t BitDecoder::decodeAdaptive(AdaptiveHistogram& histogram)
 {
     const uint32_t total = histogram.total();
-    const uint32_t width = high_ - low_ + 1;
-    const uint32_t target = ((code_ - low_ + 1) * total - 1) / width;
+    const uint32_t width = coder_.high - coder_.low + 1;
+    const uint32_t target = ((coder_.code - coder_.low + 1) * total - 1) / width;
     if (target >= total) {
         fail(DecodeError::CorruptState);
         return 0;
     }
     const SymbolInterval interval = histogram.find(target);
-    high_ = low_ + width * (interval.cumulative + interval.frequency) / total - 1;
-    low_ = low_ + width * interval.cumulative / total;
+    coder_.high = coder_.low + width * (interval.cumulative + interval.frequency) / total - 1;
+    coder_.low = coder_.low + width * interval.cumulative / total;
     // The escape is counted too; a symbol already present never needs more room.
     if (!histogram.add(interval.symbol, histogramBudget_)) {
         fail(DecodeError::HistogramBudget);
         return 0;
     }
-    renormalise();
+    renormalise(coder_);
     return checkAfterSymbol() ? interval.symbol : 0;
 }
 
@@ -213,19 +218,19 @@ uint32_t BitDecoder::decodeAdaptive(AdaptiveHistogram& histogram)
 [[gnu::always_inline]] inline bool BitDecoder::readCleanBytes(int bytes, uint32_t& value)
 {
     const int bits = 8 * bytes;
-    if (!ok() || !isClean() || symbols_ + static_cast<uint64_t>(bytes) > symbolBudget_ ||
-        bitPosition_ + static_cast<uint64_t>(bits) - kRegisterBits > sectionBits_)
+    if (!ok() || !isClean(coder_) || symbols_ + static_cast<uint64_t>(bytes) > symbolBudget_ ||
+        coder_.bitPosition + static_cast<uint64_t>(bits) - kRegisterBits > sectionBits_)
         return false;
-    if (windowBits_ < kCleanReadMaxBits)
-        refill();
-    const uint64_t next = window_ >> (64 - bits);
-    window_ <<= bits;
-    windowBits_ -= bits;
-    bitPosition_ += static_cast<uint64_t>(bits);
+    if (coder_.windowBits < kCleanReadMaxBits)
+        refill(coder_);
+    const uint64_t next = coder_.window >> (64 - bits);
+    coder_.window <<= bits;
+    coder_.windowBits -= bits;
+    coder_.bitPosition += static_cast<uint64_t>(bits);
     // The symbols are the bytes ahead of the new code register, the first one highest.
-    const uint64_t stream = (uint64_t{code_} << bits) | next;
-    code_ = static_cast<uint32_t>(stream) & kRegisterMask;
-    underflow_ = 0;
+    const uint64_t stream = (uint64_t{coder_.code} << bits) | next;
+    coder_.code = static_cast<uint32_t>(stream) & kRegisterMask;
+    coder_.underflow = 0;
     symbols_ += static_cast<uint64_t>(bytes);
     // Bits reversed per byte; multi-byte values are little-endian.
     const uint64_t symbols = reverseBitsOfEachByte(stream >> kRegisterBits);
@@ -240,6 +245,21 @@ uint32_t BitDecoder::readRawBytes(int bytes)
 {
     if (uint32_t value = 0; readCleanBytes(bytes, value))
         return value;
+    // When no symbol can exceed the symbol budget, the coder runs on a local copy and
+    // the end of the section is checked once, after the last symbol (consumed bits
+    // never decrease). A value reaching past the end is read again symbol by symbol
+    // below, for the exact failure.
+    if (ok() && symbols_ + static_cast<uint64_t>(bytes) <= symbolBudget_) {
+        Coder c = coder_;
+        uint64_t symbols = 0;
+        for (int i = 0; i < bytes; ++i)
+            symbols |= uint64_t{rawByteSymbol(c)} << (8 * i);
+        if (consumed(c) <= sectionBits_) {
+            coder_ = c;
+            symbols_ += static_cast<uint64_t>(bytes);
+            return static_cast<uint32_t>(reverseBitsOfEachByte(symbols));
+        }
+    }
     uint64_t symbols = 0;
     for (int i = 0; i < bytes; ++i) {
         if (!ok())
