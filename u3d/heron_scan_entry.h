@@ -7,7 +7,8 @@
 
 #include <cstdint>
 
-using LoadU3dSceneFn = bool (*)(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel* model,
+// The loader may free data (malloc'ed) once it no longer needs it, setting it to null.
+using LoadU3dSceneFn = bool (*)(uint8_t*& data, uint32_t size, const char* documentFolder, U3dModel* model,
                                 char** error);
 
 // Runs the worker. Refusals before loading return the exit code for main to return;

@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv)
 {
-    return runHeronScan(argc, argv, &loadU3dScene);
+    return runHeronScan(argc, argv, &loadU3dSceneFromOwnedInput);
 }

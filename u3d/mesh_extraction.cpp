@@ -3,6 +3,8 @@
 #include "u3d/appearance.h"
 #include "u3d/matrix4.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -43,9 +45,31 @@ void setDiffuseColour(SceneCollections& out, uint32_t vertex, const IFXVector4& 
     setColour(out, vertex, colour);
 }
 
+// The entry of the last element asked for: faces in a row mostly share their element.
+class AppearanceCache {
+public:
+    explicit AppearanceCache(const AppearanceTable& table) : table_(table) {}
+    uint32_t size() const { return table_.size(); }
+    const AppearanceEntry& at(uint32_t element)
+    {
+        if (!known_ || element != element_) {
+            entry_ = table_.at(element);
+            element_ = element;
+            known_ = true;
+        }
+        return entry_;
+    }
+
+private:
+    const AppearanceTable& table_;
+    bool known_ = false;
+    uint32_t element_ = 0;
+    AppearanceEntry entry_;
+};
+
 // Material record of a primitive: its element's, or with no per-primitive ids that of
 // the only element.
-uint16_t materialIndexOf(const AppearanceTable& appearance, const uint32_t* materialIds, uint32_t primitive)
+uint16_t materialIndexOf(AppearanceCache& appearance, const uint32_t* materialIds, uint32_t primitive)
 {
     if (materialIds != nullptr) {
         const uint32_t id = materialIds[primitive];
@@ -54,16 +78,47 @@ uint16_t materialIndexOf(const AppearanceTable& appearance, const uint32_t* mate
     return appearance.size() == 1 ? appearance.at(0).materialIndex : 0;
 }
 
-// The normal of one corner: the transformed normal when its index is usable, else none.
-uint32_t cornerNormal(bool useNormals, uint32_t normalIndex, uint32_t normalCount, const IFXVector3* normals,
-                      const float matrix[9], float normal[3])
-{
-    normal[0] = normal[1] = normal[2] = 0;
-    if (!useNormals || normalIndex >= normalCount)
-        return kNoIndex;
-    transformNormal(matrix, normals[normalIndex], normal);
-    return normalIndex;
-}
+// The corner normals in world space. Neighbouring faces share normals, so the last
+// normals through the matrix are kept in a small table by index rather than being
+// transformed again for every corner (or all kept, which for a big mesh would cost as
+// much as its normals).
+class WorldNormals {
+public:
+    WorldNormals(bool useNormals, const IFXVector3* normals, uint32_t count, const float matrix[9])
+        : normals_(useNormals ? normals : nullptr), count_(useNormals ? count : 0), matrix_(matrix)
+    {
+        if (normals_ != nullptr && count_ > 0)
+            slots_.resize(std::min<size_t>(kSlots, std::bit_ceil(count_)));
+    }
+
+    // The normal of one corner when its index is usable (returned), else none (kNoIndex).
+    uint32_t corner(uint32_t normalIndex, const float*& normal)
+    {
+        static constexpr float kNone[3] = {0, 0, 0};
+        if (normalIndex >= count_) {
+            normal = kNone;
+            return kNoIndex;
+        }
+        Slot& slot = slots_[normalIndex & (slots_.size() - 1)];
+        if (slot.index != normalIndex) {
+            transformNormal(matrix_, normals_[normalIndex], slot.normal);
+            slot.index = normalIndex;
+        }
+        normal = slot.normal;
+        return normalIndex;
+    }
+
+private:
+    static constexpr size_t kSlots = 4096;
+    struct Slot {
+        uint32_t index = kNoIndex;
+        float normal[3] = {0, 0, 0};
+    };
+    const IFXVector3* normals_;
+    uint32_t count_;
+    const float* matrix_;
+    std::vector<Slot> slots_;
+};
 
 class AuthorMeshLock {
 public:
@@ -111,8 +166,10 @@ void extractPrimitives(const PrimitiveSet& set, const AppearanceTable& appearanc
     VertexMapper mapper;
     mapper.base = appendPositions(set.positions, d.numPositions, world, out);
     mapper.used.assign(d.numPositions, false);
-    float matrix[9];
+    float matrix[9] = {};
     const bool useNormals = set.normals && set.normalIndices.present() && normalMatrix(world, matrix);
+    WorldNormals normals(useNormals, set.normals, d.numNormals, matrix);
+    AppearanceCache entries(appearance);
 
     for (uint32_t i = 0; i < d.numFaces; ++i) {
         bool usable = true;
@@ -120,13 +177,11 @@ void extractPrimitives(const PrimitiveSet& set, const AppearanceTable& appearanc
             usable = usable && set.positionIndices.at(i, end) < d.numPositions;
         if (!usable)
             continue;
-        const uint16_t material = materialIndexOf(appearance, set.materialIds, i);
+        const uint16_t material = materialIndexOf(entries, set.materialIds, i);
         uint32_t vertex[2] = {};
         for (int end = 0; end < set.ends; ++end) {
-            float normal[3];
-            const uint32_t normalIndex =
-                cornerNormal(useNormals, useNormals ? set.normalIndices.at(i, end) : kNoIndex, d.numNormals,
-                             set.normals, matrix, normal);
+            const float* normal = nullptr;
+            const uint32_t normalIndex = normals.corner(useNormals ? set.normalIndices.at(i, end) : kNoIndex, normal);
             vertex[end] = vertexFor(mapper, out, set.positionIndices.at(i, end), normalIndex, normal, material);
         }
         if (set.ends == 1)
@@ -138,7 +193,7 @@ void extractPrimitives(const PrimitiveSet& set, const AppearanceTable& appearanc
         if (set.materialIds != nullptr) {
             const uint32_t id = set.materialIds[i];
             if (id < appearance.size()) {
-                const AppearanceEntry entry = appearance.at(id);
+                const AppearanceEntry& entry = entries.at(id);
                 for (int end = 0; end < set.ends; ++end)
                     setColour(out, vertex[end], entry.colour);
                 if (set.authorMaterials != nullptr)
@@ -224,23 +279,25 @@ uint32_t vertexFor(VertexMapper& mapper, SceneCollections& out, uint32_t positio
         std::fabs(stored[0] - normal[0]) + std::fabs(stored[1] - normal[1]) + std::fabs(stored[2] - normal[2]);
     if (difference < kSameNormalTolerance && out.vertexMaterials[v] == materialIndex)
         return v;
-    const auto key = std::make_tuple(positionIndex, normalIndex, materialIndex);
-    const auto known = mapper.extra.find(key);
-    if (known != mapper.extra.end())
-        return known->second;
+    if (mapper.firstExtra.empty())
+        mapper.firstExtra.assign(mapper.used.size(), kNoIndex);
+    for (uint32_t e = mapper.firstExtra[positionIndex]; e != kNoIndex; e = mapper.extras[e].next)
+        if (mapper.extras[e].normal == normalIndex && mapper.extras[e].material == materialIndex)
+            return mapper.extras[e].vertex;
 
     const uint32_t added = out.vertexCount();
     const float position[3] = {out.vertices[size_t{v} * 3], out.vertices[size_t{v} * 3 + 1],
                                out.vertices[size_t{v} * 3 + 2]};
-    out.vertices.insert(out.vertices.end(), position, position + 3);
-    out.colours.insert(out.colours.end(), {255, 255, 255});
+    out.vertices.append(position, 3);
+    out.colours.append({255, 255, 255});
     if (out.keepsTextureArrays()) {
         out.texCoords.insert(out.texCoords.end(), {-1.0f, -1.0f});
         out.texSources.push_back(kNoTexture);
     }
-    out.normals.insert(out.normals.end(), normal, normal + 3);
+    out.normals.append(normal, 3);
     out.vertexMaterials.push_back(materialIndex);
-    mapper.extra.emplace(key, added);
+    mapper.extras.push_back({normalIndex, materialIndex, added, mapper.firstExtra[positionIndex]});
+    mapper.firstExtra[positionIndex] = static_cast<uint32_t>(mapper.extras.size() - 1);
     return added;
 }
 
@@ -332,29 +389,31 @@ bool extractMesh(IFXSceneGraph* sceneGraph, IFXShadingModifier* shading, IFXAuth
     VertexMapper mapper;
     mapper.base = appendPositions(positions, d.numPositions, world, out);
     mapper.used.assign(d.numPositions, false);
-    float matrix[9];
+    float matrix[9] = {};
     const bool useNormals = normals && normalFaces && normalMatrix(world, matrix);
+    WorldNormals cornerNormals(useNormals, normals, d.numNormals, matrix);
+    AppearanceCache entries(appearance);
 
     for (uint32_t f = 0; f < d.numFaces; ++f) {
         const IFXAuthorFace& face = positionFaces[f];
         if (face.a >= d.numPositions || face.b >= d.numPositions || face.c >= d.numPositions)
             continue;
-        const uint16_t material = materialIndexOf(appearance, faceMaterials, f);
+        const uint16_t material = materialIndexOf(entries, faceMaterials, f);
         uint32_t vertex[3];
         for (int j = 0; j < 3; ++j) {
-            float normal[3];
-            const uint32_t normalIndex = cornerNormal(useNormals, useNormals ? cornerOf(normalFaces[f], j) : kNoIndex,
-                                                      d.numNormals, normals, matrix, normal);
+            const float* normal = nullptr;
+            const uint32_t normalIndex =
+                cornerNormals.corner(useNormals ? cornerOf(normalFaces[f], j) : kNoIndex, normal);
             vertex[j] = vertexFor(mapper, out, cornerOf(face, j), normalIndex, normal, material);
         }
-        out.triangles.insert(out.triangles.end(), vertex, vertex + 3);
+        out.triangles.append(vertex, 3);
 
         uint32_t textureId = kNoTexture;
         bool diffuseAllowed = true;
         if (faceMaterials != nullptr) {
             const uint32_t id = faceMaterials[f];
             if (id < appearance.size()) {
-                const AppearanceEntry entry = appearance.at(id);
+                const AppearanceEntry& entry = entries.at(id);
                 for (uint32_t v : vertex)
                     setColour(out, v, entry.colour);
                 textureId = entry.textureId;
@@ -365,7 +424,7 @@ bool extractMesh(IFXSceneGraph* sceneGraph, IFXShadingModifier* shading, IFXAuth
                 diffuseAllowed = authorMaterials[id].diffuseColors != 0;
             }
         } else if (appearance.size() == 1) {
-            textureId = appearance.at(0).textureId;
+            textureId = entries.at(0).textureId;
         }
 
         if (textureId != kNoTexture) {

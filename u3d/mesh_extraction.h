@@ -7,16 +7,21 @@
 #include "u3d/scene_collections.h"
 
 #include <cstdint>
-#include <map>
-#include <tuple>
 #include <vector>
 
 // Vertex base + p stands for position p until a corner needs another normal or material;
 // such corners get vertices of their own, shared between corners that agree.
 struct VertexMapper {
+    struct Extra {
+        uint32_t normal;
+        uint16_t material;
+        uint32_t vertex;
+        uint32_t next; // the position's previous extra vertex, kNoIndex for none
+    };
     uint32_t base = 0;
-    std::vector<bool> used; // per position
-    std::map<std::tuple<uint32_t, uint32_t, uint16_t>, uint32_t> extra; // (position, normal, material)
+    std::vector<bool> used;           // per position
+    std::vector<uint32_t> firstExtra; // per position once one needs an extra vertex
+    std::vector<Extra> extras;
 };
 
 // Appends every position transformed by world as a white vertex without normal,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runtime/result_stream.h"
+#include "u3d/heap_array.h"
 
 #include <cstdint>
 #include <unordered_set>
@@ -12,9 +13,9 @@ inline constexpr uint32_t kNoTexture = 0xFFFFFFFFu;
 inline constexpr uint32_t kNoIndex = 0xFFFFFFFFu;
 
 struct SceneCollections {
-    std::vector<float> vertices;           // x, y, z
-    std::vector<uint32_t> triangles;       // a, b, c
-    std::vector<uint8_t> colours;          // r, g, b per vertex
+    HeapArray<float> vertices;             // x, y, z
+    HeapArray<uint32_t> triangles;         // a, b, c
+    HeapArray<uint8_t> colours;            // r, g, b per vertex
     // Per vertex once a texture candidate is known, empty before (nothing textured).
     std::vector<float> texCoords;          // u, v
     std::vector<uint32_t> texSources;      // texture id, kNoTexture for none
@@ -23,8 +24,8 @@ struct SceneCollections {
     std::vector<uint32_t> points;
     std::vector<uint32_t> lines;           // a, b
     std::vector<NodeRecord> nodeRecords;
-    std::vector<float> normals;            // x, y, z per vertex
-    std::vector<uint16_t> vertexMaterials;
+    HeapArray<float> normals;              // x, y, z per vertex
+    HeapArray<uint16_t> vertexMaterials;
     std::vector<LightRecord> lights;
     bool overflow = false;
 

@@ -89,6 +89,13 @@ T* takeHeapCopy(std::vector<T>& values)
     return copy;
 }
 
+// The large per-vertex and per-triangle arrays are handed over without a copy.
+template <typename T>
+T* takeHeapCopy(HeapArray<T>& values)
+{
+    return values.release();
+}
+
 // The library's components for one load, released in the order they must go.
 struct LoadComponents {
     IfxRef<IFXCoreServices> core;
@@ -412,7 +419,8 @@ void collectViews(IFXSceneGraph* sceneGraph, U3dModel& model)
     }
 }
 
-bool loadScene(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel& model, char*& message)
+bool loadScene(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel& model, char*& message,
+               uint8_t** owned)
 {
     if (data == nullptr || size == 0) {
         message = duplicateText(kEmptyStreamMessage);
@@ -468,6 +476,13 @@ bool loadScene(const uint8_t* data, uint32_t size, const char* documentFolder, U
     bool geometry = false;
     {
         const RawShadingFallbackMap fallback = buildRawShadingFallbackMap(data, size);
+        // Nothing reads the file's bytes from here on: an owner's copy goes before the
+        // geometry is gathered.
+        if (owned != nullptr) {
+            std::free(*owned);
+            *owned = nullptr;
+            data = nullptr;
+        }
         const PublishedAppearance published(&materials, fallback.empty() ? nullptr : &fallback);
         geometry = walkSceneGraph(sceneGraph, collected);
     }
@@ -537,7 +552,10 @@ char* externalReferenceMessage(const char* documentFolder, bool found, uint32_t 
     return duplicateText(text);
 }
 
-bool loadU3dScene(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel* model, char** error)
+namespace {
+
+bool loadU3dSceneOwning(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel* model,
+                        char** error, uint8_t** owned)
 {
     if (error != nullptr)
         *error = nullptr;
@@ -547,7 +565,7 @@ bool loadU3dScene(const uint8_t* data, uint32_t size, const char* documentFolder
     char* message = nullptr;
     bool loaded = false;
     try {
-        loaded = loadScene(data, size, documentFolder, *model, message);
+        loaded = loadScene(data, size, documentFolder, *model, message, owned);
     } catch (const std::bad_alloc&) {
         // Everything the load held has been released on the way out; what the model
         // had gathered goes too, and the failure carries no message.
@@ -567,4 +585,17 @@ bool loadU3dScene(const uint8_t* data, uint32_t size, const char* documentFolder
     else
         std::free(message);
     return loaded;
+}
+
+} // namespace
+
+bool loadU3dScene(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel* model, char** error)
+{
+    return loadU3dSceneOwning(data, size, documentFolder, model, error, nullptr);
+}
+
+bool loadU3dSceneFromOwnedInput(uint8_t*& data, uint32_t size, const char* documentFolder, U3dModel* model,
+                                char** error)
+{
+    return loadU3dSceneOwning(data, size, documentFolder, model, error, &data);
 }

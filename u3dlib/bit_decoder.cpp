@@ -1,6 +1,7 @@
 #include "u3dlib/bit_decoder.h"
 
 #include <bit>
+#include <cstring>
 
 namespace u3dlib {
 
@@ -13,12 +14,27 @@ constexpr int kRegisterBits = 16;
 // takeBits asks for at most 16 bits at once; a refill leaves at least 57.
 constexpr int kWindowRefillBelow = 56;
 
+constexpr int kCleanReadMaxBits = 32;
+
 uint64_t reverseBitsOfEachByte(uint64_t v)
 {
     v = (v & 0xF0F0F0F0F0F0F0F0u) >> 4 | (v & 0x0F0F0F0F0F0F0F0Fu) << 4;
     v = (v & 0xCCCCCCCCCCCCCCCCu) >> 2 | (v & 0x3333333333333333u) << 2;
     v = (v & 0xAAAAAAAAAAAAAAAAu) >> 1 | (v & 0x5555555555555555u) << 1;
     return v;
+}
+
+// The eight bytes at p, the first one highest.
+uint64_t bigEndianWord(const uint8_t* p)
+{
+    uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, p, sizeof word);
+        return __builtin_bswap64(word);
+    }
+    for (int i = 0; i < 8; ++i)
+        word = (word << 8) | p[i];
+    return word;
 }
 
 } // namespace
@@ -52,7 +68,7 @@ BitDecoder::BitDecoder(std::span<const uint8_t> section, DecoderOptions options)
     : section_(section), options_(options), sectionBits_(uint64_t{section.size()} * 8)
 {
     symbolBudget_ = kSymbolBudgetBase + kSymbolsPerDataBit * sectionBits_;
-    code_ = takeBits(kRegisterBits);
+    coder_.code = takeBits(coder_, kRegisterBits);
 }
 
 BitDecoder::~BitDecoder() = default;
@@ -65,7 +81,7 @@ void BitDecoder::fail(DecodeError error)
 
 uint64_t BitDecoder::bitsConsumed() const
 {
-    return bitPosition_ - kRegisterBits - underflow_;
+    return consumed(coder_);
 }
 
 uint64_t BitDecoder::bitsLeft() const
@@ -74,40 +90,37 @@ uint64_t BitDecoder::bitsLeft() const
     return used < sectionBits_ ? sectionBits_ - used : 0;
 }
 
-void BitDecoder::refill()
+[[gnu::always_inline]] inline void BitDecoder::refill(Coder& c) const
 {
     // Whole bytes only, so that a byte is never split between two refills.
-    while (windowBits_ <= kWindowRefillBelow) {
-        if (nextByte_ + 8 <= section_.size()) {
-            uint64_t word = 0;
-            for (int i = 0; i < 8; ++i)
-                word = (word << 8) | section_[nextByte_ + i];
-            word = reverseBitsOfEachByte(word);
-            const int bytes = (64 - windowBits_) / 8;
+    while (c.windowBits <= kWindowRefillBelow) {
+        if (c.nextByte + 8 <= section_.size()) {
+            uint64_t word = reverseBitsOfEachByte(bigEndianWord(section_.data() + c.nextByte));
+            const int bytes = (64 - c.windowBits) / 8;
             if (bytes < 8)
                 word &= ~uint64_t{0} << (64 - 8 * bytes);
-            window_ |= word >> windowBits_;
-            windowBits_ += 8 * bytes;
-            nextByte_ += bytes;
+            c.window |= word >> c.windowBits;
+            c.windowBits += 8 * bytes;
+            c.nextByte += bytes;
         } else {
-            const uint8_t byte = nextByte_ < section_.size() ? section_[nextByte_] : 0;
-            window_ |= uint64_t{reverseBits8(byte)} << (56 - windowBits_);
-            windowBits_ += 8;
-            ++nextByte_;
+            const uint8_t byte = c.nextByte < section_.size() ? section_[c.nextByte] : 0;
+            c.window |= uint64_t{reverseBits8(byte)} << (56 - c.windowBits);
+            c.windowBits += 8;
+            ++c.nextByte;
         }
     }
 }
 
-uint32_t BitDecoder::takeBits(int count)
+[[gnu::always_inline]] inline uint32_t BitDecoder::takeBits(Coder& c, int count) const
 {
     if (count == 0)
         return 0;
-    if (windowBits_ < count)
-        refill();
-    const uint32_t bits = static_cast<uint32_t>(window_ >> (64 - count));
-    window_ <<= count;
-    windowBits_ -= count;
-    bitPosition_ += static_cast<uint64_t>(count);
+    if (c.windowBits < count)
+        refill(c);
+    const uint32_t bits = static_cast<uint32_t>(c.window >> (64 - count));
+    c.window <<= count;
+    c.windowBits -= count;
+    c.bitPosition += static_cast<uint64_t>(count);
     return bits;
 }
 
@@ -116,23 +129,23 @@ uint32_t BitDecoder::takeBits(int count)
 // encoder does this one bit at a time; the run of equal top bits and the run of
 // underflow bits that follows it are each taken in one step. (After an underflow
 // the top bits differ, so no equal bits can follow it.)
-void BitDecoder::renormalise()
+[[gnu::always_inline]] inline void BitDecoder::renormalise(Coder& c) const
 {
-    const int settled = std::countl_zero((high_ ^ low_) & kRegisterMask) - kRegisterBits;
+    const int settled = std::countl_zero((c.high ^ c.low) & kRegisterMask) - kRegisterBits;
     if (settled > 0) {
-        low_ = (low_ << settled) & kRegisterMask;
-        high_ = ((high_ << settled) & kRegisterMask) | ((1u << settled) - 1);
-        code_ = ((code_ << settled) & kRegisterMask) | takeBits(settled);
-        underflow_ = 0;
+        c.low = (c.low << settled) & kRegisterMask;
+        c.high = ((c.high << settled) & kRegisterMask) | ((1u << settled) - 1);
+        c.code = ((c.code << settled) & kRegisterMask) | takeBits(c, settled);
+        c.underflow = 0;
     }
     // Bits 14 down where low has a 1 and high a 0, moved to the top.
-    const int deferred = std::countl_one(((low_ & ~high_) & kBelowHalfMask) << (kRegisterBits + 1));
+    const int deferred = std::countl_one(((c.low & ~c.high) & kBelowHalfMask) << (kRegisterBits + 1));
     if (deferred > 0) {
-        low_ = (low_ << deferred) & kBelowHalfMask;
-        high_ = ((high_ << deferred) & kBelowHalfMask) | kHalf | ((1u << deferred) - 1);
+        c.low = (c.low << deferred) & kBelowHalfMask;
+        c.high = ((c.high << deferred) & kBelowHalfMask) | kHalf | ((1u << deferred) - 1);
         // Each underflow step maps x to 2 (x - 0x8000) + 0x8000 + bit, modulo 2^16.
-        code_ = ((((code_ ^ kHalf) << deferred) | takeBits(deferred)) & kRegisterMask) ^ kHalf;
-        underflow_ += static_cast<uint64_t>(deferred);
+        c.code = ((((c.code ^ kHalf) << deferred) | takeBits(c, deferred)) & kRegisterMask) ^ kHalf;
+        c.underflow += static_cast<uint64_t>(deferred);
     }
 }
 
@@ -146,74 +159,130 @@ bool BitDecoder::checkAfterSymbol()
     return ok();
 }
 
-uint32_t BitDecoder::decodeRawByteSymbol()
+[[gnu::always_inline]] inline uint32_t BitDecoder::rawByteSymbol(Coder& c) const
 {
-    uint32_t symbol = 0;
-    if (isClean()) {
+    if (isClean(c)) {
         // From a clean state a raw byte is exactly the next 8 stream bits.
-        symbol = code_ >> 8;
-        code_ = ((code_ << 8) & kRegisterMask) | takeBits(8);
-        underflow_ = 0;
-    } else {
-        const uint32_t range = high_ - low_ + 1;
-        symbol = ((code_ - low_ + 1) * kRawByteTotal - 1) / range;
-        high_ = low_ + range * (symbol + 1) / kRawByteTotal - 1;
-        low_ = low_ + range * symbol / kRawByteTotal;
-        renormalise();
+        const uint32_t symbol = c.code >> 8;
+        c.code = ((c.code << 8) & kRegisterMask) | takeBits(c, 8);
+        c.underflow = 0;
+        return symbol;
     }
+    const uint32_t range = c.high - c.low + 1;
+    const uint32_t symbol = ((c.code - c.low + 1) * kRawByteTotal - 1) / range;
+    c.high = c.low + range * (symbol + 1) / kRawByteTotal - 1;
+    c.low = c.low + range * symbol / kRawByteTotal;
+    renormalise(c);
+    return symbol;
+}
+
+[[gnu::always_inline]] inline uint32_t BitDecoder::decodeRawByteSymbol()
+{
+    const uint32_t symbol = rawByteSymbol(coder_);
     return checkAfterSymbol() ? symbol : 0;
 }
 
 uint32_t BitDecoder::decodeStatic(uint32_t range)
 {
-    const uint32_t width = high_ - low_ + 1;
-    const uint32_t value = ((code_ - low_ + 1) * range - 1) / width;
-    high_ = low_ + width * (value + 1) / range - 1;
-    low_ = low_ + width * value / range;
-    renormalise();
+    const uint32_t width = coder_.high - coder_.low + 1;
+    const uint32_t value = ((coder_.code - coder_.low + 1) * range - 1) / width;
+    coder_.high = coder_.low + width * (value + 1) / range - 1;
+    coder_.low = coder_.low + width * value / range;
+    renormalise(coder_);
     return checkAfterSymbol() ? value : 0;
 }
 
 uint32_t BitDecoder::decodeAdaptive(AdaptiveHistogram& histogram)
 {
     const uint32_t total = histogram.total();
-    const uint32_t width = high_ - low_ + 1;
-    const uint32_t target = ((code_ - low_ + 1) * total - 1) / width;
+    const uint32_t width = coder_.high - coder_.low + 1;
+    const uint32_t target = ((coder_.code - coder_.low + 1) * total - 1) / width;
     if (target >= total) {
         fail(DecodeError::CorruptState);
         return 0;
     }
     const SymbolInterval interval = histogram.find(target);
-    high_ = low_ + width * (interval.cumulative + interval.frequency) / total - 1;
-    low_ = low_ + width * interval.cumulative / total;
+    coder_.high = coder_.low + width * (interval.cumulative + interval.frequency) / total - 1;
+    coder_.low = coder_.low + width * interval.cumulative / total;
     // The escape is counted too; a symbol already present never needs more room.
     if (!histogram.add(interval.symbol, histogramBudget_)) {
         fail(DecodeError::HistogramBudget);
         return 0;
     }
-    renormalise();
+    renormalise(coder_);
     return checkAfterSymbol() ? interval.symbol : 0;
+}
+
+// From a clean state raw bytes are the next stream bits and leave the state clean, so
+// several are taken at once when none of them can fail.
+[[gnu::always_inline]] inline bool BitDecoder::readCleanBytes(int bytes, uint32_t& value)
+{
+    const int bits = 8 * bytes;
+    if (!ok() || !isClean(coder_) || symbols_ + static_cast<uint64_t>(bytes) > symbolBudget_ ||
+        coder_.bitPosition + static_cast<uint64_t>(bits) - kRegisterBits > sectionBits_)
+        return false;
+    if (coder_.windowBits < kCleanReadMaxBits)
+        refill(coder_);
+    const uint64_t next = coder_.window >> (64 - bits);
+    coder_.window <<= bits;
+    coder_.windowBits -= bits;
+    coder_.bitPosition += static_cast<uint64_t>(bits);
+    // The symbols are the bytes ahead of the new code register, the first one highest.
+    const uint64_t stream = (uint64_t{coder_.code} << bits) | next;
+    coder_.code = static_cast<uint32_t>(stream) & kRegisterMask;
+    coder_.underflow = 0;
+    symbols_ += static_cast<uint64_t>(bytes);
+    // Bits reversed per byte; multi-byte values are little-endian.
+    const uint64_t symbols = reverseBitsOfEachByte(stream >> kRegisterBits);
+    value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= static_cast<uint32_t>((symbols >> (bits - 8 - 8 * i)) & 0xFF) << (8 * i);
+    return true;
+}
+
+// Raw bytes one symbol each, little-endian; 0 once a read fails.
+uint32_t BitDecoder::readRawBytes(int bytes)
+{
+    if (uint32_t value = 0; readCleanBytes(bytes, value))
+        return value;
+    // When no symbol can exceed the symbol budget, the coder runs on a local copy and
+    // the end of the section is checked once, after the last symbol (consumed bits
+    // never decrease). A value reaching past the end is read again symbol by symbol
+    // below, for the exact failure.
+    if (ok() && symbols_ + static_cast<uint64_t>(bytes) <= symbolBudget_) {
+        Coder c = coder_;
+        uint64_t symbols = 0;
+        for (int i = 0; i < bytes; ++i)
+            symbols |= uint64_t{rawByteSymbol(c)} << (8 * i);
+        if (consumed(c) <= sectionBits_) {
+            coder_ = c;
+            symbols_ += static_cast<uint64_t>(bytes);
+            return static_cast<uint32_t>(reverseBitsOfEachByte(symbols));
+        }
+    }
+    uint64_t symbols = 0;
+    for (int i = 0; i < bytes; ++i) {
+        if (!ok())
+            return 0;
+        symbols |= uint64_t{decodeRawByteSymbol()} << (8 * i);
+    }
+    // Each symbol is its byte bit-reversed.
+    return ok() ? static_cast<uint32_t>(reverseBitsOfEachByte(symbols)) : 0;
 }
 
 uint8_t BitDecoder::readU8()
 {
-    if (!ok())
-        return 0;
-    return reverseBits8(static_cast<uint8_t>(decodeRawByteSymbol()));
+    return static_cast<uint8_t>(readRawBytes(1));
 }
 
 uint16_t BitDecoder::readU16()
 {
-    const uint16_t low = readU8();
-    const uint16_t high = readU8();
-    return ok() ? static_cast<uint16_t>(low | high << 8) : 0;
+    return static_cast<uint16_t>(readRawBytes(2));
 }
 
 uint32_t BitDecoder::readU32()
 {
-    const uint32_t low = readU16();
-    const uint32_t high = readU16();
-    return ok() ? low | high << 16 : 0;
+    return readRawBytes(4);
 }
 
 uint64_t BitDecoder::readU64()
@@ -270,33 +339,35 @@ bool BitDecoder::readBytes(std::span<uint8_t> out)
 uint64_t BitDecoder::readRawOfWidth(int bits)
 {
     switch (bits) {
-    case 8: return readU8();
-    case 16: return readU16();
-    default: return readU32();
+    case 8: return readRawBytes(1);
+    case 16: return readRawBytes(2);
+    default: return readRawBytes(4);
     }
 }
 
 AdaptiveHistogram* BitDecoder::histogramFor(uint32_t id)
 {
-    if (histograms_.empty())
-        histograms_.resize(kLastAdaptiveContextId + 1);
-    std::unique_ptr<AdaptiveHistogram>& slot = histograms_[id];
-    if (!slot) {
+    // A section uses few of the contexts: a small index by id, histograms only for those used.
+    if (histogramSlot_.empty())
+        histogramSlot_.resize(kLastAdaptiveContextId + 1, 0);
+    uint16_t& slot = histogramSlot_[id];
+    if (slot == 0) {
         if (histogramBudget_.slotsLeft < AdaptiveHistogram::kInitialCapacity) {
             fail(DecodeError::HistogramBudget);
             return nullptr;
         }
         histogramBudget_.slotsLeft -= AdaptiveHistogram::kInitialCapacity;
-        slot = std::make_unique<AdaptiveHistogram>();
+        histograms_.push_back(std::make_unique<AdaptiveHistogram>());
+        slot = static_cast<uint16_t>(histograms_.size());
     }
-    return slot.get();
+    return histograms_[slot - 1u].get();
 }
 
 const AdaptiveHistogram* BitDecoder::histogram(Context context) const
 {
-    if (!context.isAdaptive() || histograms_.empty())
+    if (!context.isAdaptive() || histogramSlot_.empty() || histogramSlot_[context.id] == 0)
         return nullptr;
-    return histograms_[context.id].get();
+    return histograms_[histogramSlot_[context.id] - 1u].get();
 }
 
 uint32_t BitDecoder::readCompressed(Context context, int bits)

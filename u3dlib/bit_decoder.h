@@ -133,39 +133,53 @@ public:
     const AdaptiveHistogram* histogram(Context context) const;
 
 private:
+    static constexpr uint64_t kCodeBits = 16; // width of the code register
+
+    // The coder's registers and the stream position: a struct, so that the hot paths
+    // can run on a local copy that stays in registers.
+    struct Coder {
+        uint64_t bitPosition = 0; // next stream bit to shift into code
+        // Stream bits from bitPosition on, the next one in bit 63; past the section end
+        // they are zero, as the coder's look-ahead sees them.
+        uint64_t window = 0;
+        int windowBits = 0;
+        size_t nextByte = 0;    // first section byte not yet in window
+        uint64_t underflow = 0; // underflow shifts not yet settled by the encoder
+        uint32_t low = 0;
+        uint32_t high = 0xFFFF;
+        uint32_t code = 0;
+    };
+
     // The next count (<= 16) stream bits, the first one read as the most significant.
-    uint32_t takeBits(int count);
-    void refill();
-    void renormalise();
+    uint32_t takeBits(Coder& c, int count) const;
+    void refill(Coder& c) const;
+    void renormalise(Coder& c) const;
+    uint32_t rawByteSymbol(Coder& c) const;
     bool checkAfterSymbol();
     uint32_t decodeRawByteSymbol();
+    bool readCleanBytes(int bytes, uint32_t& value);
+    uint32_t readRawBytes(int bytes);
     uint32_t decodeStatic(uint32_t range);
     uint32_t decodeAdaptive(AdaptiveHistogram& histogram);
     uint64_t readRawOfWidth(int bits);
     uint32_t readCompressed(Context context, int bits);
     AdaptiveHistogram* histogramFor(uint32_t id);
-    bool isClean() const { return low_ == 0 && high_ == 0xFFFF; }
+    static uint64_t consumed(const Coder& c) { return c.bitPosition - kCodeBits - c.underflow; }
+    static bool isClean(const Coder& c) { return c.low == 0 && c.high == 0xFFFF; }
+    bool isClean() const { return isClean(coder_); }
 
     std::span<const uint8_t> section_;
     DecoderOptions options_;
     uint64_t sectionBits_ = 0;
-    uint64_t bitPosition_ = 0; // next stream bit to shift into code_
-    // Stream bits from bitPosition_ on, the next one in bit 63; past the section end
-    // they are zero, as the coder's look-ahead sees them.
-    uint64_t window_ = 0;
-    int windowBits_ = 0;
-    size_t nextByte_ = 0; // first section byte not yet in window_
-    uint64_t underflow_ = 0;   // underflow shifts not yet settled by the encoder
-    uint32_t low_ = 0;
-    uint32_t high_ = 0xFFFF;
-    uint32_t code_ = 0;
+    Coder coder_;
     uint64_t symbols_ = 0;
     uint64_t symbolBudget_ = 0;
     DecodeError error_ = DecodeError::None;
     bool usedCompression_ = false;
     bool finished_ = false;
     HistogramBudget histogramBudget_{kHistogramSlotBudget};
-    std::vector<std::unique_ptr<AdaptiveHistogram>> histograms_; // by context id
+    std::vector<uint16_t> histogramSlot_; // by context id: 1 + index into histograms_, 0 for none
+    std::vector<std::unique_ptr<AdaptiveHistogram>> histograms_;
 };
 
 } // namespace u3dlib

@@ -24,18 +24,55 @@ bool isCleanEnd(EndStatus status)
     return status == EndStatus::Exact || status == EndStatus::ZeroTail;
 }
 
-// Index arrays of attributes whose pool stayed empty would all be out of range.
-void dropIndicesOfEmptyPools(AuthorGeometry& g)
+// Index arrays of attributes whose pool stayed empty would all be out of range: they
+// are not handed out, but kept aside for the decoding to take back.
+void setAsideIndicesOfEmptyPools(AuthorGeometry& g, AuthorGeometry& aside)
 {
     if (g.diffuseColors.empty())
-        g.diffuseIndices.clear();
+        g.diffuseIndices.swap(aside.diffuseIndices);
     if (g.specularColors.empty())
-        g.specularIndices.clear();
+        g.specularIndices.swap(aside.specularIndices);
     if (g.texCoords.empty())
-        for (std::vector<uint32_t>& layer : g.texCoordIndices)
-            layer.clear();
+        for (size_t layer = 0; layer < kIfxMaxTextureLayers; ++layer)
+            g.texCoordIndices[layer].swap(aside.texCoordIndices[layer]);
     if (g.normals.empty())
-        g.normalIndices.clear();
+        g.normalIndices.swap(aside.normalIndices);
+}
+
+// Puts back what setAsideIndicesOfEmptyPools took out of g.
+void takeBackIndices(AuthorGeometry& g, AuthorGeometry& aside)
+{
+    const auto back = [](std::vector<uint32_t>& out, std::vector<uint32_t>& set) {
+        if (out.empty())
+            out.swap(set);
+    };
+    back(g.diffuseIndices, aside.diffuseIndices);
+    back(g.specularIndices, aside.specularIndices);
+    for (size_t layer = 0; layer < kIfxMaxTextureLayers; ++layer)
+        back(g.texCoordIndices[layer], aside.texCoordIndices[layer]);
+    back(g.normalIndices, aside.normalIndices);
+}
+
+// Moves the arrays the decoding builds from one geometry to the other; normals too
+// when withNormals.
+void moveDecodedArrays(AuthorGeometry& from, AuthorGeometry& to, bool withNormals)
+{
+    to.cornersPerPrimitive = from.cornersPerPrimitive;
+    to.primitiveCount = from.primitiveCount;
+    to.positions = std::move(from.positions);
+    to.diffuseColors = std::move(from.diffuseColors);
+    to.specularColors = std::move(from.specularColors);
+    to.texCoords = std::move(from.texCoords);
+    to.primitiveMaterials = std::move(from.primitiveMaterials);
+    to.positionIndices = std::move(from.positionIndices);
+    to.diffuseIndices = std::move(from.diffuseIndices);
+    to.specularIndices = std::move(from.specularIndices);
+    for (size_t layer = 0; layer < kIfxMaxTextureLayers; ++layer)
+        to.texCoordIndices[layer] = std::move(from.texCoordIndices[layer]);
+    if (withNormals) {
+        to.normals = std::move(from.normals);
+        to.normalIndices = std::move(from.normalIndices);
+    }
 }
 
 class GeneratorBase : public GeneratorDecoder {
@@ -55,6 +92,7 @@ public:
         in.readU32(); // chain index
         if (in.ok() && name != declaration_.name)
             return false;
+        takeBackOutput();
         StreamFault fault = in.ok() ? readBody(block.type, in) : StreamFault::Decode;
         if (fault == StreamFault::None && !isCleanEnd(in.finish().status))
             fault = StreamFault::BadEnd;
@@ -72,8 +110,11 @@ public:
         if (lost())
             return emptyGeometry();
         if (changed_) {
-            assemble(output_);
-            dropIndicesOfEmptyPools(output_);
+            // The decoded arrays move into the output rather than being copied; the next
+            // continuation takes them back first.
+            outputHoldsNormals_ = assemble(output_);
+            setAsideIndicesOfEmptyPools(output_, asideIndices_);
+            outputHoldsArrays_ = true;
             changed_ = false;
         }
         return output_;
@@ -83,14 +124,34 @@ protected:
     virtual bool accepts(uint32_t blockType) const = 0;
     virtual StreamFault readBody(uint32_t blockType, BitDecoder& in) = 0;
     virtual void discard() = 0;
-    virtual void assemble(AuthorGeometry& out) const = 0;
+    // Moves the decoded arrays into out and completes it; true when the normals moved
+    // too (rather than being made for out).
+    virtual bool assemble(AuthorGeometry& out) const = 0;
+    virtual AuthorGeometry& decoded() const = 0;
 
     GeneratorDeclaration declaration_;
 
 private:
+    void takeBackOutput()
+    {
+        changed_ = true;
+        if (!outputHoldsArrays_)
+            return;
+        AuthorGeometry& g = decoded();
+        AuthorGeometry& out = output_;
+        takeBackIndices(out, asideIndices_);
+        moveDecodedArrays(out, g, outputHoldsNormals_);
+        output_ = AuthorGeometry{};
+        asideIndices_ = AuthorGeometry{};
+        outputHoldsArrays_ = false;
+    }
+
     StreamFault fault_ = StreamFault::None;
     mutable bool changed_ = true;
+    mutable bool outputHoldsArrays_ = false;
+    mutable bool outputHoldsNormals_ = false;
     mutable AuthorGeometry output_;
+    mutable AuthorGeometry asideIndices_;
 };
 
 class ClodMeshDecoder final : public GeneratorBase {
@@ -118,15 +179,18 @@ protected:
 
     // Author normals are kept only where they were sent as they are, in a mesh that is
     // all base; everywhere else the normals come from the geometry.
-    void assemble(AuthorGeometry& out) const override
+    bool assemble(AuthorGeometry& out) const override
     {
-        out = mesh_.geometry;
+        const bool crease = progressive_ || !authorNormalsUsable();
+        moveDecodedArrays(mesh_.geometry, out, !crease);
         out.materials = authorMaterials(declaration_, true);
-        if (progressive_ || !authorNormalsUsable()) {
+        if (crease)
             computeCreaseNormals(out.positions, out.positionIndices, declaration_.normalCrease(), out.normals,
                                  out.normalIndices);
-        }
+        return !crease;
     }
+
+    AuthorGeometry& decoded() const override { return mesh_.geometry; }
 
 private:
     bool authorNormalsUsable() const
@@ -140,7 +204,7 @@ private:
         return true;
     }
 
-    ClodMeshState mesh_;
+    mutable ClodMeshState mesh_; // its arrays lent to the output between continuations
     bool progressive_ = false;
 };
 
@@ -165,14 +229,17 @@ protected:
 
     void discard() override { state_ = PointLineState{}; }
 
-    void assemble(AuthorGeometry& out) const override
+    bool assemble(AuthorGeometry& out) const override
     {
-        out = state_.geometry;
+        moveDecodedArrays(state_.geometry, out, true);
         out.materials = authorMaterials(declaration_, false);
+        return true;
     }
 
+    AuthorGeometry& decoded() const override { return state_.geometry; }
+
 private:
-    PointLineState state_;
+    mutable PointLineState state_; // its arrays lent to the output between continuations
 };
 
 } // namespace

@@ -43,11 +43,11 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
     normalIndices.assign(positionIndices.size(), 0);
     if (!(crease >= -1.0f && crease <= 1.0f))
         crease = kDefaultNormalCrease;
-    const size_t faceCount = positionIndices.size() / 3;
 
     // Unit face normals; each corner adds its face's normal weighted by the corner's
     // angle (so that how a flat side is cut into triangles does not tilt the mean),
     // computed where it is added rather than stored for every corner.
+    const size_t faceCount = positionIndices.size() / 3;
     std::vector<Vec> units(faceCount);
     for (size_t f = 0; f < faceCount; ++f) {
         const uint32_t* c = &positionIndices[3 * f];
@@ -55,7 +55,7 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
             continue;
         units[f] = unit(cross(sub(positions[c[1]], positions[c[0]]), sub(positions[c[2]], positions[c[0]])));
     }
-    const auto weighted = [&](uint32_t corner) {
+    const auto weighted = [&](uint32_t corner, const Vec& n) {
         const uint32_t* c = &positionIndices[corner - corner % 3];
         if (c[0] >= positions.size() || c[1] >= positions.size() || c[2] >= positions.size())
             return Vec{};
@@ -63,22 +63,23 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
         const Vec a = unit(sub(positions[c[(k + 1) % 3]], positions[c[k]]));
         const Vec b = unit(sub(positions[c[(k + 2) % 3]], positions[c[k]]));
         const double angle = std::acos(std::clamp(dot(a, b), -1.0, 1.0));
-        const Vec& n = units[corner / 3];
         return Vec{n.x * angle, n.y * angle, n.z * angle};
     };
 
-    // Corners by position (counting sort).
-    std::vector<uint32_t> start(positions.size() + 1, 0);
+    // Corners by position, ascending (counting sort, placed from the last corner down).
+    const size_t positionCount = positions.size();
+    std::vector<uint32_t> start(positionCount + 1, 0);
     for (uint32_t p : positionIndices)
-        if (p < positions.size())
-            ++start[p + 1];
-    for (size_t p = 0; p < positions.size(); ++p)
-        start[p + 1] += start[p];
-    std::vector<uint32_t> corners(start.back());
-    std::vector<uint32_t> fill(start.begin(), start.end() - 1);
-    for (size_t i = 0; i < positionIndices.size(); ++i)
-        if (positionIndices[i] < positions.size())
-            corners[fill[positionIndices[i]]++] = static_cast<uint32_t>(i);
+        if (p < positionCount)
+            ++start[p];
+    for (size_t p = 1; p < positionCount; ++p)
+        start[p] += start[p - 1];
+    const uint32_t cornerCount = positionCount > 0 ? start[positionCount - 1] : 0;
+    start[positionCount] = cornerCount;
+    std::vector<uint32_t> corners(cornerCount);
+    for (size_t i = positionIndices.size(); i-- > 0;)
+        if (positionIndices[i] < positionCount)
+            corners[--start[positionIndices[i]]] = static_cast<uint32_t>(i);
 
     struct Group {
         Vec seed;
@@ -114,7 +115,7 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
             } else if (groups.empty()) {
                 groups.push_back(Group{n, {}, 0}); // a degenerate face alone at its position
             }
-            const Vec w = weighted(corners[i]);
+            const Vec w = weighted(corners[i], n);
             groups[chosen].sum = {groups[chosen].sum.x + w.x, groups[chosen].sum.y + w.y, groups[chosen].sum.z + w.z};
             groupOf.push_back(chosen);
         }

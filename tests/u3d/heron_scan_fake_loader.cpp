@@ -29,7 +29,7 @@ void fillMesh(U3dModel& m)
     m.colours = heapCopy<uint8_t>({255, 0, 0, 0, 255, 0, 0, 0, 255});
 }
 
-bool fakeLoad(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel* model, char** error)
+bool fakeLoad(uint8_t*& data, uint32_t size, const char* documentFolder, U3dModel* model, char** error)
 {
     std::memset(model, 0, sizeof *model);
     *error = nullptr;
