@@ -11,8 +11,9 @@
 // - Every operation returns an IFXRESULT: 0 or positive on success, negative on
 //   failure. Output parameters are written only on success.
 // - Arrays handed out by author meshes, point sets and line sets point into the
-//   library's memory and stay valid while the caller holds the object (and, for
-//   meshes, between Lock and Unlock).
+//   library's memory and stay valid while the caller holds the object and loads
+//   nothing more into the scene (and, for meshes, between Lock and Unlock): a later
+//   continuation of a mesh takes its arrays back.
 // - IFXString and the small value types below are defined inline here; strings keep
 //   their memory through IFXAllocate/IFXDeallocate so that either side may free them.
 // - Matrices are 16 floats in column-major order, translation in elements 12 to 14,
