@@ -134,13 +134,12 @@ struct Box {
 
 // Converts a tessellation once per colour; a conversion that fails or gives no triangle
 // is kept as an empty mesh, since nothing of it would ever be appended.
-const TessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour,
+CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour,
                            AssemblyMesh& mesh)
 {
-    const std::pair<int64_t, uint32_t> key{static_cast<int64_t>(tessellation), colour};
-    const auto found = fileStructure.meshCache.find(key);
-    if (found != fileStructure.meshCache.end())
-        return found->second;
+    CachedTessMesh& cached = fileStructure.meshCache[{static_cast<int64_t>(tessellation), colour}];
+    if (cached.converted)
+        return cached;
 
     uint8_t rgb[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
                       static_cast<uint8_t>(colour)};
@@ -167,7 +166,36 @@ const TessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
     }
     if (converted.triangles.empty())
         converted = TessMesh{};
-    return fileStructure.meshCache.emplace(key, std::move(converted)).first->second;
+    cached.mesh = std::move(converted);
+    cached.converted = true;
+    return cached;
+}
+
+// One placement of the mesh under key is done; after the last counted one the mesh goes,
+// and so does the tessellation record after its last one in any colour.
+void placed(FileStructureData& fileStructure, std::pair<int64_t, uint32_t> key, CachedTessMesh& cached)
+{
+    if (cached.usesLeft > 0 && --cached.usesLeft == 0)
+        fileStructure.meshCache.erase(key);
+    const uint64_t tessellation = static_cast<uint64_t>(key.first);
+    std::vector<uint64_t>& usesLeft = fileStructure.tessUsesLeft;
+    if (tessellation >= usesLeft.size() || usesLeft[tessellation] == 0 || --usesLeft[tessellation] > 0)
+        return;
+    const TessEntry& entry = fileStructure.tessEntries[tessellation];
+    const uint64_t listIndex = static_cast<uint64_t>(entry.index);
+    if (entry.kind == kTessPlain && listIndex < fileStructure.plainTessellations.size())
+        fileStructure.plainTessellations[listIndex] = PRC3DTess{};
+    else if (entry.kind == kTessCompressed && listIndex < fileStructure.compressedTessellations.size())
+        fileStructure.compressedTessellations[listIndex] = PRC3DTessCompressed{};
+    fileStructure.tessellationsReleased = true;
+}
+
+void countUse(FileStructureData& fileStructure, std::pair<int64_t, uint32_t> key)
+{
+    fileStructure.meshCache[key].usesLeft += 1;
+    std::vector<uint64_t>& usesLeft = fileStructure.tessUsesLeft;
+    usesLeft.resize(fileStructure.tessEntries.size());
+    usesLeft[static_cast<uint64_t>(key.first)] += 1;
 }
 
 void appendItems(FileStructureData& fileStructure, const std::vector<RepresentationItemData>& items,
@@ -177,13 +205,20 @@ void appendItems(FileStructureData& fileStructure, const std::vector<Representat
         countSteps(mesh, 1);
         const uint32_t itemColour = styleColour(fileStructure.globals, item.styleIndex).value_or(colour);
         if (isIndex(item.index_tessellation) && item.index_tessellation < fileStructure.tessEntries.size()) {
-            const TessMesh& converted = cachedMesh(fileStructure, item.index_tessellation, itemColour, mesh);
-            if (!converted.triangles.empty()) {
-                const std::vector<Matrix4d>& systems = fileStructure.globals.coordinateSystems;
-                const uint64_t system = item.index_local_coordinate_system;
-                const Matrix4d itemMatrix =
-                    isIndex(system) && system < systems.size() ? multiply(matrix, systems[system]) : matrix;
-                appendTransformedMesh(mesh, converted, itemMatrix);
+            const std::pair<int64_t, uint32_t> key{static_cast<int64_t>(item.index_tessellation), itemColour};
+            if (mesh.countingUses) {
+                countUse(fileStructure, key);
+            } else {
+                CachedTessMesh& cached = cachedMesh(fileStructure, item.index_tessellation, itemColour, mesh);
+                const TessMesh& converted = cached.mesh;
+                if (!converted.triangles.empty()) {
+                    const std::vector<Matrix4d>& systems = fileStructure.globals.coordinateSystems;
+                    const uint64_t system = item.index_local_coordinate_system;
+                    const Matrix4d itemMatrix =
+                        isIndex(system) && system < systems.size() ? multiply(matrix, systems[system]) : matrix;
+                    appendTransformedMesh(mesh, converted, itemMatrix);
+                }
+                placed(fileStructure, key, cached);
             }
         }
         // The items of a set are placed by the part's matrix, not by the set's own system.
