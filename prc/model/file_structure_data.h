@@ -35,9 +35,9 @@ struct FileStructureData {
     std::vector<TessEntry> tessEntries;
     bool tessellations_loaded = false; // the section was read, perhaps only in part
     TessMeshCache meshCache;
-    // Placements still to come of each tessellation, when a first walk counted them: the
-    // record goes after the last, and tessellationsReleased tells that one went.
-    std::vector<uint64_t> tessUsesLeft;
+    // Conversions still to come of each tessellation (one per colour), when a first walk
+    // counted them: the record goes after the last; tessellationsReleased tells that one went.
+    std::vector<uint64_t> tessConversionsLeft;
     bool tessellationsReleased = false;
 };
 

@@ -164,6 +164,16 @@ CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
     } catch (const std::runtime_error&) {
         converted = TessMesh{};
     }
+    // After its last counted conversion the record goes, before the mesh is placed.
+    std::vector<uint64_t>& conversionsLeft = fileStructure.tessConversionsLeft;
+    if (tessellation < conversionsLeft.size() && conversionsLeft[tessellation] > 0 &&
+        --conversionsLeft[tessellation] == 0) {
+        if (plain != nullptr)
+            fileStructure.plainTessellations[listIndex] = PRC3DTess{};
+        else if (compressed != nullptr)
+            fileStructure.compressedTessellations[listIndex] = PRC3DTessCompressed{};
+        fileStructure.tessellationsReleased = true;
+    }
     if (converted.triangles.empty())
         converted = TessMesh{};
     cached.mesh = std::move(converted);
@@ -171,31 +181,22 @@ CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
     return cached;
 }
 
-// One placement of the mesh under key is done; after the last counted one the mesh goes,
-// and so does the tessellation record after its last one in any colour.
+// One placement of the mesh under key is done; after the last counted one it goes.
 void placed(FileStructureData& fileStructure, std::pair<int64_t, uint32_t> key, CachedTessMesh& cached)
 {
     if (cached.usesLeft > 0 && --cached.usesLeft == 0)
         fileStructure.meshCache.erase(key);
-    const uint64_t tessellation = static_cast<uint64_t>(key.first);
-    std::vector<uint64_t>& usesLeft = fileStructure.tessUsesLeft;
-    if (tessellation >= usesLeft.size() || usesLeft[tessellation] == 0 || --usesLeft[tessellation] > 0)
-        return;
-    const TessEntry& entry = fileStructure.tessEntries[tessellation];
-    const uint64_t listIndex = static_cast<uint64_t>(entry.index);
-    if (entry.kind == kTessPlain && listIndex < fileStructure.plainTessellations.size())
-        fileStructure.plainTessellations[listIndex] = PRC3DTess{};
-    else if (entry.kind == kTessCompressed && listIndex < fileStructure.compressedTessellations.size())
-        fileStructure.compressedTessellations[listIndex] = PRC3DTessCompressed{};
-    fileStructure.tessellationsReleased = true;
 }
 
 void countUse(FileStructureData& fileStructure, std::pair<int64_t, uint32_t> key)
 {
-    fileStructure.meshCache[key].usesLeft += 1;
-    std::vector<uint64_t>& usesLeft = fileStructure.tessUsesLeft;
-    usesLeft.resize(fileStructure.tessEntries.size());
-    usesLeft[static_cast<uint64_t>(key.first)] += 1;
+    const auto [cached, first] = fileStructure.meshCache.try_emplace(key);
+    cached->second.usesLeft += 1;
+    if (first) {
+        std::vector<uint64_t>& conversionsLeft = fileStructure.tessConversionsLeft;
+        conversionsLeft.resize(fileStructure.tessEntries.size());
+        conversionsLeft[static_cast<uint64_t>(key.first)] += 1;
+    }
 }
 
 void appendItems(FileStructureData& fileStructure, const std::vector<RepresentationItemData>& items,
