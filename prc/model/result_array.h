@@ -13,20 +13,20 @@
 #include <utility>
 
 template <typename T>
-class HeapArray {
+class ResultArray {
     static_assert(std::is_trivially_copyable_v<T>);
 
 public:
-    HeapArray() = default;
-    HeapArray(std::initializer_list<T> values) { append(values.begin(), values.size()); }
-    HeapArray(const HeapArray& other) { append(other.data_, other.size_); }
-    HeapArray(HeapArray&& other) noexcept { swap(other); }
-    HeapArray& operator=(HeapArray other) noexcept
+    ResultArray() = default;
+    ResultArray(std::initializer_list<T> values) { append(values.begin(), values.size()); }
+    ResultArray(const ResultArray& other) { append(other.data_, other.size_); }
+    ResultArray(ResultArray&& other) noexcept { swap(other); }
+    ResultArray& operator=(ResultArray other) noexcept
     {
         swap(other);
         return *this;
     }
-    ~HeapArray() { std::free(data_); }
+    ~ResultArray() { std::free(data_); }
 
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
@@ -78,7 +78,7 @@ public:
     }
 
 private:
-    void swap(HeapArray& other) noexcept
+    void swap(ResultArray& other) noexcept
     {
         std::swap(data_, other.data_);
         std::swap(size_, other.size_);
