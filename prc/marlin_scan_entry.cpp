@@ -58,6 +58,7 @@ bool writePrcResultStream(bool decoded, const PrcModelResult& result, StreamWrit
 int runMarlinScan(int argc, char** argv, DecodeModelFileFn decode)
 {
     setBinaryStdout();
+    returnLargeBlocksWhenFreed();
     bool blank = false;
     const std::vector<std::u16string> arguments = processArguments(argc, argv, blank);
     if (blank || arguments.size() != 2)

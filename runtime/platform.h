@@ -40,6 +40,11 @@ std::vector<std::u16string> processArguments(int argc, char** argv, bool& comman
 // Largest resident memory of this process so far, in MiB (benchmarks and tools).
 double peakResidentMemoryMiB();
 
+// Large blocks get pages of their own and give them back when freed, so that a worker
+// whose buffers come and go never holds them twice; where the C library decides this
+// by itself, nothing is done.
+void returnLargeBlocksWhenFreed();
+
 // Opens a file named by a UTF-16 path for binary reading; null on failure.
 FILE* openFileForReading(const char16_t* path);
 

@@ -358,3 +358,5 @@ double peakResidentMemoryMiB()
         return 0;
     return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
 }
+
+void returnLargeBlocksWhenFreed() {}

@@ -10,7 +10,7 @@ void appendColours(AssemblyMesh& out, const TessMesh& mesh, uint64_t vertexCount
 {
     const size_t wanted = vertexCount * 3;
     const size_t available = mesh.colours.size() < wanted ? mesh.colours.size() : wanted;
-    out.colours.insert(out.colours.end(), mesh.colours.begin(), mesh.colours.begin() + available);
+    out.colours.append(mesh.colours.data(), available);
     out.colours.resize(out.colours.size() + (wanted - available), 255);
 }
 
@@ -24,7 +24,9 @@ void appendTriangles(AssemblyMesh& out, const TessMesh& mesh, uint64_t vertexCou
         const uint32_t first = static_cast<uint32_t>(base + a);
         const uint32_t second = static_cast<uint32_t>(base + (mirrored ? c : b));
         const uint32_t third = static_cast<uint32_t>(base + (mirrored ? b : c));
-        out.triangles.insert(out.triangles.end(), {first, second, third});
+        out.triangles.push_back(first);
+        out.triangles.push_back(second);
+        out.triangles.push_back(third);
     }
 }
 
@@ -47,6 +49,8 @@ void appendTransformedMesh(AssemblyMesh& out, const TessMesh& mesh, const Matrix
         throw std::runtime_error("assieme PRC: troppi vertici");
     checkVertexNumbers(base, vertexCount);
 
+    out.vertices.reserve(out.vertices.size() + vertexCount * 3);
+    out.triangles.reserve(out.triangles.size() + triangleCount * 3);
     const Matrix4d& m = matrix;
     for (uint64_t v = 0; v < vertexCount; ++v) {
         const double x = mesh.vertices[v * 3], y = mesh.vertices[v * 3 + 1], z = mesh.vertices[v * 3 + 2];
@@ -63,7 +67,7 @@ void appendUntransformedMesh(AssemblyMesh& out, const TessMesh& mesh)
     const uint64_t vertexCount = mesh.vertices.size() / 3;
     const uint64_t base = out.vertices.size() / 3;
     checkVertexNumbers(base, vertexCount);
-    out.vertices.insert(out.vertices.end(), mesh.vertices.begin(), mesh.vertices.begin() + vertexCount * 3);
+    out.vertices.append(mesh.vertices.data(), vertexCount * 3);
     appendColours(out, mesh, vertexCount);
     appendTriangles(out, mesh, vertexCount, base, false);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "prc/geometry/tessellation_data.h"
+#include "prc/model/result_array.h"
 #include "prc/structure/matrix4d.h"
 
 #include <cstdint>
@@ -37,12 +38,15 @@ struct AssemblyNode {
 };
 
 struct AssemblyMesh {
-    std::vector<float> vertices;
-    std::vector<uint32_t> triangles;
-    std::vector<uint8_t> colours;
+    ResultArray<float> vertices;
+    ResultArray<uint32_t> triangles;
+    ResultArray<uint8_t> colours;
     std::vector<AssemblyNode> nodes;
     AssemblyLimits limits;
     uint64_t walkSteps = 0;
+    // A first walk only counts how often each converted mesh is placed, so that the
+    // second can let each go after its last placement.
+    bool countingUses = false;
 };
 
 // Packed colour: 0xFF000000 | R << 16 | G << 8 | B; 0 means none.

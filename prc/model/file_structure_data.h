@@ -11,8 +11,16 @@
 #include <utility>
 #include <vector>
 
+// A converted mesh and the placements still to come, when a first walk counted them:
+// the mesh goes after the last. Uncounted meshes stay to the end.
+struct CachedTessMesh {
+    TessMesh mesh;
+    bool converted = false;
+    uint64_t usesLeft = 0;
+};
+
 // Converted meshes of a file structure, by (tessellation index, packed colour).
-using TessMeshCache = std::map<std::pair<int64_t, uint32_t>, TessMesh>;
+using TessMeshCache = std::map<std::pair<int64_t, uint32_t>, CachedTessMesh>;
 
 struct FileStructureData {
     uint32_t minimalVersionForRead = 0xFFFFFFFFu;
@@ -27,6 +35,10 @@ struct FileStructureData {
     std::vector<TessEntry> tessEntries;
     bool tessellations_loaded = false; // the section was read, perhaps only in part
     TessMeshCache meshCache;
+    // Conversions still to come of each tessellation (one per colour), when a first walk
+    // counted them: the record goes after the last; tessellationsReleased tells that one went.
+    std::vector<uint64_t> tessConversionsLeft;
+    bool tessellationsReleased = false;
 };
 
 struct PrcFileHeader;

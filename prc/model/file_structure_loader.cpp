@@ -21,6 +21,26 @@ uint32_t readLittleEndian32(const uint8_t* bytes)
     return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
 }
 
+void loadTessellations(FileStructureData& record, InflatedSections& sections, const std::vector<uint32_t>& offsets)
+{
+    record.plainTessellations.clear();
+    record.compressedTessellations.clear();
+    record.tessEntries.clear();
+    record.tessellations_loaded = false;
+    record.tessellationsReleased = false;
+    try {
+        const SectionBytes section = sections.bytes(offsets[3], offsets[4]);
+        record.plainTessellations = readFileStructureTessellation(section.data, section.size, record.authoringVersion,
+                                                                  record.compressedTessellations, &record.tessEntries);
+        record.tessellations_loaded = true;
+    } catch (const std::runtime_error&) {
+        record.plainTessellations.clear();
+        record.compressedTessellations.clear();
+        record.tessEntries.clear();
+    }
+    sections.release(offsets[3], offsets[4]);
+}
+
 } // namespace
 
 uint64_t readFileStructureHeader(const uint8_t* data, uint64_t size, uint64_t offset)
@@ -77,15 +97,15 @@ void loadFileStructure(PrcDocument& document, InflatedSections& sections, size_t
     }
     sections.release(offsets[2], offsets[3]);
 
-    try {
-        const SectionBytes section = sections.bytes(offsets[3], offsets[4]);
-        record.plainTessellations = readFileStructureTessellation(section.data, section.size, version,
-                                                                  record.compressedTessellations, &record.tessEntries);
-        record.tessellations_loaded = true;
-    } catch (const std::runtime_error&) {
-        record.plainTessellations.clear();
-        record.compressedTessellations.clear();
-        record.tessEntries.clear();
-    }
-    sections.release(offsets[3], offsets[4]);
+    loadTessellations(record, sections, offsets);
+}
+
+void reloadTessellations(PrcDocument& document, InflatedSections& sections, size_t index)
+{
+    if (document.header == nullptr || index >= document.header->fileStructures.size() ||
+        index >= document.fileStructures.size())
+        return;
+    const std::vector<uint32_t>& offsets = document.header->fileStructures[index].sectionOffsets;
+    if (offsets.size() >= kOffsetsNeeded)
+        loadTessellations(document.fileStructures[index], sections, offsets);
 }

@@ -19,3 +19,7 @@ class InflatedSections;
 // The same through the file's sections, which inflates each at most once within the
 // file's budget; InflateBudgetExceeded goes through to the caller.
 void loadFileStructure(PrcDocument& document, InflatedSections& sections, size_t index);
+
+// Reads the tessellations of document.fileStructures[index] again, after the walk let
+// some of them go and the flat reading needs them all.
+void reloadTessellations(PrcDocument& document, InflatedSections& sections, size_t index);

@@ -134,13 +134,12 @@ struct Box {
 
 // Converts a tessellation once per colour; a conversion that fails or gives no triangle
 // is kept as an empty mesh, since nothing of it would ever be appended.
-const TessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour,
+CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour,
                            AssemblyMesh& mesh)
 {
-    const std::pair<int64_t, uint32_t> key{static_cast<int64_t>(tessellation), colour};
-    const auto found = fileStructure.meshCache.find(key);
-    if (found != fileStructure.meshCache.end())
-        return found->second;
+    CachedTessMesh& cached = fileStructure.meshCache[{static_cast<int64_t>(tessellation), colour}];
+    if (cached.converted)
+        return cached;
 
     uint8_t rgb[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
                       static_cast<uint8_t>(colour)};
@@ -165,9 +164,39 @@ const TessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
     } catch (const std::runtime_error&) {
         converted = TessMesh{};
     }
+    // After its last counted conversion the record goes, before the mesh is placed.
+    std::vector<uint64_t>& conversionsLeft = fileStructure.tessConversionsLeft;
+    if (tessellation < conversionsLeft.size() && conversionsLeft[tessellation] > 0 &&
+        --conversionsLeft[tessellation] == 0) {
+        if (plain != nullptr)
+            fileStructure.plainTessellations[listIndex] = PRC3DTess{};
+        else if (compressed != nullptr)
+            fileStructure.compressedTessellations[listIndex] = PRC3DTessCompressed{};
+        fileStructure.tessellationsReleased = true;
+    }
     if (converted.triangles.empty())
         converted = TessMesh{};
-    return fileStructure.meshCache.emplace(key, std::move(converted)).first->second;
+    cached.mesh = std::move(converted);
+    cached.converted = true;
+    return cached;
+}
+
+// One placement of the mesh under key is done; after the last counted one it goes.
+void placed(FileStructureData& fileStructure, std::pair<int64_t, uint32_t> key, CachedTessMesh& cached)
+{
+    if (cached.usesLeft > 0 && --cached.usesLeft == 0)
+        fileStructure.meshCache.erase(key);
+}
+
+void countUse(FileStructureData& fileStructure, std::pair<int64_t, uint32_t> key)
+{
+    const auto [cached, first] = fileStructure.meshCache.try_emplace(key);
+    cached->second.usesLeft += 1;
+    if (first) {
+        std::vector<uint64_t>& conversionsLeft = fileStructure.tessConversionsLeft;
+        conversionsLeft.resize(fileStructure.tessEntries.size());
+        conversionsLeft[static_cast<uint64_t>(key.first)] += 1;
+    }
 }
 
 void appendItems(FileStructureData& fileStructure, const std::vector<RepresentationItemData>& items,
@@ -177,13 +206,20 @@ void appendItems(FileStructureData& fileStructure, const std::vector<Representat
         countSteps(mesh, 1);
         const uint32_t itemColour = styleColour(fileStructure.globals, item.styleIndex).value_or(colour);
         if (isIndex(item.index_tessellation) && item.index_tessellation < fileStructure.tessEntries.size()) {
-            const TessMesh& converted = cachedMesh(fileStructure, item.index_tessellation, itemColour, mesh);
-            if (!converted.triangles.empty()) {
-                const std::vector<Matrix4d>& systems = fileStructure.globals.coordinateSystems;
-                const uint64_t system = item.index_local_coordinate_system;
-                const Matrix4d itemMatrix =
-                    isIndex(system) && system < systems.size() ? multiply(matrix, systems[system]) : matrix;
-                appendTransformedMesh(mesh, converted, itemMatrix);
+            const std::pair<int64_t, uint32_t> key{static_cast<int64_t>(item.index_tessellation), itemColour};
+            if (mesh.countingUses) {
+                countUse(fileStructure, key);
+            } else {
+                CachedTessMesh& cached = cachedMesh(fileStructure, item.index_tessellation, itemColour, mesh);
+                const TessMesh& converted = cached.mesh;
+                if (!converted.triangles.empty()) {
+                    const std::vector<Matrix4d>& systems = fileStructure.globals.coordinateSystems;
+                    const uint64_t system = item.index_local_coordinate_system;
+                    const Matrix4d itemMatrix =
+                        isIndex(system) && system < systems.size() ? multiply(matrix, systems[system]) : matrix;
+                    appendTransformedMesh(mesh, converted, itemMatrix);
+                }
+                placed(fileStructure, key, cached);
             }
         }
         // The items of a set are placed by the part's matrix, not by the set's own system.

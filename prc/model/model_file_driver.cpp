@@ -140,9 +140,16 @@ bool decodeStructured(PrcDocument& document, InflatedSections& sections, const A
     try {
         const std::vector<ModelRoot> roots = readModelRoots(sections, *document.header);
         mesh.limits = limits;
-        for (const ModelRoot& root : roots)
-            assembleOccurrence(document, static_cast<int64_t>(root.fileStructure),
-                               static_cast<int64_t>(root.occurrence), kNoParent, kIdentity4d, 0, 0, mesh);
+        // The counting walk meets every limit of the tree no later than the real one,
+        // so that a tree given up by it would have been given up anyway.
+        for (const bool counting : {true, false}) {
+            mesh.countingUses = counting;
+            mesh.nodes.clear();
+            mesh.walkSteps = 0;
+            for (const ModelRoot& root : roots)
+                assembleOccurrence(document, static_cast<int64_t>(root.fileStructure),
+                                   static_cast<int64_t>(root.occurrence), kNoParent, kIdentity4d, 0, 0, mesh);
+        }
     } catch (const std::runtime_error&) {
         mesh = AssemblyMesh{};
         return false;
@@ -233,6 +240,9 @@ bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, Pr
     bool withNodes = decodeStructured(document, sections, limits, mesh);
     if (!withNodes) {
         mesh = AssemblyMesh{};
+        for (size_t i = 0; i < document.fileStructures.size(); ++i)
+            if (document.fileStructures[i].tessellationsReleased)
+                reloadTessellations(document, sections, i);
         if (decodeFlat(document, sections, mesh) == FallbackOutcome::Undecodable) {
             result.status = kPrcStatusUndecodable;
             return false;

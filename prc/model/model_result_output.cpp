@@ -73,18 +73,7 @@ NodeRecord nodeRecordOf(const AssemblyNode& node, uint32_t index)
     return record;
 }
 
-namespace {
-
-template <typename T>
-void releaseArray(std::vector<T>* array)
-{
-    if (array != nullptr)
-        std::vector<T>().swap(*array);
-}
-
-// Fills the result from the mesh; with spent set to the mesh, each of its arrays goes
-// as soon as it is copied, so that the mesh and the result are never both whole.
-bool fillFrom(const AssemblyMesh& mesh, AssemblyMesh* spent, bool withNodes, PrcModelResult& result)
+bool fillModelResult(AssemblyMesh&& mesh, bool withNodes, PrcModelResult& result)
 {
     const uint64_t vertexCount = mesh.vertices.size() / 3;
     const uint64_t triangleCount = mesh.triangles.size() / 3;
@@ -92,32 +81,17 @@ bool fillFrom(const AssemblyMesh& mesh, AssemblyMesh* spent, bool withNodes, Prc
         releaseModelResult(result);
         return false;
     }
-    const auto failed = [&] {
+    try {
+        // Colours of the vertices only, white where the mesh has none; never a null array.
+        mesh.colours.resize(vertexCount * 3, 255);
+        mesh.colours.reserve(1);
+    } catch (const std::bad_alloc&) {
         releaseModelResult(result);
         return false;
-    };
-    result.vertices = static_cast<float*>(std::malloc(vertexCount * 12));
-    if (vertexCount > 0 && result.vertices == nullptr)
-        return failed();
-    if (vertexCount > 0)
-        std::memcpy(result.vertices, mesh.vertices.data(), vertexCount * 12);
-    releaseArray(spent != nullptr ? &spent->vertices : nullptr);
-
-    result.triangles = static_cast<uint32_t*>(std::malloc(triangleCount * 12));
-    if (triangleCount > 0 && result.triangles == nullptr)
-        return failed();
-    if (triangleCount > 0)
-        std::memcpy(result.triangles, mesh.triangles.data(), triangleCount * 12);
-    releaseArray(spent != nullptr ? &spent->triangles : nullptr);
-
-    result.colours = static_cast<uint8_t*>(std::malloc(vertexCount == 0 ? 1 : vertexCount * 3));
-    if (result.colours == nullptr)
-        return failed();
-    std::memset(result.colours, 255, vertexCount * 3);
-    const size_t colourBytes = std::min<uint64_t>(mesh.colours.size(), vertexCount * 3);
-    if (colourBytes > 0)
-        std::memcpy(result.colours, mesh.colours.data(), colourBytes);
-    releaseArray(spent != nullptr ? &spent->colours : nullptr);
+    }
+    result.vertices = mesh.vertices.release();
+    result.triangles = mesh.triangles.release();
+    result.colours = mesh.colours.release();
     result.vertexCount = static_cast<uint32_t>(vertexCount);
     result.triangleCount = static_cast<uint32_t>(triangleCount);
     if (withNodes)
@@ -125,14 +99,13 @@ bool fillFrom(const AssemblyMesh& mesh, AssemblyMesh* spent, bool withNodes, Prc
     return true;
 }
 
-} // namespace
-
 bool fillModelResult(const AssemblyMesh& mesh, bool withNodes, PrcModelResult& result)
 {
-    return fillFrom(mesh, nullptr, withNodes, result);
-}
-
-bool fillModelResult(AssemblyMesh&& mesh, bool withNodes, PrcModelResult& result)
-{
-    return fillFrom(mesh, &mesh, withNodes, result);
+    try {
+        AssemblyMesh copy = mesh;
+        return fillModelResult(std::move(copy), withNodes, result);
+    } catch (const std::bad_alloc&) {
+        releaseModelResult(result);
+        return false;
+    }
 }

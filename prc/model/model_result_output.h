@@ -1,5 +1,5 @@
-// The last step of a decode: the accumulated mesh copied into the C-heap arrays of the
-// result, and the node entries checked and turned into stream records.
+// The last step of a decode: the accumulated mesh's C-heap arrays handed to the result,
+// and the node entries checked and turned into stream records.
 #pragma once
 
 #include "prc/model/assembly_mesh.h"
@@ -11,7 +11,7 @@
 // withNodes, the node table is added when its triangle ranges are sound. False, with
 // the whole result zeroed (status 0), when an array cannot be allocated.
 bool fillModelResult(const AssemblyMesh& mesh, bool withNodes, PrcModelResult& result);
-// The same, letting go of the mesh's arrays as they are copied.
+// The same, handing the mesh's arrays over without copying them.
 bool fillModelResult(AssemblyMesh&& mesh, bool withNodes, PrcModelResult& result);
 
 // Frees the arrays and zeroes the whole result.
