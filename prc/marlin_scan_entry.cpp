@@ -58,7 +58,10 @@ bool writePrcResultStream(bool decoded, const PrcModelResult& result, StreamWrit
 int runMarlinScan(int argc, char** argv, DecodeModelFileFn decode)
 {
     setBinaryStdout();
-    returnLargeBlocksWhenFreed();
+    // Lower thresholds save little more memory here and cost page faults on every
+    // mid-sized buffer.
+    constexpr int kLargeBlockBytes = 2 * 1024 * 1024;
+    returnLargeBlocksWhenFreed(kLargeBlockBytes);
     bool blank = false;
     const std::vector<std::u16string> arguments = processArguments(argc, argv, blank);
     if (blank || arguments.size() != 2)

@@ -43,7 +43,8 @@ double peakResidentMemoryMiB();
 // Large blocks get pages of their own and give them back when freed, so that a worker
 // whose buffers come and go never holds them twice; where the C library decides this
 // by itself, nothing is done.
-void returnLargeBlocksWhenFreed();
+// fromBytes: the smallest such block.
+void returnLargeBlocksWhenFreed(int fromBytes);
 
 // Opens a file named by a UTF-16 path for binary reading; null on failure.
 FILE* openFileForReading(const char16_t* path);

@@ -311,13 +311,13 @@ double peakResidentMemoryMiB()
     return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
 }
 
-void returnLargeBlocksWhenFreed()
+void returnLargeBlocksWhenFreed(int fromBytes)
 {
 #ifdef __GLIBC__
     // A fixed threshold also stops glibc from raising it after each freed block, which
     // would leave the next large buffers in the heap, resident after they are freed.
-    // Lower thresholds save little more and cost page faults on every mid-sized buffer.
-    constexpr int kLargeBlockBytes = 2 * 1024 * 1024;
-    mallopt(M_MMAP_THRESHOLD, kLargeBlockBytes);
+    mallopt(M_MMAP_THRESHOLD, fromBytes);
+#else
+    (void)fromBytes;
 #endif
 }

@@ -359,4 +359,4 @@ double peakResidentMemoryMiB()
     return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
 }
 
-void returnLargeBlocksWhenFreed() {}
+void returnLargeBlocksWhenFreed(int) {}

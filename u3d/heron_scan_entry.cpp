@@ -154,9 +154,14 @@ bool writeU3dResultStream(bool loaded, const U3dModel& model, const char* messag
     return writeModel(model, out);
 }
 
+// The library's decoding buffers come and go per mesh: below this they would stay in
+// the heap, resident, after being freed.
+constexpr int kLargeBlockBytes = 512 * 1024;
+
 int runHeronScan(int argc, char** argv, LoadU3dSceneFn load)
 {
     setBinaryStdout();
+    returnLargeBlocksWhenFreed(kLargeBlockBytes);
     std::setlocale(LC_CTYPE, "C.UTF-8");
     setU3dDebugColors(environmentVariableExists(kDebugColorsVariable));
     settleLibraryFolder();
