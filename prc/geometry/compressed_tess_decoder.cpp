@@ -1,5 +1,6 @@
 #include "prc/geometry/compressed_tess_decoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <utility>
@@ -170,13 +171,17 @@ void emitTriangle(CompressedTessDecoder& run, uint64_t t)
     run.reversed = inOrder;
 }
 
-void openGate(CompressedTessDecoder& run, const DecodedVertex& p, const DecodedVertex& q, const TessVec3& opposite,
-              uint64_t decisionId)
+void openGate(CompressedTessDecoder& run, uint32_t p, uint32_t q, uint32_t opposite, uint64_t decisionId)
 {
-    const Gate& gate = run.gates.emplace_back(
-        Gate{q.point < p.point ? q : p, q.point < p.point ? p : q, opposite, decisionId});
+    const Gate& gate = run.gates.emplace_back(Gate{std::min(p, q), std::max(p, q), opposite, decisionId});
     if (run.framing == GateFraming::Every)
-        frameGate(gate, run.mode, run.forcedId, run.ambiguousIds);
+        frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, run.ambiguousIds);
+}
+
+DecodedVertex madePoint(const CompressedTessDecoder& run, uint32_t number)
+{
+    const double* xyz = run.out.vertices.data() + 3 * uint64_t{number};
+    return {{xyz[0], xyz[1], xyz[2]}, number};
 }
 
 // Triangle t from the edges of triangle t - 1 and the gates left from earlier ones.
@@ -195,18 +200,18 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
     const DecodedVertex c = run.c;
     const uint64_t firstId = kDecisionsPerTriangle * t;
     if (code & kOpenEdgeBC)
-        openGate(run, b, c, a.p, firstId);
+        openGate(run, b.point, c.point, a.point, firstId);
     else
         run.closedEdges.insert(edgeKey(b.point, c.point));
     if (code & kOpenEdgeAC)
-        openGate(run, a, c, b.p, firstId + 1);
+        openGate(run, a.point, c.point, b.point, firstId + 1);
     else
         run.closedEdges.insert(edgeKey(a.point, c.point));
 
     // Gates whose far side some later triangle already closed lead nowhere.
     if (code == 0)
         while (!run.gates.empty() &&
-               run.closedEdges.contains(edgeKey(run.gates.back().lower.point, run.gates.back().higher.point)))
+               run.closedEdges.contains(edgeKey(run.gates.back().lower, run.gates.back().higher)))
             run.gates.pop_back();
     if (run.gates.empty()) {
         startChain(run, false);
@@ -218,11 +223,11 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
         run.c = takeReference(run);
     } else {
         std::vector<uint64_t>& ambiguous = run.framing == GateFraming::Every ? run.ambiguousAgain : run.ambiguousIds;
-        const GateFrame frame = frameGate(gate, run.mode, run.forcedId, ambiguous);
+        const GateFrame frame = frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, ambiguous);
         run.c = storeNewPoint(run, pointFromGate(frame, takeNewPointOffset(run)));
     }
-    run.a = gate.lower;
-    run.b = gate.higher;
+    run.a = madePoint(run, gate.lower);
+    run.b = madePoint(run, gate.higher);
 }
 
 } // namespace
@@ -249,11 +254,19 @@ uint64_t edgeKey(uint32_t p, uint32_t q)
     return uint64_t{p} << 32 | q;
 }
 
-GateFrame frameGate(const Gate& gate, int mode, int64_t forcedId, std::vector<uint64_t>& ambiguous)
+GateFrame frameGate(const Gate& gate, const double* points, int mode, int64_t forcedId,
+                    std::vector<uint64_t>& ambiguous)
 {
+    const auto point = [points](uint32_t number) {
+        const double* xyz = points + 3 * uint64_t{number};
+        return TessVec3{xyz[0], xyz[1], xyz[2]};
+    };
+    const TessVec3 lower = point(gate.lower);
+    const TessVec3 higher = point(gate.higher);
+    const TessVec3 opposite = point(gate.opposite);
     GateFrame frame;
-    frame.m = midpoint(gate.lower.p, gate.higher.p);
-    frame.x = gate.lower.p - gate.higher.p;
+    frame.m = midpoint(lower, higher);
+    frame.x = lower - higher;
     if (!normaliseTessVector(frame.x)) {
         frame.x = {1, 0, 0};
         const TessFrame fallback = defaultTessFrame(frame.x, mode);
@@ -261,7 +274,7 @@ GateFrame frameGate(const Gate& gate, int mode, int64_t forcedId, std::vector<ui
         frame.w = fallback.w;
         return frame;
     }
-    frame.w = cross(gate.opposite - frame.m, frame.x);
+    frame.w = cross(opposite - frame.m, frame.x);
     bool framed = normaliseTessVector(frame.w);
     if (framed) {
         frame.y = cross(frame.w, frame.x);
@@ -274,7 +287,7 @@ GateFrame frameGate(const Gate& gate, int mode, int64_t forcedId, std::vector<ui
     }
 
     // Y points towards the side of the opposite vertex.
-    const double side = dot(frame.m - gate.opposite, frame.y);
+    const double side = dot(frame.m - opposite, frame.y);
     bool flip = side > 0;
     if (side == 0) {
         ambiguous.push_back(gate.decisionId);

@@ -21,11 +21,12 @@ struct DecodedVertex {
 };
 
 // An open edge, with what the frame across it is built from: the endpoints and the
-// opposite vertex alone. The frame may wait until the gate is taken, since many gates are
-// closed by later triangles and never are.
+// opposite vertex alone, as point numbers (their coordinates never change once made).
+// The frame may wait until the gate is taken, since many gates are closed by later
+// triangles and never are; the stack of open gates can hold a good share of a record.
 struct Gate {
-    DecodedVertex lower, higher; // endpoints by point number
-    TessVec3 opposite;
+    uint32_t lower = 0, higher = 0; // endpoints by point number
+    uint32_t opposite = 0;
     uint64_t decisionId = 0;
 };
 
@@ -71,7 +72,9 @@ struct CompressedTessDecoder {
 
 // The decision id joins ambiguous when the side of the opposite vertex cannot be told,
 // and the frame then flips only when it is forced.
-GateFrame frameGate(const Gate& gate, int mode, int64_t forcedId, std::vector<uint64_t>& ambiguous);
+// points: x, y, z by point number.
+GateFrame frameGate(const Gate& gate, const double* points, int mode, int64_t forcedId,
+                    std::vector<uint64_t>& ambiguous);
 TessVec3 pointFromGate(const GateFrame& frame, const TessVec3& offset);
 // The offset of three integers of point_array.
 TessVec3 pointOffset(int32_t i, int32_t j, int32_t k, double tolerance);
