@@ -3,7 +3,7 @@
 #pragma once
 
 #include "runtime/result_stream.h"
-#include "u3d/heap_array.h"
+#include "runtime/heap_array.h"
 
 #include <cstdint>
 #include <unordered_set>

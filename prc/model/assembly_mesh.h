@@ -3,7 +3,7 @@
 #pragma once
 
 #include "prc/geometry/tessellation_data.h"
-#include "prc/model/result_array.h"
+#include "runtime/heap_array.h"
 #include "prc/structure/matrix4d.h"
 
 #include <cstdint>
@@ -38,9 +38,9 @@ struct AssemblyNode {
 };
 
 struct AssemblyMesh {
-    ResultArray<float> vertices;
-    ResultArray<uint32_t> triangles;
-    ResultArray<uint8_t> colours;
+    HeapArray<float> vertices;
+    HeapArray<uint32_t> triangles;
+    HeapArray<uint8_t> colours;
     std::vector<AssemblyNode> nodes;
     AssemblyLimits limits;
     uint64_t walkSteps = 0;

@@ -82,9 +82,8 @@ bool fillModelResult(AssemblyMesh&& mesh, bool withNodes, PrcModelResult& result
         return false;
     }
     try {
-        // Colours of the vertices only, white where the mesh has none; never a null array.
+        // Colours of the vertices only, white where the mesh has none.
         mesh.colours.resize(vertexCount * 3, 255);
-        mesh.colours.reserve(1);
     } catch (const std::bad_alloc&) {
         releaseModelResult(result);
         return false;
@@ -92,6 +91,12 @@ bool fillModelResult(AssemblyMesh&& mesh, bool withNodes, PrcModelResult& result
     result.vertices = mesh.vertices.release();
     result.triangles = mesh.triangles.release();
     result.colours = mesh.colours.release();
+    if (result.colours == nullptr) // never a null array, even for no vertices
+        result.colours = static_cast<uint8_t*>(std::malloc(1));
+    if (result.colours == nullptr) {
+        releaseModelResult(result);
+        return false;
+    }
     result.vertexCount = static_cast<uint32_t>(vertexCount);
     result.triangleCount = static_cast<uint32_t>(triangleCount);
     if (withNodes)

@@ -1,6 +1,7 @@
-// A growable array of plain values in C-heap memory. Growing reallocates in place where
-// the allocator can (large blocks are remapped, not copied), and the finished array is
-// handed to the model as it is, so a scene's largest arrays are never held twice.
+// A growable array of plain values in one malloc'ed block. Growing reallocates, which
+// moves the pages of a large block instead of copying them, so the old and the new block
+// are never both resident; and the finished block is handed to a C-heap result as it
+// is, without a copy.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,8 @@ class HeapArray {
 
 public:
     HeapArray() = default;
+    HeapArray(std::initializer_list<T> values) { append(values.begin(), values.size()); }
+    HeapArray(const HeapArray& other) { append(other.data_, other.size_); }
     ~HeapArray() { std::free(data_); }
     HeapArray(HeapArray&& other) noexcept
         : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
@@ -33,8 +36,14 @@ public:
         }
         return *this;
     }
-    HeapArray(const HeapArray&) = delete;
-    HeapArray& operator=(const HeapArray&) = delete;
+    HeapArray& operator=(const HeapArray& other)
+    {
+        if (this != &other) {
+            HeapArray copy(other);
+            *this = std::move(copy);
+        }
+        return *this;
+    }
 
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
@@ -42,10 +51,13 @@ public:
     const T* data() const { return data_; }
     T& operator[](size_t i) { return data_[i]; }
     const T& operator[](size_t i) const { return data_[i]; }
+    const T& back() const { return data_[size_ - 1]; }
     T* begin() { return data_; }
     T* end() { return data_ + size_; }
     const T* begin() const { return data_; }
     const T* end() const { return data_ + size_; }
+
+    void reserve(size_t count) { reserveFor(count); }
 
     // Cuts to count or fills up to it with value.
     void resize(size_t count, T value = T{})
