@@ -1,5 +1,7 @@
 #include "prc/geometry/compressed_normals.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -180,25 +182,30 @@ uint32_t decodeNewNormal(CompressedNormalState& state, const NormalTriangle& tri
     normal.pc = triangle.pc;
     normal.alphaCode = a0;
     normal.betaCode = a1;
-    normal.b1 = b1;
-    normal.b2 = b2;
-    normal.b3 = b3;
+    normal.signs = static_cast<uint8_t>(b1 | b2 << 1 | b3 << 2);
     return static_cast<uint32_t>(state.normals.size() - 1);
 }
 
-const TessVec3& normalVector(CompressedNormalState& state, uint32_t normal)
+TessVec3 normalVector(CompressedNormalState& state, uint32_t normal)
 {
-    ReadNormal& read = state.normals[normal];
-    if (!read.made) {
+    if (state.made.empty()) {
+        // No more slots than the record has normals to read.
+        const size_t readable = state.record->normal_angle_array.size() / 2 + 1;
+        state.made.resize(std::bit_ceil(std::min(readable, kMadeNormalSlots)));
+    }
+    MadeNormal& slot = state.made[normal & (state.made.size() - 1)];
+    if (slot.normalPlusOne != normal + 1) {
+        const ReadNormal& read = state.normals[normal];
         const auto point = [&](uint32_t number) {
             const double* xyz = state.points + 3 * uint64_t{number};
             return TessVec3{xyz[0], xyz[1], xyz[2]};
         };
-        read.vector = normalFromAngles(point(read.pa), point(read.pb), point(read.pc), read.alphaCode * state.angleStep,
-                                       read.betaCode * state.angleStep, read.b1, read.b2, read.b3, state.mode);
-        read.made = true;
+        slot.vector = normalFromAngles(point(read.pa), point(read.pb), point(read.pc), read.alphaCode * state.angleStep,
+                                       read.betaCode * state.angleStep, (read.signs & 1) != 0, (read.signs & 2) != 0,
+                                       (read.signs & 4) != 0, state.mode);
+        slot.normalPlusOne = normal + 1;
     }
-    return read.vector;
+    return slot.vector;
 }
 
 uint32_t decodeVertexNormal(CompressedNormalState& state, const NormalTriangle& triangle, uint32_t point)

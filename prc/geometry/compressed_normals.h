@@ -7,6 +7,7 @@
 #include "prc/geometry/compressed_tess_data.h"
 #include "prc/geometry/compressed_tess_vector.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,12 +20,19 @@ enum NormalPointState : uint8_t { kNoNormalYet = 0, kOneNormal = 1, kSeveralNorm
 
 // A normal as read: its triangle's points in decoding order, its angle codes and sign
 // bits. Only a normal that decides a winding is ever needed as a vector, and many that
-// are read never do, so the vector is made on first use.
+// are read never do, so the vector is made when needed.
 struct ReadNormal {
     uint32_t pa = 0, pb = 0, pc = 0;
     int16_t alphaCode = 0, betaCode = 0;
-    bool b1 = false, b2 = false, b3 = false;
-    bool made = false;
+    uint8_t signs = 0; // b1, b2, b3 in bits 0 to 2
+};
+
+// Normals made lately, by normal number modulo the slot count. A normal is mostly used
+// soon after it is read, so a window of this many keeps nearly every one made once,
+// where a vector beside every normal read would double their memory.
+inline constexpr size_t kMadeNormalSlots = 16384;
+struct MadeNormal {
+    uint32_t normalPlusOne = 0; // 0: none yet
     TessVec3 vector;
 };
 
@@ -38,6 +46,7 @@ struct CompressedNormalState {
     uint64_t anglesUsed = 0; // of normal_angle_array
     double angleStep = 0;    // radians per angle code
     std::vector<ReadNormal> normals;
+    std::vector<MadeNormal> made; // sized on first use
     std::vector<uint8_t> pointState;   // NormalPointState per point
     std::vector<uint32_t> pointNormal; // the normal (one) or the list number (several)
     std::vector<std::vector<uint32_t>> pointLists;
@@ -79,8 +88,8 @@ double orientationValue(const TessVec3& a, const TessVec3& b, const TessVec3& c,
 // Bits that pick one of listLength normals already at a point.
 uint32_t normalReferenceWidth(uint64_t listLength);
 
-// The vector of a normal read earlier, made now if it was not yet.
-const TessVec3& normalVector(CompressedNormalState& state, uint32_t normal);
+// The vector of a normal read earlier, made again if it is not among those made lately.
+TessVec3 normalVector(CompressedNormalState& state, uint32_t normal);
 
 // The normal reads of the triangle being decoded.
 uint32_t decodeNewNormal(CompressedNormalState& state, const NormalTriangle& triangle, bool b1, bool b2, bool b3);
