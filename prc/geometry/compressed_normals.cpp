@@ -196,11 +196,8 @@ TessVec3 normalVector(CompressedNormalState& state, uint32_t normal)
     MadeNormal& slot = state.made[normal & (state.made.size() - 1)];
     if (slot.normalPlusOne != normal + 1) {
         const ReadNormal& read = state.normals[normal];
-        const auto point = [&](uint32_t number) {
-            const double* xyz = state.points + 3 * uint64_t{number};
-            return TessVec3{xyz[0], xyz[1], xyz[2]};
-        };
-        slot.vector = normalFromAngles(point(read.pa), point(read.pb), point(read.pc), read.alphaCode * state.angleStep,
+        slot.vector = normalFromAngles(tablePoint(state.points, read.pa), tablePoint(state.points, read.pb),
+                                       tablePoint(state.points, read.pc), read.alphaCode * state.angleStep,
                                        read.betaCode * state.angleStep, (read.signs & 1) != 0, (read.signs & 2) != 0,
                                        (read.signs & 4) != 0, state.mode);
         slot.normalPlusOne = normal + 1;

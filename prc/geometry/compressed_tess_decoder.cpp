@@ -49,6 +49,11 @@ DecodedVertex newPointFrom(CompressedTessDecoder& run, const TessVec3& base)
     return storeNewPoint(run, base + offset);
 }
 
+DecodedVertex madePoint(const CompressedTessDecoder& run, uint32_t number)
+{
+    return {tablePoint(run.out.vertices.data(), number), number};
+}
+
 DecodedVertex takeReference(CompressedTessDecoder& run)
 {
     const std::vector<uint32_t>& references = run.record.point_reference_array;
@@ -57,8 +62,7 @@ DecodedVertex takeReference(CompressedTessDecoder& run)
     const auto r = static_cast<int32_t>(references[run.out.referencesUsed++]);
     if (r < 0 || static_cast<uint64_t>(r) >= run.pointCount)
         throwCompressedTessError("riferimento fuori intervallo");
-    const double* xyz = run.out.vertices.data() + 3 * static_cast<uint64_t>(r);
-    return {{xyz[0], xyz[1], xyz[2]}, static_cast<uint32_t>(r)};
+    return madePoint(run, static_cast<uint32_t>(r));
 }
 
 TessVec3 chainOrigin(const PRC3DTessCompressed& record)
@@ -175,13 +179,7 @@ void openGate(CompressedTessDecoder& run, uint32_t p, uint32_t q, uint32_t oppos
 {
     const Gate& gate = run.gates.emplace_back(Gate{std::min(p, q), std::max(p, q), opposite, decisionId});
     if (run.framing == GateFraming::Every)
-        frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, run.ambiguousIds);
-}
-
-DecodedVertex madePoint(const CompressedTessDecoder& run, uint32_t number)
-{
-    const double* xyz = run.out.vertices.data() + 3 * uint64_t{number};
-    return {{xyz[0], xyz[1], xyz[2]}, number};
+        frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, &run.ambiguousIds);
 }
 
 // Triangle t from the edges of triangle t - 1 and the gates left from earlier ones.
@@ -222,7 +220,8 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
     if (readReferenceBit(run)) {
         run.c = takeReference(run);
     } else {
-        std::vector<uint64_t>& ambiguous = run.framing == GateFraming::Every ? run.ambiguousAgain : run.ambiguousIds;
+        // A gate framed as it opened has had its ambiguous side recorded then.
+        std::vector<uint64_t>* ambiguous = run.framing == GateFraming::Every ? nullptr : &run.ambiguousIds;
         const GateFrame frame = frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, ambiguous);
         run.c = storeNewPoint(run, pointFromGate(frame, takeNewPointOffset(run)));
     }
@@ -255,15 +254,11 @@ uint64_t edgeKey(uint32_t p, uint32_t q)
 }
 
 GateFrame frameGate(const Gate& gate, const double* points, int mode, int64_t forcedId,
-                    std::vector<uint64_t>& ambiguous)
+                    std::vector<uint64_t>* ambiguous)
 {
-    const auto point = [points](uint32_t number) {
-        const double* xyz = points + 3 * uint64_t{number};
-        return TessVec3{xyz[0], xyz[1], xyz[2]};
-    };
-    const TessVec3 lower = point(gate.lower);
-    const TessVec3 higher = point(gate.higher);
-    const TessVec3 opposite = point(gate.opposite);
+    const TessVec3 lower = tablePoint(points, gate.lower);
+    const TessVec3 higher = tablePoint(points, gate.higher);
+    const TessVec3 opposite = tablePoint(points, gate.opposite);
     GateFrame frame;
     frame.m = midpoint(lower, higher);
     frame.x = lower - higher;
@@ -290,7 +285,8 @@ GateFrame frameGate(const Gate& gate, const double* points, int mode, int64_t fo
     const double side = dot(frame.m - opposite, frame.y);
     bool flip = side > 0;
     if (side == 0) {
-        ambiguous.push_back(gate.decisionId);
+        if (ambiguous != nullptr)
+            ambiguous->push_back(gate.decisionId);
         flip = forcedId >= 0 && static_cast<uint64_t>(forcedId) == gate.decisionId;
     }
     if (flip) {

@@ -21,6 +21,13 @@ inline TessVec3 cross(const TessVec3& a, const TessVec3& b)
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
+// Point number of a table of x, y, z triples.
+inline TessVec3 tablePoint(const double* points, uint64_t number)
+{
+    const double* xyz = points + 3 * number;
+    return {xyz[0], xyz[1], xyz[2]};
+}
+
 // Shorter vectors count as degenerate (single-precision epsilon).
 inline constexpr double kTessMinLength = 1.1920928955078125e-7;
 inline constexpr int kTessNewtonMaxSteps = 100;
