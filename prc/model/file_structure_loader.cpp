@@ -21,6 +21,15 @@ uint32_t readLittleEndian32(const uint8_t* bytes)
     return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
 }
 
+// The section offsets of file structure index, or null when the document has no such one.
+const std::vector<uint32_t>* sectionOffsetsOf(const PrcDocument& document, size_t index)
+{
+    if (document.header == nullptr || index >= document.header->fileStructures.size() ||
+        index >= document.fileStructures.size())
+        return nullptr;
+    return &document.header->fileStructures[index].sectionOffsets;
+}
+
 void loadTessellations(FileStructureData& record, InflatedSections& sections, const std::vector<uint32_t>& offsets)
 {
     record.plainTessellations.clear();
@@ -61,10 +70,10 @@ void loadFileStructure(PrcDocument& document, const uint8_t* data, uint64_t size
 
 void loadFileStructure(PrcDocument& document, InflatedSections& sections, size_t index)
 {
-    if (document.header == nullptr || index >= document.header->fileStructures.size() ||
-        index >= document.fileStructures.size())
+    const std::vector<uint32_t>* sectionOffsets = sectionOffsetsOf(document, index);
+    if (sectionOffsets == nullptr)
         return;
-    const std::vector<uint32_t>& offsets = document.header->fileStructures[index].sectionOffsets;
+    const std::vector<uint32_t>& offsets = *sectionOffsets;
     FileStructureData& record = document.fileStructures[index];
     record = FileStructureData{};
     if (offsets.size() < kOffsetsNeeded)
@@ -102,10 +111,7 @@ void loadFileStructure(PrcDocument& document, InflatedSections& sections, size_t
 
 void reloadTessellations(PrcDocument& document, InflatedSections& sections, size_t index)
 {
-    if (document.header == nullptr || index >= document.header->fileStructures.size() ||
-        index >= document.fileStructures.size())
-        return;
-    const std::vector<uint32_t>& offsets = document.header->fileStructures[index].sectionOffsets;
-    if (offsets.size() >= kOffsetsNeeded)
-        loadTessellations(document.fileStructures[index], sections, offsets);
+    const std::vector<uint32_t>* offsets = sectionOffsetsOf(document, index);
+    if (offsets != nullptr && offsets->size() >= kOffsetsNeeded)
+        loadTessellations(document.fileStructures[index], sections, *offsets);
 }
