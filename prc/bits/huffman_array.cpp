@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -22,15 +21,6 @@ constexpr uint64_t kDirectLookupSlotsPerElement = 4;
 uint64_t tableKey(uint32_t length, uint32_t code)
 {
     return static_cast<uint64_t>(length) << 32 | code;
-}
-
-uint64_t littleEndianWord(const uint8_t* bytes)
-{
-    uint64_t word = 0;
-    std::memcpy(&word, bytes, sizeof word);
-    if constexpr (std::endian::native == std::endian::big)
-        word = __builtin_bswap64(word);
-    return word;
 }
 
 struct HuffmanSlot {

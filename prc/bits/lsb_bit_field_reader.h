@@ -7,6 +7,16 @@
 #include <cstdint>
 #include <cstring>
 
+// The eight bytes at bytes, the first the least significant, as one load.
+inline uint64_t littleEndianWord(const uint8_t* bytes)
+{
+    uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    if constexpr (std::endian::native == std::endian::big)
+        word = __builtin_bswap64(word);
+    return word;
+}
+
 class LsbBitFieldReader {
 public:
     // data must hold at least (bitCount + 7) / 8 bytes and outlive the reader.
@@ -48,9 +58,7 @@ inline uint32_t LsbBitFieldReader::peekBits(uint32_t count) const
     const uint64_t firstByte = position_ / 8;
     const uint32_t skip = static_cast<uint32_t>(position_ % 8);
     if (firstByte + sizeof window <= (bitCount_ + 7) / 8) {
-        std::memcpy(&window, data_ + firstByte, sizeof window);
-        if constexpr (std::endian::native == std::endian::big)
-            window = __builtin_bswap64(window);
+        window = littleEndianWord(data_ + firstByte);
     } else {
         const uint32_t bytes = (skip + count + 7) / 8; // at most 5
         for (uint32_t i = 0; i < bytes; ++i)
