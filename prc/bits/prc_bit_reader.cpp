@@ -88,7 +88,7 @@ uint32_t PRCBitReader::readUnsignedInteger()
     constexpr int kWindowBits = 64;
     constexpr int kFlaggedByteBits = 9;
     constexpr int kWindowedBytes = 4;
-    if (size_ - bytePos_ >= sizeof(uint64_t)) {
+    if (windowFits()) {
         const uint64_t window = windowAt() << bitPos_;
         int used = 0;
         for (; used < kWindowedBytes * kFlaggedByteBits; used += kFlaggedByteBits) {
@@ -173,7 +173,7 @@ void PRCBitReader::skipUnsignedIntegersWithVariableBitNumber(uint32_t count)
     // Width and value, at most 36 bits, lie within one window wherever they start.
     constexpr int kWindowBits = 64;
     for (uint32_t i = 0; i < count; ++i) {
-        if (size_ - bytePos_ < sizeof(uint64_t)) {
+        if (!windowFits()) {
             readUnsignedIntegerWithVariableBitNumber();
             continue;
         }
@@ -211,7 +211,7 @@ void PRCBitReader::readMantissaBytes(uint8_t (&image)[8])
     // Six flagged bytes, or fewer and a copy distance with perhaps a last byte: at most
     // 57 bits, which lie within one window from any bit offset.
     constexpr int kWindowBits = 64;
-    if (size_ - bytePos_ >= sizeof(uint64_t)) {
+    if (windowFits()) {
         const uint64_t window = windowAt() << bitPos_;
         uint32_t used = 0;
         readMantissaBytesFrom(image, [&](uint32_t count) {

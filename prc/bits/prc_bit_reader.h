@@ -73,6 +73,8 @@ public:
 private:
     [[noreturn]] static void throwReadPastEnd();
     uint32_t readBitsByteWise(int count);
+    // Whether eight bytes remain from the current one, so that windowAt() may be read.
+    bool windowFits() const { return size_ - bytePos_ >= sizeof(uint64_t); }
     // The eight bytes from the current one, the first the most significant.
     uint64_t windowAt() const;
     // Moves on by count bits that are known to be there.
@@ -120,7 +122,7 @@ inline uint32_t PRCBitReader::readBits(int count)
     // Up to 32 bits from any bit position lie within the next eight bytes.
     constexpr int kWindowBits = 64;
     constexpr int kMaxWindowRead = 32;
-    if (count > kMaxWindowRead || size_ - bytePos_ < sizeof(uint64_t))
+    if (count > kMaxWindowRead || !windowFits())
         return readBitsByteWise(count);
     const uint32_t value = static_cast<uint32_t>((windowAt() << bitPos_) >> (kWindowBits - count));
     advanceBits(static_cast<uint32_t>(count));
