@@ -205,6 +205,29 @@ TessVec3 normalVector(CompressedNormalState& state, uint32_t normal)
     return slot.vector;
 }
 
+uint32_t NormalLists::add(uint32_t first)
+{
+    constexpr uint32_t kFirstCapacity = 2;
+    blocks_.push_back(Block{pool_.size(), 1, kFirstCapacity});
+    pool_.push_back(first);
+    pool_.resize(pool_.size() + kFirstCapacity - 1);
+    return static_cast<uint32_t>(blocks_.size() - 1);
+}
+
+void NormalLists::append(uint32_t list, uint32_t normal)
+{
+    Block& block = blocks_[list];
+    if (block.length == block.capacity) {
+        const uint64_t start = pool_.size();
+        pool_.resize(start + uint64_t{2} * block.capacity);
+        std::copy_n(pool_.begin() + static_cast<std::ptrdiff_t>(block.start), block.length,
+                    pool_.begin() + static_cast<std::ptrdiff_t>(start));
+        block.start = start;
+        block.capacity *= 2;
+    }
+    pool_[block.start + block.length++] = normal;
+}
+
 uint32_t decodeVertexNormal(CompressedNormalState& state, const NormalTriangle& triangle, uint32_t point)
 {
     switch (state.pointState[point]) {
@@ -213,8 +236,7 @@ uint32_t decodeVertexNormal(CompressedNormalState& state, const NormalTriangle& 
         const uint32_t normal = decodeSignedNewNormal(state, triangle);
         if (several) {
             state.pointState[point] = kSeveralNormals;
-            state.pointNormal[point] = static_cast<uint32_t>(state.pointLists.size());
-            state.pointLists.push_back({normal});
+            state.pointNormal[point] = state.pointLists.add(normal);
         } else {
             state.pointState[point] = kOneNormal;
             state.pointNormal[point] = normal;
@@ -229,12 +251,12 @@ uint32_t decodeVertexNormal(CompressedNormalState& state, const NormalTriangle& 
     const uint32_t list = state.pointNormal[point];
     if (!readNormalBit(state)) {
         const uint32_t normal = decodeSignedNewNormal(state, triangle);
-        state.pointLists[list].push_back(normal);
+        state.pointLists.append(list, normal);
         return normal;
     }
     // A back reference, counted from the newest normal of the point. One past the list
     // never comes from a writer: the run has lost its place in the streams.
-    const uint64_t length = state.pointLists[list].size();
+    const uint64_t length = state.pointLists.length(list);
     const uint32_t width = normalReferenceWidth(length);
     uint64_t r = 0;
     for (uint32_t bit = 0; bit < width; ++bit)
@@ -242,7 +264,7 @@ uint32_t decodeVertexNormal(CompressedNormalState& state, const NormalTriangle& 
             r |= uint64_t{1} << bit;
     if (r >= length)
         throwCompressedTessError("riferimento di normale fuori dalla lista del punto");
-    return state.pointLists[list][length - 1 - r];
+    return state.pointLists.fromNewest(list, r);
 }
 
 double decodeTriangleOrientationValue(CompressedNormalState& state, const NormalTriangle& triangle, uint64_t t)

@@ -36,6 +36,31 @@ struct MadeNormal {
     TessVec3 vector;
 };
 
+// The normals of the points that carry several, one list per point. Each list is a block
+// of one pool; a full block moves to the end of the pool with twice the room, so a list
+// stays contiguous for back references, and the pool holds under four entries per normal
+// listed (moved-from blocks included) without an allocation per point.
+class NormalLists {
+public:
+    uint32_t add(uint32_t first); // a new list; its number
+    void append(uint32_t list, uint32_t normal);
+    uint64_t length(uint32_t list) const { return blocks_[list].length; }
+    // r = 0 is the newest normal of the list.
+    uint32_t fromNewest(uint32_t list, uint64_t r) const
+    {
+        const Block& block = blocks_[list];
+        return pool_[block.start + block.length - 1 - r];
+    }
+
+private:
+    struct Block {
+        uint64_t start = 0;
+        uint64_t length = 0, capacity = 0;
+    };
+    std::vector<uint32_t> pool_;
+    std::vector<Block> blocks_;
+};
+
 // The normal streams of one run: where it is in them and the normals met so far. The
 // decoder owns it; this is all the normal decoding reads or writes.
 struct CompressedNormalState {
@@ -49,7 +74,7 @@ struct CompressedNormalState {
     std::vector<MadeNormal> made; // sized on first use
     std::vector<uint8_t> pointState;   // NormalPointState per point
     std::vector<uint32_t> pointNormal; // the normal (one) or the list number (several)
-    std::vector<std::vector<uint32_t>> pointLists;
+    NormalLists pointLists;
     std::vector<uint8_t> faceDecoded; // per face whose bit of face_has_one_normal can be read
     std::vector<uint32_t> faceNormal;
 };

@@ -100,6 +100,24 @@ TEST(CompressedTessNormals, CornerChoiceRanksAsTheArcCosinesDo)
     }
 }
 
+TEST(CompressedTessNormals, PointListsKeepTheirOrderAsTheyGrowInterleaved)
+{
+    NormalLists lists;
+    std::vector<std::vector<uint32_t>> expected;
+    for (uint32_t step = 0; step < 200; ++step) {
+        const uint32_t list = step % 7 == 0 ? lists.add(step) : (step * 5) % static_cast<uint32_t>(expected.size());
+        if (list == expected.size())
+            expected.push_back({step});
+        else
+            lists.append(list, step), expected[list].push_back(step);
+    }
+    for (uint32_t list = 0; list < expected.size(); ++list) {
+        ASSERT_EQ(lists.length(list), expected[list].size());
+        for (uint64_t r = 0; r < expected[list].size(); ++r)
+            EXPECT_EQ(lists.fromNewest(list, r), expected[list][expected[list].size() - 1 - r]);
+    }
+}
+
 TEST(CompressedTessRetries, RunsLeavingDataOverAreRefused)
 {
     // With one bit more the forced run ends early: no run is complete, and the caller
