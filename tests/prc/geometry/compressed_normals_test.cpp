@@ -106,10 +106,12 @@ TEST(CompressedTessNormals, PointListsKeepTheirOrderAsTheyGrowInterleaved)
     std::vector<std::vector<uint32_t>> expected;
     for (uint32_t step = 0; step < 200; ++step) {
         const uint32_t list = step % 7 == 0 ? lists.add(step) : (step * 5) % static_cast<uint32_t>(expected.size());
-        if (list == expected.size())
+        if (list == expected.size()) {
             expected.push_back({step});
-        else
-            lists.append(list, step), expected[list].push_back(step);
+        } else {
+            lists.append(list, step);
+            expected[list].push_back(step);
+        }
     }
     for (uint32_t list = 0; list < expected.size(); ++list) {
         ASSERT_EQ(lists.length(list), expected[list].size());
