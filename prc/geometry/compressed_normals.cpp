@@ -10,7 +10,7 @@ namespace {
 
 bool readNormalBit(CompressedNormalState& state)
 {
-    const std::vector<bool>& bits = state.record->normal_binary_data;
+    const BitArray& bits = state.record->normal_binary_data;
     if (state.bitsUsed >= bits.size())
         throwCompressedTessError("normal_binary_data esaurito");
     return bits[state.bitsUsed++];

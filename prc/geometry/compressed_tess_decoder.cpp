@@ -17,7 +17,7 @@ uint64_t remaining(uint64_t used, uint64_t size) { return used < size ? size - u
 
 bool readReferenceBit(CompressedTessDecoder& run)
 {
-    const std::vector<bool>& bits = run.record.point_is_reference_array;
+    const BitArray& bits = run.record.point_is_reference_array;
     if (remaining(run.out.referenceBitsUsed, bits.size()) == 0)
         throwCompressedTessError("point_is_reference_array esaurito");
     return bits[run.out.referenceBitsUsed++];
@@ -78,7 +78,7 @@ void startChain(CompressedTessDecoder& run, bool firstTriangle)
 {
     bool isReference[3] = {false, false, false};
     if (!firstTriangle) {
-        const std::vector<bool>& bits = run.record.point_is_reference_array;
+        const BitArray& bits = run.record.point_is_reference_array;
         if (remaining(run.out.referenceBitsUsed, bits.size()) < 3)
             throwCompressedTessError("point_is_reference_array esaurito a inizio catena");
         for (bool& flag : isReference)

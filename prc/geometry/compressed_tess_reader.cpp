@@ -24,18 +24,16 @@ constexpr size_t kMaxUncompressedReferences = 3;
 // Every array of this record is written with both Huffman options set.
 constexpr HuffmanOptions kOptions{true, true};
 
-std::vector<bool> readBits(PRCBitReader& reader, uint64_t count)
+BitArray readBits(PRCBitReader& reader, uint64_t count)
 {
     constexpr uint64_t kChunkBits = 32;
     if (count > reader.bitsLeft())
         reader.skipBits(count); // fails as reading them would, before anything is sized
-    std::vector<bool> bits(count);
-    auto out = bits.begin();
+    BitArray bits;
+    bits.reserve(count);
     for (uint64_t i = 0; i < count; i += kChunkBits) {
         const auto chunk = static_cast<int>(std::min(kChunkBits, count - i));
-        const uint32_t value = reader.readBits(chunk);
-        for (int bit = chunk - 1; bit >= 0; --bit)
-            *out++ = (value >> bit & 1) != 0;
+        bits.appendMostSignificantFirst(reader.readBits(chunk), chunk);
     }
     return bits;
 }
@@ -92,8 +90,7 @@ PRC3DTessCompressed readPRC3DTessCompressed(PRCBitReader& reader, uint32_t autho
     const uint64_t triangleCount = tess.triangle_face_array.size();
 
     tess.point_is_reference_array = readBits(reader, reader.readUnsignedInteger());
-    const size_t references =
-        static_cast<size_t>(std::count(tess.point_is_reference_array.begin(), tess.point_is_reference_array.end(), true));
+    const uint64_t references = tess.point_is_reference_array.count();
     tess.point_reference_array = readCompressedIndiceArray(reader, false, kIndexDeltaBits,
                                                            references > kMaxUncompressedReferences, kOptions);
 

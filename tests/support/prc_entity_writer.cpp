@@ -264,13 +264,13 @@ void writePRC3DTess(PrcBitWriter& writer, const PRC3DTess& tess, uint32_t versio
     writeDoubles(writer, {0.5, 0.5}); // texture coordinates
 }
 
-void writeBits(PrcBitWriter& writer, const std::vector<bool>& bits)
+void writeBits(PrcBitWriter& writer, const BitArray& bits)
 {
-    for (const bool bit : bits)
-        writer.writeBoolean(bit);
+    for (uint64_t i = 0; i < bits.size(); ++i)
+        writer.writeBoolean(bits[i]);
 }
 
-void requireSize(const std::vector<bool>& bits, uint64_t size, const char* name, bool check)
+void requireSize(const BitArray& bits, uint64_t size, const char* name, bool check)
 {
     if (check && bits.size() != size)
         throw std::invalid_argument(std::string("writePRC3DTessCompressed: wrong size of ") + name);
@@ -713,7 +713,7 @@ void writePRC3DTessCompressed(PrcBitWriter& writer, const PRC3DTessCompressed& t
     PrcArrayEncoding references = arrayEncoding(6);
     references.writeFlag = false;
     references.compressed =
-        std::count(tess.point_is_reference_array.begin(), tess.point_is_reference_array.end(), true) > 3;
+        tess.point_is_reference_array.count() > 3;
     writeCompressedIndiceArray(writer, asSigned(tess.point_reference_array), references);
 
     writer.writeBoolean(tess.normals_as_reversal_bits);
@@ -756,7 +756,8 @@ void writePRC3DTessCompressed(PrcBitWriter& writer, const PRC3DTessCompressed& t
         writer.writeUnsignedInteger(2);
         writer.writeByteArray({5, 6, 7, 8, 9, 10, 11, 12});
         writer.writeBoolean(false);
-        writeBits(writer, std::vector<bool>(faceCount, true));
+        for (uint64_t face = 0; face < faceCount; ++face)
+            writer.writeBoolean(true);
     }
     writer.writeBoolean(tess.hasTrailingBytes);
     if (tess.hasTrailingBytes)

@@ -94,9 +94,9 @@ std::vector<uint32_t> huffmanElements(const std::vector<T>& values, const PrcArr
 
 } // namespace
 
-std::vector<bool> bitsFromString(std::string_view text)
+BitArray bitsFromString(std::string_view text)
 {
-    std::vector<bool> bits;
+    BitArray bits;
     for (const char c : text)
         if (c == '0' || c == '1')
             bits.push_back(c == '1');
@@ -129,8 +129,9 @@ void PrcBitWriter::writeBits(uint32_t value, int count)
 
 void PrcBitWriter::writeBitString(std::string_view text)
 {
-    for (const bool bit : bitsFromString(text))
-        writeBoolean(bit);
+    const BitArray bits = bitsFromString(text);
+    for (uint64_t i = 0; i < bits.size(); ++i)
+        writeBoolean(bits[i]);
 }
 
 void PrcBitWriter::writeByteArray(const std::vector<uint8_t>& bytes)

@@ -3,6 +3,7 @@
 // into the workers.
 #pragma once
 
+#include "prc/bits/bit_array.h"
 #include "prc/bits/huffman_array.h"
 #include "prc/bits/prc_bit_reader.h"
 #include "prc/container/prc_file_header.h"
@@ -15,7 +16,7 @@
 
 // Bits written as text: '0' and '1' are bits, every other character (spaces, dots) is
 // ignored: "1 00000101 0" is ten bits.
-std::vector<bool> bitsFromString(std::string_view text);
+BitArray bitsFromString(std::string_view text);
 // The bits of the text packed most significant first, the last byte padded with zeros.
 std::vector<uint8_t> bytesFromBitString(std::string_view text);
 
