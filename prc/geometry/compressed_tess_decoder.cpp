@@ -175,11 +175,33 @@ void emitTriangle(CompressedTessDecoder& run, uint64_t t)
     run.reversed = inOrder;
 }
 
+// True when framing the gate cannot find its side ambiguous: the edge and the opposite
+// vertex are far from degenerate (every length and sine above 1e-6, coordinates in a
+// sane range), so no fallback frame is built and the side comes out at least 1e-12,
+// far above the rounding of its dot product. Only the other gates need framing to
+// learn whether they are ambiguous.
+bool gateSideIsClear(const Gate& gate, const double* points)
+{
+    constexpr double kSmallSquared = 1e-12;
+    constexpr double kLargeSquared = 1e30;
+    const TessVec3 lower = tablePoint(points, gate.lower);
+    const TessVec3 higher = tablePoint(points, gate.higher);
+    const TessVec3 edge = lower - higher;
+    const TessVec3 apart = tablePoint(points, gate.opposite) - midpoint(lower, higher);
+    const double edgeSquared = dot(edge, edge);
+    const double apartSquared = dot(apart, apart);
+    const TessVec3 normal = cross(apart, edge);
+    const double normalSquared = dot(normal, normal);
+    return edgeSquared > kSmallSquared && edgeSquared < kLargeSquared && apartSquared < kLargeSquared &&
+           normalSquared > kSmallSquared * edgeSquared && normalSquared > kSmallSquared * apartSquared * edgeSquared;
+}
+
 void openGate(CompressedTessDecoder& run, uint32_t p, uint32_t q, uint32_t opposite, uint64_t decisionId)
 {
     const Gate& gate = run.gates.emplace_back(Gate{std::min(p, q), std::max(p, q), opposite, decisionId});
-    if (run.framing == GateFraming::Every)
-        frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, &run.ambiguousIds);
+    const double* points = run.out.vertices.data();
+    if (run.framing == GateFraming::Every && !gateSideIsClear(gate, points))
+        frameGate(gate, points, run.mode, run.forcedId, &run.ambiguousIds);
 }
 
 // Triangle t from the edges of triangle t - 1 and the gates left from earlier ones.
