@@ -4,23 +4,11 @@
 #include "prc/geometry/compressed_tess_data.h"
 #include "prc/geometry/tessellation_data.h"
 #include "prc/structure/globals_data.h"
+#include "prc/model/tess_mesh_cache.h"
 #include "prc/structure/product_tree_data.h"
 
 #include <cstdint>
-#include <map>
-#include <utility>
 #include <vector>
-
-// A converted mesh and the placements still to come, when a first walk counted them:
-// the mesh goes after the last. Uncounted meshes stay to the end.
-struct CachedTessMesh {
-    TessMesh mesh;
-    bool converted = false;
-    uint64_t usesLeft = 0;
-};
-
-// Converted meshes of a file structure, by (tessellation index, packed colour).
-using TessMeshCache = std::map<std::pair<int64_t, uint32_t>, CachedTessMesh>;
 
 struct FileStructureData {
     uint32_t minimalVersionForRead = 0xFFFFFFFFu;

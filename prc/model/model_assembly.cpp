@@ -137,7 +137,7 @@ struct Box {
 CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour,
                            AssemblyMesh& mesh)
 {
-    CachedTessMesh& cached = fileStructure.meshCache[{static_cast<int64_t>(tessellation), colour}];
+    CachedTessMesh& cached = fileStructure.meshCache.findOrAdd(tessellation, colour).first;
     if (cached.converted)
         return cached;
 
@@ -182,20 +182,20 @@ CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
 }
 
 // One placement of the mesh under key is done; after the last counted one it goes.
-void placed(FileStructureData& fileStructure, std::pair<int64_t, uint32_t> key, CachedTessMesh& cached)
+void placed(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour, CachedTessMesh& cached)
 {
     if (cached.usesLeft > 0 && --cached.usesLeft == 0)
-        fileStructure.meshCache.erase(key);
+        fileStructure.meshCache.erase(tessellation, colour);
 }
 
-void countUse(FileStructureData& fileStructure, std::pair<int64_t, uint32_t> key)
+void countUse(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour)
 {
-    const auto [cached, first] = fileStructure.meshCache.try_emplace(key);
-    cached->second.usesLeft += 1;
+    const auto [cached, first] = fileStructure.meshCache.findOrAdd(tessellation, colour);
+    cached.usesLeft += 1;
     if (first) {
         std::vector<uint64_t>& conversionsLeft = fileStructure.tessConversionsLeft;
         conversionsLeft.resize(fileStructure.tessEntries.size());
-        conversionsLeft[static_cast<uint64_t>(key.first)] += 1;
+        conversionsLeft[tessellation] += 1;
     }
 }
 
@@ -206,11 +206,11 @@ void appendItems(FileStructureData& fileStructure, const std::vector<Representat
         countSteps(mesh, 1);
         const uint32_t itemColour = styleColour(fileStructure.globals, item.styleIndex).value_or(colour);
         if (isIndex(item.index_tessellation) && item.index_tessellation < fileStructure.tessEntries.size()) {
-            const std::pair<int64_t, uint32_t> key{static_cast<int64_t>(item.index_tessellation), itemColour};
+            const uint64_t tessellation = item.index_tessellation;
             if (mesh.countingUses) {
-                countUse(fileStructure, key);
+                countUse(fileStructure, tessellation, itemColour);
             } else {
-                CachedTessMesh& cached = cachedMesh(fileStructure, item.index_tessellation, itemColour, mesh);
+                CachedTessMesh& cached = cachedMesh(fileStructure, tessellation, itemColour, mesh);
                 const TessMesh& converted = cached.mesh;
                 if (!converted.triangles.empty()) {
                     const std::vector<Matrix4d>& systems = fileStructure.globals.coordinateSystems;
@@ -219,7 +219,7 @@ void appendItems(FileStructureData& fileStructure, const std::vector<Representat
                         isIndex(system) && system < systems.size() ? multiply(matrix, systems[system]) : matrix;
                     appendTransformedMesh(mesh, converted, itemMatrix);
                 }
-                placed(fileStructure, key, cached);
+                placed(fileStructure, tessellation, itemColour, cached);
             }
         }
         // The items of a set are placed by the part's matrix, not by the set's own system.
