@@ -46,4 +46,21 @@ TEST(ModelAssembly, TheMeshCacheConvertsOncePerColour)
     EXPECT_EQ(styled.colours[3 * 4 + 1], 255);
 }
 
+TEST(ModelAssembly, TheMeshCacheFindsEachColourOnceWhereverItIsKept)
+{
+    TessMeshCache cache;
+    cache.findOrAdd(4, 1).first.usesLeft = 1; // the slot of tessellation 4
+    cache.findOrAdd(4, 2).first.usesLeft = 2; // beside it
+    cache.erase(4, 1);                        // the slot is free, colour 2 is kept beside
+    const auto [again, added] = cache.findOrAdd(4, 2);
+    EXPECT_FALSE(added);
+    EXPECT_EQ(again.usesLeft, 2u);
+    EXPECT_TRUE(cache.findOrAdd(4, 3).second);
+    EXPECT_EQ(cache.size(), 2u);
+    cache.erase(4, 2);
+    cache.erase(4, 3);
+    EXPECT_EQ(cache.size(), 0u);
+    EXPECT_FALSE(cache.contains(4, 3));
+}
+
 } // namespace
