@@ -32,4 +32,6 @@ struct PRC3DTessCompressed {
     std::vector<uint16_t> face_style_array; // style index plus 1; 0 none
     bool hasTrailingBytes = false;
     std::vector<uint8_t> trailingBytes;
+
+    bool operator==(const PRC3DTessCompressed& other) const = default;
 };

@@ -21,6 +21,8 @@ struct FileStructureData {
     std::vector<PRC3DTess> plainTessellations;
     std::vector<PRC3DTessCompressed> compressedTessellations;
     std::vector<TessEntry> tessEntries;
+    // Per entry, the first entry of an identical compressed record (empty: none repeats).
+    std::vector<uint64_t> tessFirstIdentical;
     bool tessellations_loaded = false; // the section was read, perhaps only in part
     TessMeshCache meshCache;
     // Conversions still to come of each tessellation (one per colour), when a first walk

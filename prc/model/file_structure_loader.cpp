@@ -3,6 +3,7 @@
 #include "prc/container/inflated_sections.h"
 #include "prc/container/prc_file_header.h"
 #include "prc/geometry/tessellation_reader.h"
+#include "prc/model/identical_tessellations.h"
 #include "prc/structure/globals_reader.h"
 #include "prc/structure/product_tree.h"
 
@@ -35,12 +36,14 @@ void loadTessellations(FileStructureData& record, InflatedSections& sections, co
     record.plainTessellations.clear();
     record.compressedTessellations.clear();
     record.tessEntries.clear();
+    record.tessFirstIdentical.clear();
     record.tessellations_loaded = false;
     record.tessellationsReleased = false;
     try {
         const SectionBytes section = sections.bytes(offsets[3], offsets[4]);
         record.plainTessellations = readFileStructureTessellation(section.data, section.size, record.authoringVersion,
                                                                   record.compressedTessellations, &record.tessEntries);
+        record.tessFirstIdentical = firstIdenticalTessellations(record.tessEntries, record.compressedTessellations);
         record.tessellations_loaded = true;
     } catch (const std::runtime_error&) {
         record.plainTessellations.clear();

@@ -206,7 +206,10 @@ void appendItems(FileStructureData& fileStructure, const std::vector<Representat
         countSteps(mesh, 1);
         const uint32_t itemColour = styleColour(fileStructure.globals, item.styleIndex).value_or(colour);
         if (isIndex(item.index_tessellation) && item.index_tessellation < fileStructure.tessEntries.size()) {
-            const uint64_t tessellation = item.index_tessellation;
+            // A copy of an earlier record is converted and cached as that one.
+            const std::vector<uint64_t>& firstIdentical = fileStructure.tessFirstIdentical;
+            const uint64_t tessellation =
+                firstIdentical.empty() ? item.index_tessellation : firstIdentical[item.index_tessellation];
             if (mesh.countingUses) {
                 countUse(fileStructure, tessellation, itemColour);
             } else {

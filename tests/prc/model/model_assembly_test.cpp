@@ -1,6 +1,7 @@
 // The mesh cache, seen from inside: a writer-built file loaded and walked directly.
 #include "prc/model/model_assembly.h"
 
+#include "tests/prc/geometry/compressed_tess_records.h"
 #include "tests/support/prc_entity_writer.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +62,30 @@ TEST(ModelAssembly, TheMeshCacheFindsEachColourOnceWhereverItIsKept)
     cache.erase(4, 3);
     EXPECT_EQ(cache.size(), 0u);
     EXPECT_FALSE(cache.contains(4, 3));
+}
+
+TEST(ModelAssembly, IdenticalCompressedRecordsConvertOnceAndPlaceEach)
+{
+    PrcModel model;
+    PrcFileStructureSpec& fs = model.fileStructures.emplace_back();
+    PrcCompressedTess strip;
+    strip.record = stripRecord();
+    PrcCompressedTess wider = strip;
+    wider.record.tolerance = 2;
+    fs.tessellations = {strip, strip, wider};
+    fs.tree = singlePartTree(0);
+    fs.tree.parts[0].items = {polyBrepItem(0), polyBrepItem(1), polyBrepItem(2)};
+    const auto loaded = loadPrcFile(buildPrcModelFile(model));
+    AssemblyMesh mesh;
+    assembleOccurrence(loaded->document, 0, 0, 0xFFFFFFFF, kIdentity4d, 0, 0, mesh);
+
+    const TessMeshCache& cache = loaded->document.fileStructures[0].meshCache;
+    EXPECT_EQ(cache.size(), 2u);
+    EXPECT_FALSE(cache.contains(1, 0)); // converted as tessellation 0
+    ASSERT_EQ(mesh.triangles.size(), 3u * 2 * 3);
+    EXPECT_EQ(mesh.vertices.size(), 3u * 4 * 3);
+    EXPECT_EQ(mesh.vertices[3 * 4 + 3], mesh.vertices[3]);         // the copy placed alike
+    EXPECT_EQ(mesh.vertices[2 * 3 * 4 + 3], 2 * mesh.vertices[3]); // the other record its own way
 }
 
 } // namespace
