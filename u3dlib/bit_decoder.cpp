@@ -240,6 +240,20 @@ uint32_t BitDecoder::decodeAdaptive(AdaptiveHistogram& histogram)
     return true;
 }
 
+// Field by field: the fields of a local coder live in registers, and a whole-struct copy
+// would go through the stack in wide loads that wait for the narrow stores before them.
+[[gnu::always_inline]] inline void BitDecoder::storeCoder(const Coder& c)
+{
+    coder_.bitPosition = c.bitPosition;
+    coder_.window = c.window;
+    coder_.windowBits = c.windowBits;
+    coder_.nextByte = c.nextByte;
+    coder_.underflow = c.underflow;
+    coder_.low = c.low;
+    coder_.high = c.high;
+    coder_.code = c.code;
+}
+
 // Raw bytes one symbol each, little-endian; 0 once a read fails.
 uint32_t BitDecoder::readRawBytes(int bytes)
 {
@@ -255,7 +269,7 @@ uint32_t BitDecoder::readRawBytes(int bytes)
         for (int i = 0; i < bytes; ++i)
             symbols |= uint64_t{rawByteSymbol(c)} << (8 * i);
         if (consumed(c) <= sectionBits_) {
-            coder_ = c;
+            storeCoder(c);
             symbols_ += static_cast<uint64_t>(bytes);
             return static_cast<uint32_t>(reverseBitsOfEachByte(symbols));
         }

@@ -165,7 +165,8 @@ private:
     uint32_t readCompressed(Context context, int bits);
     AdaptiveHistogram* histogramFor(uint32_t id);
     static uint64_t consumed(const Coder& c) { return c.bitPosition - kCodeBits - c.underflow; }
-    static bool isClean(const Coder& c) { return c.low == 0 && c.high == 0xFFFF; }
+    void storeCoder(const Coder& c);
+    static bool isClean(const Coder& c) { return (c.low | (c.high ^ 0xFFFF)) == 0; }
     bool isClean() const { return isClean(coder_); }
 
     std::span<const uint8_t> section_;
