@@ -219,11 +219,12 @@ void NormalLists::append(uint32_t list, uint32_t normal)
     Block& block = blocks_[list];
     if (block.length == block.capacity) {
         const uint64_t start = pool_.size();
-        pool_.resize(start + uint64_t{2} * block.capacity);
+        const uint64_t capacity = std::min<uint64_t>(uint64_t{2} * block.capacity, UINT32_MAX);
+        pool_.resize(start + capacity);
         std::copy_n(pool_.begin() + static_cast<std::ptrdiff_t>(block.start), block.length,
                     pool_.begin() + static_cast<std::ptrdiff_t>(start));
         block.start = start;
-        block.capacity *= 2;
+        block.capacity = static_cast<uint32_t>(capacity);
     }
     pool_[block.start + block.length++] = normal;
 }

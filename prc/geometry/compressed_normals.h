@@ -55,7 +55,7 @@ public:
 private:
     struct Block {
         uint64_t start = 0;
-        uint64_t length = 0, capacity = 0;
+        uint32_t length = 0, capacity = 0; // a list never holds more than the 2^32 normals numbered
     };
     std::vector<uint32_t> pool_;
     std::vector<Block> blocks_;
