@@ -175,33 +175,9 @@ void emitTriangle(CompressedTessDecoder& run, uint64_t t)
     run.reversed = inOrder;
 }
 
-// True when framing the gate cannot find its side ambiguous: the edge and the opposite
-// vertex are far from degenerate (every length and sine above 1e-6, coordinates in a
-// sane range), so no fallback frame is built and the side comes out at least 1e-12,
-// far above the rounding of its dot product. Only the other gates need framing to
-// learn whether they are ambiguous.
-bool gateSideIsClear(const Gate& gate, const double* points)
-{
-    constexpr double kSmallSquared = 1e-12;
-    constexpr double kLargeSquared = 1e30;
-    const TessVec3 lower = tablePoint(points, gate.lower);
-    const TessVec3 higher = tablePoint(points, gate.higher);
-    const TessVec3 edge = lower - higher;
-    const TessVec3 apart = tablePoint(points, gate.opposite) - midpoint(lower, higher);
-    const double edgeSquared = dot(edge, edge);
-    const double apartSquared = dot(apart, apart);
-    const TessVec3 normal = cross(apart, edge);
-    const double normalSquared = dot(normal, normal);
-    return edgeSquared > kSmallSquared && edgeSquared < kLargeSquared && apartSquared < kLargeSquared &&
-           normalSquared > kSmallSquared * edgeSquared && normalSquared > kSmallSquared * apartSquared * edgeSquared;
-}
-
 void openGate(CompressedTessDecoder& run, uint32_t p, uint32_t q, uint32_t opposite, uint64_t decisionId)
 {
-    const Gate& gate = run.gates.emplace_back(Gate{std::min(p, q), std::max(p, q), opposite, decisionId});
-    const double* points = run.out.vertices.data();
-    if (run.framing == GateFraming::Every && !gateSideIsClear(gate, points))
-        frameGate(gate, points, run.mode, run.forcedId, &run.ambiguousIds);
+    run.gates.push_back(Gate{std::min(p, q), std::max(p, q), opposite, decisionId});
 }
 
 // Triangle t from the edges of triangle t - 1 and the gates left from earlier ones.
@@ -242,9 +218,7 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
     if (readReferenceBit(run)) {
         run.c = takeReference(run);
     } else {
-        // A gate framed as it opened has had its ambiguous side recorded then.
-        std::vector<uint64_t>* ambiguous = run.framing == GateFraming::Every ? nullptr : &run.ambiguousIds;
-        const GateFrame frame = frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, ambiguous);
+        const GateFrame frame = frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, &run.ambiguousIds);
         run.c = storeNewPoint(run, pointFromGate(frame, takeNewPointOffset(run)));
     }
     run.a = madePoint(run, gate.lower);
@@ -253,9 +227,8 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
 
 } // namespace
 
-CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId,
-                                             GateFraming framing)
-    : record(record), mode(mode), forcedId(forcedId), framing(framing), pointCount(record.point_array.size() / 3)
+CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId)
+    : record(record), mode(mode), forcedId(forcedId), pointCount(record.point_array.size() / 3)
 {
     out.vertices.assign(3 * pointCount, 0.0);
     out.triangles.reserve(3 * record.triangle_face_array.size());
@@ -323,10 +296,9 @@ TessVec3 pointFromGate(const GateFrame& frame, const TessVec3& offset)
     return frame.m + offset.x * frame.x + offset.y * frame.y + offset.z * frame.w;
 }
 
-CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId,
-                                            GateFraming framing)
+CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId)
 {
-    CompressedTessDecoder run(record, mode, forcedId, framing);
+    CompressedTessDecoder run(record, mode, forcedId);
     CompressedTessRun result;
     const uint64_t triangleCount = record.triangle_face_array.size();
     try {
@@ -347,6 +319,15 @@ CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, i
     result.ambiguousIds = std::move(run.ambiguousIds);
     result.nearlyFlatIds = std::move(run.nearlyFlatIds);
     return result;
+}
+
+uint64_t trianglesBeforeDoubt(const CompressedTessRun& run)
+{
+    uint64_t kept = run.result.triangles.size() / 3;
+    for (const std::vector<uint64_t>* ids : {&run.nearlyFlatIds, &run.ambiguousIds})
+        if (!ids->empty())
+            kept = std::min(kept, *std::max_element(ids->begin(), ids->end()) / kDecisionsPerTriangle);
+    return kept;
 }
 
 bool compressedTessRunIsComplete(const PRC3DTessCompressed& record, const CompressedTessDecoding& decoding)

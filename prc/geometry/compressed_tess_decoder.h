@@ -22,7 +22,7 @@ struct DecodedVertex {
 
 // An open edge, with what the frame across it is built from: the endpoints and the
 // opposite vertex alone, as point numbers (their coordinates never change once made).
-// The frame may wait until the gate is taken, since many gates are closed by later
+// The frame waits until the gate is taken, since many gates are closed by later
 // triangles and never are; the stack of open gates can hold a good share of a record.
 struct Gate {
     uint32_t lower = 0, higher = 0; // endpoints by point number
@@ -35,11 +35,6 @@ struct GateFrame {
     TessVec3 x, y, w, m;
 };
 
-// Whether a run frames every gate as it opens (and so meets every ambiguous side), or
-// only the gates it takes. Both make the same triangles; only the ambiguous decisions
-// recorded differ, and they matter only when a run fails.
-enum class GateFraming { Every, Taken };
-
 // The forced decision of a run: none.
 inline constexpr int64_t kNoForcedDecision = -1;
 // Decision ids: 4t for the gate of edge B-C, 4t+1 for edge A-C, 4t+2 for the winding.
@@ -51,12 +46,11 @@ inline constexpr double kNearlyFlatShare = 1e-9;
 
 // The state of one run over a record.
 struct CompressedTessDecoder {
-    CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId, GateFraming framing);
+    CompressedTessDecoder(const PRC3DTessCompressed& record, int mode, int64_t forcedId);
 
     const PRC3DTessCompressed& record;
     int mode;
     int64_t forcedId;
-    GateFraming framing;
     uint64_t pointCount; // three integers of point_array each
 
     CompressedTessDecoding out; // points table, triangles and stream cursors
@@ -64,7 +58,7 @@ struct CompressedTessDecoder {
     bool reversed = false;      // its orientation flag: written in decoding order
     std::vector<Gate> gates;
     ClosedEdgeSet closedEdges;
-    std::vector<uint64_t> ambiguousIds;
+    std::vector<uint64_t> ambiguousIds;  // decisions made by rounding, as they were met
     std::vector<uint64_t> nearlyFlatIds; // winding decisions of nearly flat triangles met
     CompressedNormalState normals;
 };
@@ -80,6 +74,9 @@ TessVec3 pointOffset(int32_t i, int32_t j, int32_t k, double tolerance);
 // Key of an edge in the closed set, independent of direction.
 uint64_t edgeKey(uint32_t p, uint32_t q);
 
+// Only decisions the run made are recorded: the ambiguous sides of gates it took (a gate
+// never taken places no point) and the windings it could not tell, gates in the order
+// they were taken.
 struct CompressedTessRun {
     CompressedTessDecoding result;
     std::vector<uint64_t> ambiguousIds;  // met before the end or the error
@@ -88,8 +85,12 @@ struct CompressedTessRun {
 };
 
 // mode: kTessFrameAsGiven or kTessFrameNormalised. Runtime errors of the run end up in error.
-CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId,
-                                            GateFraming framing = GateFraming::Every);
+CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId);
+
+// Of a failed run, the triangles it made before the last decision that rounding could
+// have made either way (all it made when there was none): what came after may stand on
+// a wrong guess, whatever order the decisions were met in.
+uint64_t trianglesBeforeDoubt(const CompressedTessRun& run);
 
 // Every stream used to its end: a run that completes yet leaves data over has misread it.
 bool compressedTessRunIsComplete(const PRC3DTessCompressed& record, const CompressedTessDecoding& decoding);

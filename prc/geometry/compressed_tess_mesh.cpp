@@ -11,18 +11,14 @@
 
 namespace {
 
-// Ambiguous decisions of the retry run that are tried one by one, forced.
+// Ambiguous decisions of the retry run that are tried one by one, forced, earliest first.
 constexpr size_t kMaxForcedRetries = 8;
 // A run that fails has lost its place in the streams somewhere before its error (a
-// reference past a point's normals is found at once, other slips only later). What it
-// made before the last winding that rounding could have decided either way is kept;
-// without such a triangle, all it made before the error. Nothing kept: the error.
+// reference past a point's normals is found at once, other slips only later), so only
+// what it made before any doubt is kept. Nothing kept: the error.
 CompressedTessDecoding keptBeforeFailure(CompressedTessRun& run)
 {
-    uint64_t kept = run.result.triangles.size() / 3;
-    for (const std::vector<uint64_t>* ids : {&run.nearlyFlatIds, &run.ambiguousIds})
-        if (!ids->empty())
-            kept = std::min(kept, ids->back() / kDecisionsPerTriangle);
+    const uint64_t kept = trianglesBeforeDoubt(run);
     if (kept == 0)
         throw std::runtime_error(run.error);
     run.result.triangles.resize(3 * kept);
@@ -37,24 +33,23 @@ CompressedTessDecoding buildCompressedTessMesh(const PRC3DTessCompressed& record
         return {};
 
     // A first run that ends is taken as it is; only a failed one gives reason to doubt
-    // its geometric decisions, and only then are the ambiguous sides of gates it never
-    // took worth framing.
-    CompressedTessRun first =
-        runCompressedTessDecoding(record, kTessFrameAsGiven, kNoForcedDecision, GateFraming::Taken);
+    // its geometric decisions.
+    CompressedTessRun first = runCompressedTessDecoding(record, kTessFrameAsGiven, kNoForcedDecision);
     if (first.error.empty())
         return std::move(first.result);
 
     CompressedTessRun retry = runCompressedTessDecoding(record, kTessFrameNormalised, kNoForcedDecision);
     if (retry.error.empty() && compressedTessRunIsComplete(record, retry.result))
         return std::move(retry.result);
-    const size_t forcedCount = std::min(retry.ambiguousIds.size(), kMaxForcedRetries);
+    std::vector<uint64_t>& forcedIds = retry.ambiguousIds;
+    std::sort(forcedIds.begin(), forcedIds.end());
+    const size_t forcedCount = std::min(forcedIds.size(), kMaxForcedRetries);
     for (size_t i = 0; i < forcedCount; ++i) {
         CompressedTessRun forced =
-            runCompressedTessDecoding(record, kTessFrameNormalised, static_cast<int64_t>(retry.ambiguousIds[i]));
+            runCompressedTessDecoding(record, kTessFrameNormalised, static_cast<int64_t>(forcedIds[i]));
         if (forced.error.empty() && compressedTessRunIsComplete(record, forced.result))
             return std::move(forced.result);
     }
-    first = runCompressedTessDecoding(record, kTessFrameAsGiven, kNoForcedDecision, GateFraming::Every);
     return keptBeforeFailure(first);
 }
 

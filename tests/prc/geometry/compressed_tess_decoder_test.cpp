@@ -65,3 +65,16 @@ TEST(CompressedTessDecoder, EmptyRecordsAndDataLeftOver)
 }
 
 } // namespace
+
+TEST(CompressedTessRetries, AFailedRunKeepsWhatCameBeforeItsLatestDoubt)
+{
+    CompressedTessRun run;
+    run.result.triangles.resize(3 * 50);
+    EXPECT_EQ(trianglesBeforeDoubt(run), 50u); // no doubt: all it made
+    // Gates are recorded as they are taken, not in the order they opened.
+    run.ambiguousIds = {kDecisionsPerTriangle * 30, kDecisionsPerTriangle * 12 + 1};
+    run.nearlyFlatIds = {kDecisionsPerTriangle * 40 + 2};
+    EXPECT_EQ(trianglesBeforeDoubt(run), 30u);
+    run.nearlyFlatIds.push_back(kDecisionsPerTriangle * 7 + 2);
+    EXPECT_EQ(trianglesBeforeDoubt(run), 30u);
+}
