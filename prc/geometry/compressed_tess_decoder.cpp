@@ -218,7 +218,7 @@ void decodeNextTriangle(CompressedTessDecoder& run, uint64_t t)
     if (readReferenceBit(run)) {
         run.c = takeReference(run);
     } else {
-        const GateFrame frame = frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, &run.ambiguousIds);
+        const GateFrame frame = frameGate(gate, run.out.vertices.data(), run.mode, run.forcedId, run.ambiguousIds);
         run.c = storeNewPoint(run, pointFromGate(frame, takeNewPointOffset(run)));
     }
     run.a = madePoint(run, gate.lower);
@@ -249,7 +249,7 @@ uint64_t edgeKey(uint32_t p, uint32_t q)
 }
 
 GateFrame frameGate(const Gate& gate, const double* points, int mode, int64_t forcedId,
-                    std::vector<uint64_t>* ambiguous)
+                    std::vector<uint64_t>& ambiguous)
 {
     const TessVec3 lower = tablePoint(points, gate.lower);
     const TessVec3 higher = tablePoint(points, gate.higher);
@@ -280,8 +280,7 @@ GateFrame frameGate(const Gate& gate, const double* points, int mode, int64_t fo
     const double side = dot(frame.m - opposite, frame.y);
     bool flip = side > 0;
     if (side == 0) {
-        if (ambiguous != nullptr)
-            ambiguous->push_back(gate.decisionId);
+        ambiguous.push_back(gate.decisionId);
         flip = forcedId >= 0 && static_cast<uint64_t>(forcedId) == gate.decisionId;
     }
     if (flip) {

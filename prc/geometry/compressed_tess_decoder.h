@@ -63,11 +63,11 @@ struct CompressedTessDecoder {
     CompressedNormalState normals;
 };
 
-// The decision id joins ambiguous (unless null) when the side of the opposite vertex
+// The decision id joins ambiguous when the side of the opposite vertex
 // cannot be told, and the frame then flips only when it is forced.
 // points: x, y, z by point number.
 GateFrame frameGate(const Gate& gate, const double* points, int mode, int64_t forcedId,
-                    std::vector<uint64_t>* ambiguous);
+                    std::vector<uint64_t>& ambiguous);
 TessVec3 pointFromGate(const GateFrame& frame, const TessVec3& offset);
 // The offset of three integers of point_array.
 TessVec3 pointOffset(int32_t i, int32_t j, int32_t k, double tolerance);
