@@ -4,6 +4,8 @@
 // as much.
 #pragma once
 
+#include "prc/bits/lsb_bit_field_reader.h"
+
 #include <bit>
 #include <cstdint>
 #include <initializer_list>
@@ -55,7 +57,7 @@ public:
     {
         if (count <= 0)
             return;
-        const uint64_t bits = reverseBits32(value) >> (32 - count);
+        const uint64_t bits = reverseLowBits(value, static_cast<uint32_t>(count));
         const int used = static_cast<int>(size_ % kWordBits);
         if (used == 0)
             words_.push_back(0);
@@ -69,15 +71,6 @@ public:
 
 private:
     static constexpr int kWordBits = 64;
-
-    static uint64_t reverseBits32(uint32_t v)
-    {
-        v = (v >> 1 & 0x55555555u) | (v & 0x55555555u) << 1;
-        v = (v >> 2 & 0x33333333u) | (v & 0x33333333u) << 2;
-        v = (v >> 4 & 0x0F0F0F0Fu) | (v & 0x0F0F0F0Fu) << 4;
-        v = (v >> 8 & 0x00FF00FFu) | (v & 0x00FF00FFu) << 8;
-        return (v >> 16 | v << 16);
-    }
 
     std::vector<uint64_t> words_;
     uint64_t size_ = 0;

@@ -86,16 +86,6 @@ struct ScratchRelease {
     }
 };
 
-uint32_t reverseBits(uint32_t value, uint32_t count)
-{
-    uint32_t reversed = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        reversed = reversed << 1 | (value & 1);
-        value >>= 1;
-    }
-    return reversed;
-}
-
 } // namespace
 
 std::vector<uint32_t> readHuffmanCompressedArray(PRCBitReader& reader, uint8_t numBitsPerElem, bool signedValues,
@@ -167,7 +157,7 @@ std::vector<uint32_t> decodeHuffmanBitField(LsbBitFieldReader& field, uint8_t nu
         if (length == 0 || length > kMaxHuffmanCodeLength)
             throw std::runtime_error("decodeHuffmanBitField: code length out of range");
         // The table stores codes in the opposite bit order to the element data.
-        const uint32_t code = reverseBits(field.readBits(length), length);
+        const uint32_t code = reverseLowBits(field.readBits(length), length);
         table.emplace_back(tableKey(length, code), value);
         shortest = std::min(shortest, length);
         longest = std::max(longest, length);

@@ -17,6 +17,18 @@ inline uint64_t littleEndianWord(const uint8_t* bytes)
     return word;
 }
 
+// The low count (1 to 32) bits of value in the opposite order: what one bit order reads
+// as value, the other reads as this.
+inline uint32_t reverseLowBits(uint32_t value, uint32_t count)
+{
+    value = (value >> 1 & 0x55555555u) | (value & 0x55555555u) << 1;
+    value = (value >> 2 & 0x33333333u) | (value & 0x33333333u) << 2;
+    value = (value >> 4 & 0x0F0F0F0Fu) | (value & 0x0F0F0F0Fu) << 4;
+    value = (value >> 8 & 0x00FF00FFu) | (value & 0x00FF00FFu) << 8;
+    value = value >> 16 | value << 16;
+    return static_cast<uint32_t>(uint64_t{value} >> (32 - count));
+}
+
 class LsbBitFieldReader {
 public:
     // data must hold at least (bitCount + 7) / 8 bytes and outlive the reader.
