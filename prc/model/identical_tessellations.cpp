@@ -21,13 +21,14 @@ uint64_t recordHash(const PRC3DTessCompressed& record)
 {
     const std::vector<int32_t>& points = record.point_array;
     const size_t ends = std::min(points.size(), kHashedPointValues);
-    uint64_t hash = bytesHash(points.data(), ends * sizeof(int32_t));
-    for (const uint64_t part : {uint64_t{points.size()}, uint64_t{record.triangle_face_array.size()},
-                                uint64_t{record.edge_status_array.size()}, uint64_t{record.normal_angle_array.size()},
-                                record.normal_binary_data.size(),
-                                bytesHash(points.data() + (points.size() - ends), ends * sizeof(int32_t))})
-        hash = hash * 0x9E3779B97F4A7C15u + part;
-    return hash;
+    const uint64_t parts[] = {points.size(),
+                              record.triangle_face_array.size(),
+                              record.edge_status_array.size(),
+                              record.normal_angle_array.size(),
+                              record.normal_binary_data.size(),
+                              bytesHash(points.data(), ends * sizeof(int32_t)),
+                              bytesHash(points.data() + (points.size() - ends), ends * sizeof(int32_t))};
+    return bytesHash(parts, sizeof parts);
 }
 
 } // namespace
