@@ -85,7 +85,6 @@ uint32_t PRCBitReader::readUnsignedInteger()
     uint32_t value = 0;
     int shift = 0;
     // Up to four flagged bytes and the flag after them lie within one window.
-    constexpr int kWindowBits = 64;
     constexpr int kFlaggedByteBits = 9;
     constexpr int kWindowedBytes = 4;
     if (windowFits()) {
@@ -171,7 +170,6 @@ uint32_t PRCBitReader::readUnsignedIntegerWithVariableBitNumber()
 void PRCBitReader::skipUnsignedIntegersWithVariableBitNumber(uint32_t count)
 {
     // Width and value, at most 36 bits, lie within one window wherever they start.
-    constexpr int kWindowBits = 64;
     for (uint32_t i = 0; i < count; ++i) {
         if (!windowFits()) {
             readUnsignedIntegerWithVariableBitNumber();
@@ -210,7 +208,6 @@ void PRCBitReader::readMantissaBytes(uint8_t (&image)[8])
 {
     // Six flagged bytes, or fewer and a copy distance with perhaps a last byte: at most
     // 57 bits, which lie within one window from any bit offset.
-    constexpr int kWindowBits = 64;
     if (windowFits()) {
         const uint64_t window = windowAt() << bitPos_;
         uint32_t used = 0;

@@ -73,6 +73,7 @@ public:
 private:
     [[noreturn]] static void throwReadPastEnd();
     uint32_t readBitsByteWise(int count);
+    static constexpr int kWindowBits = 64;
     // Whether eight bytes remain from the current one, so that windowAt() may be read.
     bool windowFits() const { return size_ - bytePos_ >= sizeof(uint64_t); }
     // The eight bytes from the current one, the first the most significant.
@@ -120,7 +121,6 @@ inline uint32_t PRCBitReader::readBits(int count)
     if (static_cast<uint64_t>(count) > bitsLeft())
         throwReadPastEnd();
     // Up to 32 bits from any bit position lie within the next eight bytes.
-    constexpr int kWindowBits = 64;
     constexpr int kMaxWindowRead = 32;
     if (count > kMaxWindowRead || !windowFits())
         return readBitsByteWise(count);
