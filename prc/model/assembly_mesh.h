@@ -3,8 +3,8 @@
 #pragma once
 
 #include "prc/geometry/tessellation_data.h"
-#include "runtime/heap_array.h"
 #include "prc/structure/matrix4d.h"
+#include "runtime/heap_array.h"
 
 #include <cstdint>
 #include <string>

@@ -3,8 +3,8 @@
 
 #include "prc/geometry/compressed_tess_data.h"
 #include "prc/geometry/tessellation_data.h"
-#include "prc/structure/globals_data.h"
 #include "prc/model/tess_mesh_cache.h"
+#include "prc/structure/globals_data.h"
 #include "prc/structure/product_tree_data.h"
 
 #include <cstdint>
