@@ -29,9 +29,9 @@
 #include "u3dlib/adaptive_histogram.h"
 #include "u3dlib/contexts.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -75,6 +75,8 @@ public:
     // Histogram tree slots per decoder (2 bytes each: 8 MiB). A context whose values
     // reach 0xFFFE uses 65536 slots, so 64 such contexts fit in one section.
     static constexpr size_t kHistogramSlotBudget = size_t{1} << 22;
+    // Adaptive contexts a section typically uses; more only cost a reallocation.
+    static constexpr size_t kHistogramsReserved = 8;
     static constexpr uint64_t kSymbolBudgetBase = uint64_t{1} << 16;
     static constexpr uint64_t kSymbolsPerDataBit = 128;
 
@@ -128,10 +130,6 @@ public:
     // several writers leave zero bytes after a block's content.
     BlockEnd finish();
 
-    // The learnt counts of an adaptive context, null if it was never used (tests,
-    // diagnostics).
-    const AdaptiveHistogram* histogram(Context context) const;
-
 private:
     static constexpr uint64_t kCodeBits = 16; // width of the code register
 
@@ -179,8 +177,13 @@ private:
     bool usedCompression_ = false;
     bool finished_ = false;
     HistogramBudget histogramBudget_{kHistogramSlotBudget};
-    std::vector<uint16_t> histogramSlot_; // by context id: 1 + index into histograms_, 0 for none
-    std::vector<std::unique_ptr<AdaptiveHistogram>> histograms_;
+    // By context id: 1 + index into histograms_, 0 for none. Cleared on first use, as
+    // many sections use no adaptive context at all.
+    bool histogramSlotsCleared_ = false;
+    std::array<uint16_t, kLastAdaptiveContextId + 1> histogramSlot_;
+    // By value, so that a block of a few values costs one allocation, not one per
+    // context. A pointer into it lives only while one value is read.
+    std::vector<AdaptiveHistogram> histograms_;
 };
 
 } // namespace u3dlib
