@@ -58,6 +58,20 @@ public:
         return id;
     }
 
+    bool holdsOnlyDefault() const { return entries_.size() == 1; }
+
+    // Takes every entry of from but its default, when this palette holds only its own:
+    // the ids and names that a put of each in turn would give, without the lookups.
+    void adoptEntries(Palette&& from)
+    {
+        Entry ownDefault = std::move(entries_[0]);
+        entries_ = std::move(from.entries_);
+        ids_ = std::move(from.ids_);
+        entries_[0] = std::move(ownDefault);
+        from.entries_.assign(1, Entry{});
+        from.ids_.clear();
+    }
+
 private:
     std::vector<Entry> entries_;
     std::unordered_map<std::string, uint32_t> ids_;

@@ -149,10 +149,38 @@ void renameReferences(Scene& scene, const SceneRenaming& renaming)
             renaming.node(pass.rootNode);
 }
 
+template <typename F>
+void forEachPalette(Scene& a, Scene& b, F f)
+{
+    f(a.materials, b.materials);
+    f(a.generators, b.generators);
+    f(a.shaders, b.shaders);
+    f(a.textures, b.textures);
+    f(a.motions, b.motions);
+    f(a.nodes, b.nodes);
+    f(a.lights, b.lights);
+    f(a.views, b.views);
+}
+
+// Everything under its own name, into a scene that holds nothing yet: the file a
+// viewer opens. Then the palettes move whole.
+bool adoptsWhole(Scene& into, Scene& from, const MergeRules& rules)
+{
+    if (!rules.filters.empty() || rules.policy != CollisionPolicy::Replace || !rules.worldAlias.empty())
+        return false;
+    bool empty = true;
+    forEachPalette(into, from, [&](const auto& palette, const auto&) { empty = empty && palette.holdsOnlyDefault(); });
+    return empty;
+}
+
 } // namespace
 
 bool mergeScene(Scene& into, Scene&& from, const MergeRules& rules)
 {
+    if (adoptsWhole(into, from, rules)) {
+        forEachPalette(into, from, [](auto& palette, auto& source) { palette.adoptEntries(std::move(source)); });
+        return true;
+    }
     SceneRenaming renaming;
     renaming.materials = planNames(into.materials, from.materials, rules);
     renaming.generators = planNames(into.generators, from.generators, rules);
