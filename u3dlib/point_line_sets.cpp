@@ -23,7 +23,8 @@ public:
     StreamFault read(uint32_t r)
     {
         r_ = r;
-        s_.endsAtPosition.emplace_back();
+        s_.latestEndAt.push_back(PointLineState::kNoEnd);
+        s_.endCountAt.push_back(0);
         readSplitAndPosition() && readNormals() && readItems();
         return updateFault();
     }
@@ -67,10 +68,11 @@ private:
         std::fill(std::begin(out), std::end(out), 0.0);
         if (!hasSplit_ || endIndices.empty())
             return true;
-        if (!spend(s_.endsAtPosition[split_].size()))
+        if (!spend(s_.endCountAt[split_]))
             return false;
         used_.clear();
-        for (uint32_t end : s_.endsAtPosition[split_])
+        for (uint32_t end = s_.latestEndAt[split_]; end != PointLineState::kNoEnd;
+             end = s_.earlierEndAtSamePosition[end])
             if (end < endIndices.size() && endIndices[end] < pool.size())
                 used_.push_back(endIndices[end]);
         std::sort(used_.begin(), used_.end());
@@ -140,7 +142,9 @@ private:
             g_.specularIndices.push_back(specular);
         for (uint32_t layer = 0; layer < s_.texLayers; ++layer)
             g_.texCoordIndices[layer].push_back(texCoord[layer]);
-        s_.endsAtPosition[position].push_back(end);
+        s_.earlierEndAtSamePosition.push_back(s_.latestEndAt[position]);
+        s_.latestEndAt[position] = end;
+        ++s_.endCountAt[position];
         return true;
     }
 
@@ -198,7 +202,8 @@ StreamFault readPointLineContinuation(BitDecoder& in, const GeneratorDeclaration
         fault != StreamFault::None)
         return fault;
     state.geometry.positions.reserve(reserve);
-    state.endsAtPosition.reserve(reserve);
+    state.latestEndAt.reserve(reserve);
+    state.endCountAt.reserve(reserve);
 
     PointLineReader reader(in, declaration, state);
     for (uint32_t r = start; r < end; ++r)

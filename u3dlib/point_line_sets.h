@@ -16,14 +16,20 @@
 #include "u3dlib/generator_declaration.h"
 #include "u3dlib/stream_fault.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace u3dlib {
 
 struct PointLineState {
     AuthorGeometry geometry;
-    // Item ends (primitive * corners + end) at each position, for the colour predictions.
-    std::vector<std::vector<uint32_t>> endsAtPosition;
+    // Item ends (primitive * corners + end) at each position, for the colour predictions,
+    // as lists threaded through flat arrays: per position its latest end (kNoEnd for
+    // none) and their count, per end the one before it at the same position.
+    static constexpr uint32_t kNoEnd = UINT32_MAX;
+    std::vector<uint32_t> latestEndAt;
+    std::vector<uint32_t> endCountAt;
+    std::vector<uint32_t> earlierEndAtSamePosition;
     bool keepsDiffuse = false;
     bool keepsSpecular = false;
     uint32_t texLayers = 0;

@@ -30,4 +30,32 @@ TEST(LineSet, LinesEndAtEarlierPositionsOnly)
     }
 }
 
+// A new colour is coded against the average of the colours of every item end at the
+// split position: here three ends, one of them repeating a colour, meet at position 1.
+TEST(LineSet, ColoursArePredictedFromEveryEndAtTheSplit)
+{
+    U3dPointLineWriter writer(setDesc(U3dGeneratorKind::LineSet, 4, 4));
+    std::vector<U3dPointLineUpdateDesc> updates(4);
+    for (uint32_t r = 0; r < 4; ++r) {
+        updates[r].normalCount = 0;
+        updates[r].position = {float(r), float(r % 2), 0};
+    }
+    updates[1].items = {{1, 0, {u3dEnd(IFXVector4{1, 0, 0, 1}), u3dEnd(IFXVector4{0, 1, 0, 1})}}};
+    updates[2].split = 1;
+    updates[2].items = {{1, 1, {u3dEnd(IFXVector4{0, 0, 1, 1}), u3dEnd(std::nullopt)}},
+                        {1, 1, {u3dEnd(std::nullopt), u3dEnd(IFXVector4{0.5f, 0.5f, 0, 1})}}};
+    updates[3].split = 1;
+    updates[3].items = {{1, 2, {u3dEnd(IFXVector4{0.25f, 0.75f, 0.5f, 1}), u3dEnd(IFXVector4{1, 1, 1, 1})}}};
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(feed(*decoder, writer.continuationBlock(updates)));
+    const std::vector<IFXVector4>& decoded = decoder->geometry().diffuseColors;
+    ASSERT_EQ(decoded.size(), writer.diffuse().size());
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        const IFXVector4& want = writer.diffuse()[i];
+        EXPECT_TRUE(decoded[i].r == want.r && decoded[i].g == want.g && decoded[i].b == want.b &&
+                    decoded[i].a == want.a)
+            << i;
+    }
+}
+
 } // namespace
