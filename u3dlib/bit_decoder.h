@@ -162,6 +162,7 @@ private:
     uint64_t readRawOfWidth(int bits);
     uint32_t readCompressed(Context context, int bits);
     AdaptiveHistogram* histogramFor(uint32_t id);
+    AdaptiveHistogram* addHistogram(uint32_t id);
     static uint64_t consumed(const Coder& c) { return c.bitPosition - kCodeBits - c.underflow; }
     void storeCoder(const Coder& c);
     static bool isClean(const Coder& c) { return (c.low | (c.high ^ 0xFFFF)) == 0; }
