@@ -1,6 +1,7 @@
 #include "u3dlib/mesh_normals.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace u3dlib {
@@ -44,27 +45,17 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
     if (!(crease >= -1.0f && crease <= 1.0f))
         crease = kDefaultNormalCrease;
 
-    // Unit face normals; each corner adds its face's normal weighted by the corner's
-    // angle (so that how a flat side is cut into triangles does not tilt the mean),
-    // computed where it is added rather than stored for every corner.
+    // Unit face normals.
     const size_t faceCount = positionIndices.size() / 3;
+    const auto validFace = [&](const uint32_t* c) {
+        return c[0] < positions.size() && c[1] < positions.size() && c[2] < positions.size();
+    };
     std::vector<Vec> units(faceCount);
     for (size_t f = 0; f < faceCount; ++f) {
         const uint32_t* c = &positionIndices[3 * f];
-        if (c[0] >= positions.size() || c[1] >= positions.size() || c[2] >= positions.size())
-            continue;
-        units[f] = unit(cross(sub(positions[c[1]], positions[c[0]]), sub(positions[c[2]], positions[c[0]])));
+        if (validFace(c))
+            units[f] = unit(cross(sub(positions[c[1]], positions[c[0]]), sub(positions[c[2]], positions[c[0]])));
     }
-    const auto weighted = [&](uint32_t corner, const Vec& n) {
-        const uint32_t* c = &positionIndices[corner - corner % 3];
-        if (c[0] >= positions.size() || c[1] >= positions.size() || c[2] >= positions.size())
-            return Vec{};
-        const uint32_t k = corner % 3;
-        const Vec a = unit(sub(positions[c[(k + 1) % 3]], positions[c[k]]));
-        const Vec b = unit(sub(positions[c[(k + 2) % 3]], positions[c[k]]));
-        const double angle = std::acos(std::clamp(dot(a, b), -1.0, 1.0));
-        return Vec{n.x * angle, n.y * angle, n.z * angle};
-    };
 
     // Corners by position, ascending (counting sort, placed from the last corner down).
     const size_t positionCount = positions.size();
@@ -81,24 +72,20 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
         if (positionIndices[i] < positionCount)
             corners[--start[positionIndices[i]]] = static_cast<uint32_t>(i);
 
-    struct Group {
-        Vec seed;
-        Vec sum;
-        uint32_t normal = 0;
-    };
-    std::vector<Group> groups;
-    std::vector<uint32_t> groupOf;
-    for (size_t p = 0; p < positions.size(); ++p) {
-        groups.clear();
-        groupOf.clear();
+    // Position by position, the group each corner joins. Groups are numbered in the
+    // order of their positions, and that number is the corner's normal index.
+    std::vector<Vec> seeds;
+    uint32_t groupCount = 0;
+    for (size_t p = 0; p < positionCount; ++p) {
+        seeds.clear();
         for (uint32_t i = start[p]; i < start[p + 1]; ++i) {
             const Vec& n = units[corners[i] / 3];
             uint32_t chosen = 0;
             bool found = false;
             double best = -2;
             const bool degenerate = dot(n, n) == 0;
-            for (uint32_t k = 0; k < groups.size() && !degenerate; ++k) {
-                const double d = dot(groups[k].seed, n);
+            for (uint32_t k = 0; k < seeds.size() && !degenerate; ++k) {
+                const double d = dot(seeds[k], n);
                 if (d > crease) {
                     chosen = k;
                     found = true;
@@ -109,23 +96,50 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
                     chosen = k;
                 }
             }
-            if (!found && !degenerate && groups.size() < kMaxNormalGroupsPerPosition) {
-                chosen = static_cast<uint32_t>(groups.size());
-                groups.push_back(Group{n, {}, 0});
-            } else if (groups.empty()) {
-                groups.push_back(Group{n, {}, 0}); // a degenerate face alone at its position
+            if (!found && !degenerate && seeds.size() < kMaxNormalGroupsPerPosition) {
+                chosen = static_cast<uint32_t>(seeds.size());
+                seeds.push_back(n);
+            } else if (seeds.empty()) {
+                seeds.push_back(n); // a degenerate face alone at its position
             }
-            const Vec w = weighted(corners[i], n);
-            groups[chosen].sum = {groups[chosen].sum.x + w.x, groups[chosen].sum.y + w.y, groups[chosen].sum.z + w.z};
-            groupOf.push_back(chosen);
+            normalIndices[corners[i]] = groupCount + chosen;
         }
-        for (Group& group : groups) {
-            const Vec n = unit(group.sum);
-            group.normal = static_cast<uint32_t>(normals.size());
-            normals.push_back(IFXVector3{static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z)});
+        groupCount += static_cast<uint32_t>(seeds.size());
+    }
+    std::vector<uint32_t>().swap(corners);
+    std::vector<uint32_t>().swap(start);
+
+    // Face by face, each corner adds its face's normal weighted by the corner's angle (so
+    // that how a flat side is cut into triangles does not tilt the mean). A group's sum
+    // takes its corners in ascending order, as a walk by position would. Each edge's
+    // direction serves both of its corners, reversed for one: negation is exact.
+    std::vector<Vec> sums(groupCount);
+    for (size_t f = 0; f < faceCount; ++f) {
+        const uint32_t* c = &positionIndices[3 * f];
+        std::array<double, 3> angle{};
+        if (validFace(c)) {
+            const std::array<Vec, 3> edge = {unit(sub(positions[c[1]], positions[c[0]])),
+                                             unit(sub(positions[c[2]], positions[c[1]])),
+                                             unit(sub(positions[c[0]], positions[c[2]]))};
+            for (uint32_t k = 0; k < 3; ++k) {
+                const Vec& out = edge[k];
+                const Vec& in = edge[(k + 2) % 3];
+                angle[k] = std::acos(std::clamp(dot(out, Vec{-in.x, -in.y, -in.z}), -1.0, 1.0));
+            }
         }
-        for (uint32_t i = start[p]; i < start[p + 1]; ++i)
-            normalIndices[corners[i]] = groups[groupOf[i - start[p]]].normal;
+        const Vec& n = units[f];
+        for (uint32_t k = 0; k < 3; ++k) {
+            if (c[k] >= positionCount)
+                continue;
+            Vec& sum = sums[normalIndices[3 * f + k]];
+            sum = {sum.x + n.x * angle[k], sum.y + n.y * angle[k], sum.z + n.z * angle[k]};
+        }
+    }
+
+    normals.resize(groupCount);
+    for (uint32_t g = 0; g < groupCount; ++g) {
+        const Vec n = unit(sums[g]);
+        normals[g] = IFXVector3{static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z)};
     }
 }
 

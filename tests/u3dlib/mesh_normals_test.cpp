@@ -36,4 +36,40 @@ TEST(MeshNormals, DegenerateFacesAndWideFansStayBounded)
     EXPECT_GT(atCentre.size(), 1u);
 }
 
+// Three sides of a box meet at the origin, one of them cut into two triangles there. A
+// corner weighs by its angle, so the cut does not tilt the smooth normal; a crease keeps
+// the three sides apart.
+TEST(MeshNormals, CornersWeighByTheirAnglesAndCreasesKeepSidesApart)
+{
+    const std::vector<IFXVector3> positions{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                            {1, 0, 1}, {0, 0, 1}, {0, 1, 1}};
+    const std::vector<uint32_t> faces{0, 2, 1, 0, 3, 2,  // z = 0, two corners at the origin
+                                      0, 1, 5, 1, 4, 5,  // y = 0
+                                      0, 5, 3, 3, 5, 6}; // x = 0
+    std::vector<IFXVector3> normals;
+    std::vector<uint32_t> indices;
+    computeCreaseNormals(positions, faces, -1.0f, normals, indices);
+    const float diagonal = -1.0f / std::sqrt(3.0f);
+    for (size_t i = 0; i < faces.size(); ++i) {
+        if (faces[i] != 0)
+            continue;
+        const IFXVector3& n = normals.at(indices[i]);
+        EXPECT_NEAR(n.x, diagonal, 1e-6f);
+        EXPECT_NEAR(n.y, diagonal, 1e-6f);
+        EXPECT_NEAR(n.z, diagonal, 1e-6f);
+    }
+
+    computeCreaseNormals(positions, faces, 0.5f, normals, indices);
+    const IFXVector3 sides[3] = {{0, 0, -1}, {0, -1, 0}, {-1, 0, 0}};
+    std::set<uint32_t> atOrigin;
+    for (size_t i = 0; i < faces.size(); ++i) {
+        const IFXVector3& n = normals.at(indices[i]);
+        const IFXVector3& side = sides[i / 6];
+        EXPECT_TRUE(n.x == side.x && n.y == side.y && n.z == side.z) << i;
+        if (faces[i] == 0)
+            atOrigin.insert(indices[i]);
+    }
+    EXPECT_EQ(atOrigin.size(), 3u);
+}
+
 } // namespace
