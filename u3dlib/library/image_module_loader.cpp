@@ -1,0 +1,28 @@
+// decodeImage for the shared library: the image libraries' module is loaded with the
+// first image and stays for the life of the process. Without it no image decodes, and
+// textures fall back as for any image that does not.
+#include "runtime/platform.h"
+#include "u3dlib/library/image_module.h"
+
+namespace u3dlib {
+
+namespace {
+
+DecodeTextureImage loadImageModule()
+{
+    // Found by the library's own search path, which names its folder.
+    void* module = loadLibraryBySearch(kImageModuleFile);
+    if (module == nullptr)
+        return nullptr;
+    return reinterpret_cast<DecodeTextureImage>(findLibrarySymbol(module, kImageModuleEntry));
+}
+
+} // namespace
+
+bool decodeImage(std::span<const uint8_t> bytes, ImageCodec codec, RgbaImage& out)
+{
+    static const DecodeTextureImage decode = loadImageModule();
+    return decode != nullptr && decode(bytes.data(), bytes.size(), static_cast<uint8_t>(codec), &out);
+}
+
+} // namespace u3dlib
