@@ -18,6 +18,9 @@ char16_t* utf8ToWide(const char* text);
 
 char* getModulePath();
 char* getModuleDirectory();
+// The file of the loaded library (or program) whose code or data holds address; null
+// when none does.
+char* getLibraryPathContaining(const void* address);
 
 // Cuts a path after its folder in place: "C:\a\prog.exe" -> "C:\a", "\prog.exe" -> "\".
 // False (and the path untouched) when there is no separator.

@@ -98,6 +98,14 @@ char* getModulePath()
     return nullptr;
 }
 
+char* getLibraryPathContaining(const void* address)
+{
+    Dl_info info{};
+    if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr)
+        return nullptr;
+    return duplicateString(info.dli_fname);
+}
+
 bool setEnvironmentUtf8(const char* name, const char* value, bool overwrite)
 {
     if (name == nullptr || value == nullptr)

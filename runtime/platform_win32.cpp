@@ -60,13 +60,15 @@ char16_t* utf8ToWide(const char* text)
     return reinterpret_cast<char16_t*>(out);
 }
 
-char* getModulePath()
+namespace {
+
+char* pathOfModule(HMODULE module)
 {
     for (DWORD capacity = 512; capacity <= 32768; capacity *= 2) {
         wchar_t* buffer = static_cast<wchar_t*>(std::malloc(capacity * sizeof(wchar_t)));
         if (buffer == nullptr)
             return nullptr;
-        const DWORD n = GetModuleFileNameW(nullptr, buffer, capacity);
+        const DWORD n = GetModuleFileNameW(module, buffer, capacity);
         if (n == 0) {
             std::free(buffer);
             return nullptr;
@@ -79,6 +81,23 @@ char* getModulePath()
         std::free(buffer); // a full buffer means the name was cut
     }
     return nullptr;
+}
+
+} // namespace
+
+char* getModulePath()
+{
+    return pathOfModule(nullptr);
+}
+
+char* getLibraryPathContaining(const void* address)
+{
+    HMODULE module = nullptr;
+    if (address == nullptr ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &module))
+        return nullptr;
+    return pathOfModule(module);
 }
 
 bool setEnvironmentUtf8(const char* name, const char* value, bool overwrite)

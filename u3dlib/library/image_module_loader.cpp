@@ -1,8 +1,11 @@
-// decodeImage for the shared library: the image libraries' module is loaded with the
-// first image and stays for the life of the process. Without it no image decodes, and
-// textures fall back as for any image that does not.
+// decodeImage for the shared library: the image libraries' module, found beside the
+// library, is loaded with the first image and stays for the life of the process.
+// Without it no image decodes, and textures fall back as for any image that does not.
 #include "runtime/platform.h"
 #include "u3dlib/library/image_module.h"
+
+#include <cstdlib>
+#include <string>
 
 namespace u3dlib {
 
@@ -10,8 +13,14 @@ namespace {
 
 DecodeTextureImage loadImageModule()
 {
-    // Found by the library's own search path, which names its folder.
-    void* module = loadLibraryBySearch(kImageModuleFile);
+    char* library = getLibraryPathContaining(reinterpret_cast<const void*>(&loadImageModule));
+    if (library == nullptr)
+        return nullptr;
+    std::string path;
+    if (cutPathToDirectory(library))
+        path = std::string(library) + kPathSeparator + kImageModuleFile;
+    std::free(library);
+    void* module = loadLibraryFromPath(path.c_str());
     if (module == nullptr)
         return nullptr;
     return reinterpret_cast<DecodeTextureImage>(findLibrarySymbol(module, kImageModuleEntry));
