@@ -172,6 +172,17 @@ TEST(Libraries, TheSearchFolderComesFirstAndSymbolsResolve)
     EXPECT_NE(findLibrarySymbol(library, "IFXCOMInitialize"), nullptr);
     EXPECT_EQ(findLibrarySymbol(library, "qvNoSuchSymbol"), nullptr);
     EXPECT_EQ(findLibrarySymbol(library, nullptr), nullptr);
+    // An address tells the file it was loaded from: the library's, or this program's.
+    CString holder(getLibraryPathContaining(findLibrarySymbol(library, "IFXCOMInitialize")));
+    ASSERT_TRUE(holder);
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::u8path(holder.get()),
+                                            std::filesystem::u8path(folder + kPathSeparator + fileName)));
+    CString self(getLibraryPathContaining(reinterpret_cast<const void*>(&getModulePath)));
+    CString selfByName(getModulePath());
+    ASSERT_TRUE(self && selfByName);
+    EXPECT_TRUE(
+        std::filesystem::equivalent(std::filesystem::u8path(self.get()), std::filesystem::u8path(selfByName.get())));
+    EXPECT_EQ(getLibraryPathContaining(nullptr), nullptr);
     void* again = loadLibraryFromPath((folder + kPathSeparator + fileName).c_str());
     EXPECT_EQ(again, library); // the same module, counted twice
     unloadLibrary(again);
