@@ -254,11 +254,17 @@ uint32_t BitDecoder::decodeAdaptive(AdaptiveHistogram& histogram)
     coder_.code = c.code;
 }
 
-// Raw bytes one symbol each, little-endian; 0 once a read fails.
-uint32_t BitDecoder::readRawBytes(int bytes)
+// Raw bytes one symbol each, little-endian; 0 once a read fails. From a clean state
+// they are taken inline; otherwise each symbol is decoded.
+[[gnu::always_inline]] inline uint32_t BitDecoder::readRawBytes(int bytes)
 {
     if (uint32_t value = 0; readCleanBytes(bytes, value))
         return value;
+    return decodeRawBytes(bytes);
+}
+
+uint32_t BitDecoder::decodeRawBytes(int bytes)
+{
     // When no symbol can exceed the symbol budget, the coder runs on a local copy and
     // the end of the section is checked once, after the last symbol (consumed bits
     // never decrease). A value reaching past the end is read again symbol by symbol

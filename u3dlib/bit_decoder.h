@@ -157,6 +157,7 @@ private:
     uint32_t decodeRawByteSymbol();
     bool readCleanBytes(int bytes, uint32_t& value);
     uint32_t readRawBytes(int bytes);
+    uint32_t decodeRawBytes(int bytes);
     uint32_t decodeStatic(uint32_t range);
     uint32_t decodeAdaptive(AdaptiveHistogram& histogram);
     uint64_t readRawOfWidth(int bits);
