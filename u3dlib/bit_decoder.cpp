@@ -381,6 +381,7 @@ uint64_t BitDecoder::readRawOfWidth(int bits)
     return addHistogram(id);
 }
 
+// Called only for a context not in use yet.
 AdaptiveHistogram* BitDecoder::addHistogram(uint32_t id)
 {
     // A section uses few of the contexts: a small index by id, histograms only for those used.
@@ -389,17 +390,14 @@ AdaptiveHistogram* BitDecoder::addHistogram(uint32_t id)
         histograms_.reserve(kHistogramsReserved);
         histogramSlotsCleared_ = true;
     }
-    uint16_t& slot = histogramSlot_[id];
-    if (slot == 0) {
-        if (histogramBudget_.slotsLeft < AdaptiveHistogram::kInitialCapacity) {
-            fail(DecodeError::HistogramBudget);
-            return nullptr;
-        }
-        histogramBudget_.slotsLeft -= AdaptiveHistogram::kInitialCapacity;
-        histograms_.emplace_back();
-        slot = static_cast<uint16_t>(histograms_.size());
+    if (histogramBudget_.slotsLeft < AdaptiveHistogram::kInitialCapacity) {
+        fail(DecodeError::HistogramBudget);
+        return nullptr;
     }
-    return &histograms_[slot - 1u];
+    histogramBudget_.slotsLeft -= AdaptiveHistogram::kInitialCapacity;
+    histograms_.emplace_back();
+    histogramSlot_[id] = static_cast<uint16_t>(histograms_.size());
+    return &histograms_.back();
 }
 
 uint32_t BitDecoder::readCompressed(Context context, int bits)
