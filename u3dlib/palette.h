@@ -62,14 +62,12 @@ public:
 
     // Takes every entry of from but its default, when this palette holds only its own:
     // the ids and names that a put of each in turn would give, without the lookups.
+    // from is left holding its own default alone.
     void adoptEntries(Palette&& from)
     {
-        Entry ownDefault = std::move(entries_[0]);
-        entries_ = std::move(from.entries_);
-        ids_ = std::move(from.ids_);
-        entries_[0] = std::move(ownDefault);
-        from.entries_.assign(1, Entry{});
-        from.ids_.clear();
+        entries_.swap(from.entries_);
+        ids_.swap(from.ids_);
+        std::swap(entries_[0], from.entries_[0]);
     }
 
 private:
