@@ -1,6 +1,7 @@
 // Decoding a texture's image files into 8-bit RGBA. Two implementations share this
 // interface: the PNG, JPEG and TIFF libraries where the system has them, and the
-// system's own imaging codecs on Windows (runtime/platform_image.h).
+// system's own imaging codecs on Windows (runtime/platform_image.h). The shared library
+// on the other systems reaches the first through a module (library/image_module.h).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "u3dlib/library/image_module.h"
 
+#include <type_traits>
+
 extern "C" [[gnu::visibility("default")]] bool decodeTextureImage(const uint8_t* bytes, size_t size, uint8_t codec,
                                                                   u3dlib::RgbaImage* out)
 {

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 
 inline constexpr char kImageModuleFile[] = "libIFXImaging.so";
 inline constexpr char kImageModuleEntry[] = "decodeTextureImage";
