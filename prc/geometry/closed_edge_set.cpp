@@ -10,13 +10,25 @@ constexpr uint64_t kHashMultiplier = 0x9E3779B97F4A7C15ull;
 
 } // namespace
 
+void ClosedEdgeSet::reservePoints(size_t pointCount)
+{
+    slots_.reserve(kSlotsPerPoint * pointCount);
+}
+
 void ClosedEdgeSet::insert(uint64_t key)
 {
     const auto lower = static_cast<uint32_t>(key >> 32);
     const auto higher = static_cast<uint32_t>(key);
     const size_t first = kSlotsPerPoint * size_t{higher};
-    if (first >= slots_.size())
-        slots_.resize(std::max(first + kSlotsPerPoint, 2 * slots_.size()), 0); // as points are reached
+    if (first >= slots_.size()) {
+        // As points are reached. Within the reserved room the slots never move, so they
+        // grow by a page at a time; beyond it, by doubling.
+        const size_t needed = first + kSlotsPerPoint;
+        const size_t room = slots_.capacity();
+        slots_.resize(needed <= room ? std::min(std::max(needed, slots_.size() + kSlotsPerGrowth), room)
+                                     : std::max(needed, 2 * slots_.size()),
+                      0);
+    }
     for (size_t k = first; k < first + kSlotsPerPoint; ++k) {
         if (slots_[k] == lower + 1)
             return;

@@ -10,12 +10,16 @@
 
 class ClosedEdgeSet {
 public:
+    // Room for the edges of points below pointCount, taken up only as points are
+    // reached: the slots then never move, and never outgrow what the record needs.
+    void reservePoints(size_t pointCount);
     // Keys as edgeKey makes them: the lower point number above the higher one.
     void insert(uint64_t key);
     bool contains(uint64_t key) const;
 
 private:
     static constexpr size_t kSlotsPerPoint = 4;
+    static constexpr size_t kSlotsPerGrowth = 1024; // a page of slots
     // The spill: open addressing, never more than half full.
     static constexpr uint64_t kEmpty = UINT64_MAX; // no edge: the point numbers are bounded
     static constexpr size_t kInitialSpillSlots = 64;

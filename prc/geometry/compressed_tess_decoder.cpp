@@ -232,6 +232,7 @@ CompressedTessDecoder::CompressedTessDecoder(const PRC3DTessCompressed& record, 
 {
     out.vertices.assign(3 * pointCount, 0.0);
     out.triangles.reserve(3 * record.triangle_face_array.size());
+    closedEdges.reservePoints(pointCount);
     out.referenceBitsUsed = kFirstTriangleReferenceBits;
     initCompressedNormalState(normals, record, pointCount, out.vertices.data(), mode);
 }
