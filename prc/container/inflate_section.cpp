@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -44,6 +46,11 @@ size_t initialOutputSize(size_t length, size_t limit)
 
 } // namespace
 
+void FreeInflatedBytes::operator()(uint8_t* bytes) const
+{
+    std::free(bytes);
+}
+
 std::vector<uint8_t> inflateSection(const uint8_t* data, size_t length)
 {
     return inflateSectionWithLimit(data, length, kInflateSafetyLimit);
@@ -59,7 +66,9 @@ InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t lim
 {
     size_t capacity = initialOutputSize(length, limit);
     InflatedBytes output;
-    output.data.reset(new uint8_t[capacity]);
+    output.data.reset(static_cast<uint8_t*>(std::malloc(capacity)));
+    if (!output.data)
+        throw std::bad_alloc();
     InflateStream inflater;
     z_stream& stream = inflater.get();
     size_t inputUsed = 0;
@@ -68,9 +77,11 @@ InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t lim
         if (produced == capacity) {
             if (capacity > limit)
                 throw InflateLimitExceeded();
-            std::unique_ptr<uint8_t[]> grown(new uint8_t[capacity * 2]);
-            std::memcpy(grown.get(), output.data.get(), produced);
-            output.data = std::move(grown);
+            auto* grown = static_cast<uint8_t*>(std::realloc(output.data.get(), capacity * 2));
+            if (grown == nullptr)
+                throw std::bad_alloc();
+            static_cast<void>(output.data.release());
+            output.data.reset(grown);
             capacity *= 2;
         }
         // zlib counts in 32 bits; larger inputs are handed over in pieces.

@@ -25,10 +25,15 @@ std::vector<uint8_t> inflateSection(const uint8_t* data, size_t length);
 // inflating half a gigabyte.
 std::vector<uint8_t> inflateSectionWithLimit(const uint8_t* data, size_t length, size_t limit);
 
-// Inflated bytes in a buffer that was never filled with zeros: only the pages the
-// output reaches become resident, and nothing is copied to trim the buffer.
+struct FreeInflatedBytes {
+    void operator()(uint8_t* bytes) const;
+};
+
+// Inflated bytes in a C-heap buffer that was never filled with zeros: only the pages
+// the output reaches become resident, nothing is copied to trim the buffer, and a
+// large buffer grows by remapping its pages rather than copying them.
 struct InflatedBytes {
-    std::unique_ptr<uint8_t[]> data;
+    std::unique_ptr<uint8_t, FreeInflatedBytes> data;
     size_t size = 0;
 };
 
