@@ -332,28 +332,32 @@ TEST_F(Worker, MaterialRecordsAreClampedAndShared)
 
 TEST_F(Worker, TexturesAreDecodedPackedAndBadOnesSkipped)
 {
-    // Two parts with a texture each, and one whose image is not a PNG. The images are
+    // Two parts with a texture each, one a PNG and one a TIFF (the library loads each
+    // codec's libraries on their own), and one whose image is not a PNG. The images are
     // translucent: the system codecs on Windows cannot tell an opaque RGBA image from RGB.
     const std::vector<uint8_t> red = {255, 0, 0, 200}, green = {0, 255, 0, 200};
-    const auto image = [](uint32_t w, uint32_t h, const std::vector<uint8_t>& pixel) {
+    const auto fill = [](uint32_t w, uint32_t h, const std::vector<uint8_t>& pixel) {
         std::vector<uint8_t> pixels;
         for (uint32_t i = 0; i < w * h; ++i)
             pixels.insert(pixels.end(), pixel.begin(), pixel.end());
-        return encodePng(w, h, 4, pixels);
+        return pixels;
     };
+    constexpr uint8_t kPng = 2, kTiff = 4;
     std::vector<U3dBytes> blocks;
-    const std::tuple<const char*, uint32_t, uint32_t, U3dBytes> textures[] = {
-        {"Red", 4, 2, image(4, 2, red)}, {"Green", 2, 4, image(2, 4, green)}, {"Broken", 2, 2, U3dBytes(40, 7)}};
-    for (const auto& [name, w, h, png] : textures) {
+    const std::tuple<const char*, uint32_t, uint32_t, uint8_t, U3dBytes> textures[] = {
+        {"Red", 4, 2, kPng, encodePng(4, 2, 4, fill(4, 2, red))},
+        {"Green", 2, 4, kTiff, encodeTiff(2, 4, 4, fill(2, 4, green))},
+        {"Broken", 2, 2, kPng, U3dBytes(40, 7)}};
+    for (const auto& [name, w, h, codec, bytes] : textures) {
         const std::string n = name;
         blocks.push_back(paintedPart("part" + n, {{}}, "S" + n));
         blocks.push_back(u3dLitTextureShaderBlock("S" + n, "White", {{0, n}}));
-        blocks.push_back(u3dTextureDeclarationBlock(n, w, h, u3dlib::kTextureTypeRgba, {{2, 0x0F, {}, 0}}));
+        blocks.push_back(u3dTextureDeclarationBlock(n, w, h, u3dlib::kTextureTypeRgba, {{codec, 0x0F, {}, 0}}));
     }
     blocks.push_back(u3dMaterialBlock("White", {1, 1, 1}));
     std::vector<U3dBytes> continuations = triangleResource();
-    for (const auto& [name, w, h, png] : textures)
-        continuations.push_back(u3dTextureContinuationBlock(name, 0, png));
+    for (const auto& [name, w, h, codec, bytes] : textures)
+        continuations.push_back(u3dTextureContinuationBlock(name, 0, bytes));
     ASSERT_TRUE(load(scene(blocks, continuations))) << text();
     ASSERT_EQ(std::tie(model.textureWidth, model.textureHeight), std::make_tuple(6u, 4u));
     const auto pixel = [&](uint32_t x, uint32_t y) {

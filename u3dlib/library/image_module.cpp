@@ -1,3 +1,5 @@
+// The PNG and JPEG module.
+#include "u3dlib/image_codecs.h"
 #include "u3dlib/library/image_module.h"
 
 #include <type_traits>
@@ -5,9 +7,13 @@
 extern "C" [[gnu::visibility("default")]] bool decodeTextureImage(const uint8_t* bytes, size_t size, uint8_t codec,
                                                                   u3dlib::RgbaImage* out)
 {
-    if (out == nullptr || codec > static_cast<uint8_t>(u3dlib::ImageCodec::Tiff))
+    using u3dlib::ImageCodec;
+    if (out == nullptr)
         return false;
-    return u3dlib::decodeImage({bytes, size}, static_cast<u3dlib::ImageCodec>(codec), *out);
+    const u3dlib::ImageDecoder decode = codec == static_cast<uint8_t>(ImageCodec::Png)    ? &u3dlib::decodePngImage
+                                        : codec == static_cast<uint8_t>(ImageCodec::Jpeg) ? &u3dlib::decodeJpegImage
+                                                                                          : nullptr;
+    return u3dlib::decodeWith(decode, {bytes, size}, *out);
 }
 
 // The library's call goes through a pointer of this type.
