@@ -1,6 +1,7 @@
 #include "u3dlib/scene_loader.h"
 
 #include "u3dlib/block_types.h"
+#include "u3dlib/continuation_decoding.h"
 #include "u3dlib/external_files.h"
 #include "u3dlib/file_header.h"
 #include "u3dlib/modifier_chain.h"
@@ -47,6 +48,10 @@ public:
         BlockCursor cursor(bytes);
         cursor.next(); // the header
         IFXRESULT result = walk(cursor, kNoChain, 0);
+        // Whatever the walk found: decoding each block where it met it would have.
+        decodeContinuations(continuations_, options_, decodingThreadsFor(continuations_));
+        continuations_.clear();
+        continuationSlots_.clear();
         if (ifxSucceeded(result) && !isCleanEnd(cursor.status()))
             result = kIfxErrorCorrupt;
         if (ifxSucceeded(result))
@@ -164,9 +169,16 @@ private:
         if (!readBlockName(block, name))
             return kIfxErrorCorrupt;
         const auto it = decoders_.find(name);
-        // A continuation of nothing declared, or of a resource already lost, adds nothing.
-        if (it != decoders_.end() && !it->second->lost())
-            it->second->readContinuation(block, options_);
+        // A continuation of nothing declared adds nothing. The others are decoded after
+        // the walk, by resource.
+        if (it == decoders_.end())
+            return kIfxOk;
+        auto [slot, added] = continuationSlots_.try_emplace(it->second.get(), continuations_.size());
+        if (added)
+            continuations_.push_back(ResourceContinuations{it->second, {}, 0});
+        ResourceContinuations& resource = continuations_[slot->second];
+        resource.blocks.push_back(block);
+        resource.bytes += block.data.size();
         return kIfxOk;
     }
 
@@ -338,6 +350,8 @@ private:
     Scene& scene_;
     DecoderOptions options_;
     std::unordered_map<std::string, std::shared_ptr<GeneratorDecoder>> decoders_;
+    std::vector<ResourceContinuations> continuations_;
+    std::unordered_map<const GeneratorDecoder*, size_t> continuationSlots_; // index in continuations_
     std::vector<PendingModifier> pendingModifiers_;
 };
 
