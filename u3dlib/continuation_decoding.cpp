@@ -37,9 +37,6 @@ void decodeContinuations(std::vector<ResourceContinuations>& resources, DecoderO
                 for (const Block& block : resource.blocks)
                     if (!resource.decoder->lost())
                         resource.decoder->readContinuation(block, options);
-                // No later block of this file can change it, so its geometry (normals
-                // made from the faces, mostly) is made here too, beside the others.
-                resource.decoder->geometry();
             } catch (...) {
                 failures[order[i]] = std::current_exception();
             }
