@@ -13,7 +13,13 @@ extern "C" [[gnu::visibility("default")]] bool decodeTextureImage(const uint8_t*
     const u3dlib::ImageDecoder decode = codec == static_cast<uint8_t>(ImageCodec::Png)    ? &u3dlib::decodePngImage
                                         : codec == static_cast<uint8_t>(ImageCodec::Jpeg) ? &u3dlib::decodeJpegImage
                                                                                           : nullptr;
-    return u3dlib::decodeWith(decode, {bytes, size}, *out);
+    // Nothing may leave the module but the answer: it carries its own C++ library.
+    try {
+        return u3dlib::decodeWith(decode, {bytes, size}, *out);
+    } catch (...) {
+        *out = u3dlib::RgbaImage{};
+        return false;
+    }
 }
 
 // The library's call goes through a pointer of this type.

@@ -10,7 +10,13 @@ extern "C" [[gnu::visibility("default")]] bool decodeTextureImage(const uint8_t*
     if (out == nullptr)
         return false;
     const bool tiff = codec == static_cast<uint8_t>(u3dlib::ImageCodec::Tiff);
-    return u3dlib::decodeWith(tiff ? &u3dlib::decodeTiffImage : nullptr, {bytes, size}, *out);
+    // Nothing may leave the module but the answer: it carries its own C++ library.
+    try {
+        return u3dlib::decodeWith(tiff ? &u3dlib::decodeTiffImage : nullptr, {bytes, size}, *out);
+    } catch (...) {
+        *out = u3dlib::RgbaImage{};
+        return false;
+    }
 }
 
 static_assert(std::is_same_v<decltype(&decodeTextureImage), DecodeTextureImage>);
