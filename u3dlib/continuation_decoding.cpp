@@ -9,13 +9,26 @@
 
 namespace u3dlib {
 
+Block blockAtHeader(const uint8_t* header)
+{
+    const std::span<const uint8_t> fields(header, kBlockHeaderSize);
+    Block block;
+    block.type = loadU32LittleEndian(fields, 0);
+    block.dataSize = loadU32LittleEndian(fields, 4);
+    block.metaDataSize = loadU32LittleEndian(fields, 8);
+    block.data = {header + kBlockHeaderSize, block.dataSize};
+    block.metaData = {header + kBlockHeaderSize + paddedTo4(block.dataSize), block.metaDataSize};
+    block.size = kBlockHeaderSize + paddedTo4(block.dataSize) + paddedTo4(block.metaDataSize);
+    return block;
+}
+
 unsigned decodingThreadsFor(const std::vector<ResourceContinuations>& resources)
 {
     uint64_t bytes = 0;
     for (const ResourceContinuations& resource : resources)
         bytes += resource.bytes;
     const uint64_t processors = std::max(1u, std::thread::hardware_concurrency());
-    const uint64_t worth = 1 + bytes / kContinuationBytesPerThread;
+    const uint64_t worth = std::max<uint64_t>(1, bytes / kContinuationBytesPerThread);
     return static_cast<unsigned>(
         std::min<uint64_t>({processors, worth, uint64_t{kMaxDecodingThreads}, std::max<uint64_t>(1, resources.size())}));
 }
@@ -33,22 +46,24 @@ void decodeContinuations(std::vector<ResourceContinuations>& resources, DecoderO
     const auto work = [&] {
         for (size_t i = next.fetch_add(1); i < order.size(); i = next.fetch_add(1)) {
             ResourceContinuations& resource = resources[order[i]];
+            if (!resource.decoder)
+                continue;
             try {
-                for (const Block& block : resource.blocks)
+                for (const uint8_t* header : resource.blockHeaders)
                     if (!resource.decoder->lost())
-                        resource.decoder->readContinuation(block, options);
+                        resource.decoder->readContinuation(blockAtHeader(header), options);
             } catch (...) {
                 failures[order[i]] = std::current_exception();
             }
         }
     };
     std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < threads; ++t) {
-        try {
+    try {
+        helpers.reserve(threads > 0 ? threads - 1 : 0);
+        for (unsigned t = 1; t < threads; ++t)
             helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // no more threads to be had: the others share the work
-        }
+    } catch (...) {
+        // No more threads (or no memory for one) to be had: those started share the work.
     }
     work();
     for (std::thread& helper : helpers)

@@ -156,11 +156,24 @@ private:
             if (decoder)
                 resource.decoder = std::move(decoder);
         }
+        // A resource declared again replaces the one before, whose geometry nothing can
+        // reach any more: what it still had to decode is dropped with it.
+        if (const auto before = decoders_.find(name); before != decoders_.end())
+            dropContinuations(before->second.get());
         if (resource.decoder)
             decoders_[name] = resource.decoder;
         else
             decoders_.erase(name);
         return put(scene_.generators, name, std::move(resource), block.type);
+    }
+
+    void dropContinuations(const GeneratorDecoder* decoder)
+    {
+        const auto slot = continuationSlots_.find(decoder);
+        if (slot == continuationSlots_.end())
+            return;
+        continuations_[slot->second] = ResourceContinuations{};
+        continuationSlots_.erase(slot);
     }
 
     IFXRESULT readGeneratorContinuation(const Block& block)
@@ -177,7 +190,7 @@ private:
         if (added)
             continuations_.push_back(ResourceContinuations{it->second, {}, 0});
         ResourceContinuations& resource = continuations_[slot->second];
-        resource.blocks.push_back(block);
+        resource.blockHeaders.push_back(block.data.data() - kBlockHeaderSize);
         resource.bytes += block.data.size();
         return kIfxOk;
     }

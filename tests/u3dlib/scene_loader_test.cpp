@@ -99,6 +99,62 @@ TEST(U3dSceneLoader, ContinuationOfNothingDeclaredAddsNothing)
     EXPECT_FALSE(scene.generators.find("Ghost"));
 }
 
+// Counts the continuations decoded, over every resource read by countingReader.
+int continuationsDecoded = 0;
+
+class CountingDecoder : public GeneratorDecoder {
+public:
+    explicit CountingDecoder(std::unique_ptr<GeneratorDecoder> inner) : inner_(std::move(inner)) {}
+    const std::string& name() const override { return inner_->name(); }
+    bool readContinuation(const Block& block, DecoderOptions options) override
+    {
+        ++continuationsDecoded;
+        return inner_->readContinuation(block, options);
+    }
+    bool lost() const override { return inner_->lost(); }
+    const AuthorGeometry& geometry() const override { return inner_->geometry(); }
+
+private:
+    std::unique_ptr<GeneratorDecoder> inner_;
+};
+
+std::unique_ptr<GeneratorDecoder> countingReader(const Block& block, DecoderOptions options)
+{
+    std::unique_ptr<GeneratorDecoder> decoder = readGeneratorDeclaration(block, options);
+    return decoder ? std::make_unique<CountingDecoder>(std::move(decoder)) : nullptr;
+}
+
+// Continuations are decoded once the file is walked, by resource: each goes to the
+// resource its name had where it stood, and one declared again keeps only its own (what
+// the one before still had to decode is never decoded).
+TEST(U3dSceneLoader, ContinuationsGoToTheDeclarationTheyFollow)
+{
+    const auto triangleAt = [](float x) {
+        U3dBaseMeshDesc base = u3dOneTriangle();
+        for (IFXVector3& p : base.positions)
+            p.x += x;
+        return base;
+    };
+    U3dClodMeshWriter first(u3dOneTriangleDeclaration("M")), again(u3dOneTriangleDeclaration("M")),
+        other(u3dOneTriangleDeclaration("N"));
+    const U3dBytes firstBase = first.baseMeshBlock(triangleAt(1)), againBase = again.baseMeshBlock(triangleAt(2)),
+                   otherBase = other.baseMeshBlock(triangleAt(3));
+    Scene scene;
+    continuationsDecoded = 0;
+    ASSERT_EQ(load(u3dFile({first.declarationBlock(), other.declarationBlock(), firstBase, again.declarationBlock(),
+                            againBase, otherBase}),
+                   scene, &countingReader),
+              kIfxOk);
+    EXPECT_EQ(continuationsDecoded, 2);
+    for (const auto& [name, x] : {std::pair{"M", 2.0f}, std::pair{"N", 3.0f}}) {
+        const ModelResource& resource = named(scene.generators, name);
+        ASSERT_TRUE(resource.decoder) << name;
+        const AuthorGeometry& geometry = resource.decoder->geometry();
+        ASSERT_FALSE(geometry.positions.empty()) << name;
+        EXPECT_EQ(geometry.positions[0].x, u3dOneTriangle().positions[0].x + x) << name;
+    }
+}
+
 TEST(U3dSceneLoader, NameFiltersMatchWildcards)
 {
     const struct {
