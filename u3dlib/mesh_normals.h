@@ -11,7 +11,6 @@
 
 #include "u3dlib/ifx_interface.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -20,16 +19,11 @@ namespace u3dlib {
 inline constexpr uint32_t kMaxNormalGroupsPerPosition = 16;
 // Used when the declaration's crease value is not a dot product (not in [-1, 1]).
 inline constexpr float kDefaultNormalCrease = 0.5f;
-// Meshes of this many faces share the work with a second thread, where there is a
-// second processor: below it, starting the thread costs more than it saves.
-inline constexpr size_t kFacesForTwoNormalThreads = 4096;
 
 // positionIndices: three per face. Fills one normal per (position, group) and one
 // normal index per corner. Degenerate faces get the normal of their position's first
-// group, or a zero normal when that has none. threads: 1 or 2, 0 to choose by the
-// mesh's size; the normals are the same either way.
+// group, or a zero normal when that has none.
 void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::vector<uint32_t>& positionIndices,
-                          float crease, std::vector<IFXVector3>& normals, std::vector<uint32_t>& normalIndices,
-                          unsigned threads = 0);
+                          float crease, std::vector<IFXVector3>& normals, std::vector<uint32_t>& normalIndices);
 
 } // namespace u3dlib

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <random>
 #include <set>
 
 using namespace u3dlib;
@@ -72,33 +70,6 @@ TEST(MeshNormals, CornersWeighByTheirAnglesAndCreasesKeepSidesApart)
             atOrigin.insert(indices[i]);
     }
     EXPECT_EQ(atOrigin.size(), 3u);
-}
-
-// Two threads split the faces and the positions; the normals must not move by a bit.
-// A random mesh: shared positions, creases of every kind, degenerate faces and a
-// position number out of range.
-TEST(MeshNormals, TwoThreadsGiveTheSameNormalsAsOne)
-{
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> coordinate(-1, 1);
-    std::vector<IFXVector3> positions(300);
-    for (IFXVector3& p : positions)
-        p = {coordinate(random), coordinate(random), coordinate(random)};
-    std::vector<uint32_t> faces;
-    for (int f = 0; f < 2000; ++f)
-        for (int k = 0; k < 3; ++k)
-            faces.push_back(static_cast<uint32_t>(random() % 300));
-    faces.insert(faces.end(), {5, 5, 6, 7, 8, 300});
-    for (const float crease : {-1.0f, 0.3f, 0.9f}) {
-        std::vector<IFXVector3> normals[2];
-        std::vector<uint32_t> indices[2];
-        for (unsigned threads : {1u, 2u})
-            computeCreaseNormals(positions, faces, crease, normals[threads - 1], indices[threads - 1], threads);
-        EXPECT_EQ(indices[0], indices[1]) << crease;
-        ASSERT_EQ(normals[0].size(), normals[1].size()) << crease;
-        EXPECT_EQ(std::memcmp(normals[0].data(), normals[1].data(), normals[0].size() * sizeof(IFXVector3)), 0)
-            << crease;
-    }
 }
 
 } // namespace
