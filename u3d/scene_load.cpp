@@ -102,40 +102,49 @@ struct LoadComponents {
     IfxRef<IFXSceneGraph> sceneGraph;
     IfxRef<IFXLoadManager> loadManager;
     IfxRef<IFXReadBuffer> readBuffer;
-    IfxRef<IFXStdio> file;
-    bool fileOpen = false;
+    IfxRef<IFXStdio> file;        // when the buffer cannot be lent the bytes
+    IfxRef<IFXMemoryStdio> memory; // when it can
+    bool open = false;
 
     LoadComponents() = default;
     LoadComponents(const LoadComponents&) = delete;
     LoadComponents& operator=(const LoadComponents&) = delete;
     ~LoadComponents()
     {
-        if (fileOpen)
-            file->Close();
+        close();
+        memory.reset();
         file.reset();
         readBuffer.reset();
         loadManager.reset();
         sceneGraph.reset();
         core.reset();
     }
+    void close()
+    {
+        if (open)
+            memory ? memory->Close() : file->Close();
+        open = false;
+    }
 };
 
 class TempFile {
 public:
-    explicit TempFile(char* path) : path_(path) {}
-    ~TempFile()
+    TempFile() = default;
+    ~TempFile() { reset(nullptr); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    void reset(char* path)
     {
         if (path_ != nullptr) {
             deleteFileUtf8(path_);
             std::free(path_);
         }
+        path_ = path;
     }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
     const char* path() const { return path_; }
 
 private:
-    char* path_;
+    char* path_ = nullptr;
 };
 
 class PublishedAppearance {
@@ -176,14 +185,42 @@ IFXRESULT setUpComponents(LoadComponents& c, const char* documentFolder)
     if (!c.sceneGraph)
         return kIfxErrorInvalidPointer;
     if (ifxFailed(r = makeComponent(CID_IFXLoadManager, IID_IFXLoadManager, c.loadManager)) ||
-        ifxFailed(r = c.loadManager->Initialize(c.core.get())) ||
-        ifxFailed(r = makeComponent(CID_IFXReadBuffer, IID_IFXReadBuffer, c.readBuffer)))
+        ifxFailed(r = c.loadManager->Initialize(c.core.get())))
+        return r;
+    // A buffer that reads the bytes where they lie spares writing them out and
+    // reading them back; a library without one reads a temporary file.
+    if (ifxSucceeded(makeComponent(CID_IFXReadBuffer, IID_IFXMemoryStdio, c.memory))) {
+        if (ifxFailed(r = c.memory->QueryInterface(IID_IFXReadBuffer, c.readBuffer.putVoid())))
+            c.readBuffer.forget();
+        return ifxSucceeded(r) && !c.readBuffer ? kIfxErrorInvalidPointer : r;
+    }
+    if (ifxFailed(r = makeComponent(CID_IFXReadBuffer, IID_IFXReadBuffer, c.readBuffer)))
         return r;
     if (ifxFailed(r = c.readBuffer->QueryInterface(IID_IFXStdio, c.file.putVoid()))) {
         c.file.forget();
         return r;
     }
     return c.file ? kIfxOk : kIfxErrorInvalidPointer;
+}
+
+// Opens the read buffer over the bytes, lent or through a temporary file; the
+// failure message, or null.
+char* openReadBuffer(LoadComponents& c, const uint8_t* data, uint32_t size, TempFile& temp)
+{
+    IFXRESULT r = kIfxOk;
+    if (c.memory) {
+        if (ifxFailed(r = c.memory->OpenMemory(data, size)))
+            return formatMessage(kOpenMessage, codeOf(r));
+    } else {
+        temp.reset(writeTempFile(kU3dTempPrefix, data, size));
+        if (temp.path() == nullptr)
+            return duplicateText(kTempFileMessage);
+        IFXString path;
+        if (ifxFailed(r = path.AssignUtf8(temp.path())) || ifxFailed(r = c.file->Open(path)))
+            return formatMessage(kOpenMessage, codeOf(r));
+    }
+    c.open = true;
+    return nullptr;
 }
 
 // The two values of the file header the library's header reader reports; best effort.
@@ -430,29 +467,20 @@ bool loadScene(const uint8_t* data, uint32_t size, const char* documentFolder, U
         message = duplicateText(kInitializationMessage);
         return false;
     }
-    const TempFile temp(writeTempFile(kU3dTempPrefix, data, size));
-    if (temp.path() == nullptr) {
-        message = duplicateText(kTempFileMessage);
-        return false;
-    }
+    TempFile temp;
     LoadComponents c;
     IFXRESULT r = setUpComponents(c, documentFolder);
     if (ifxFailed(r)) {
         message = formatMessage(kSetupMessage, codeOf(r));
         return false;
     }
-    IFXString path;
-    if (ifxFailed(r = path.AssignUtf8(temp.path())) || ifxFailed(r = c.file->Open(path))) {
-        message = formatMessage(kOpenMessage, codeOf(r));
+    if ((message = openReadBuffer(c, data, size, temp)) != nullptr)
         return false;
-    }
-    c.fileOpen = true;
     readHeaderValues(c, model);
 
     r = c.loadManager->Load(c.readBuffer.get(), 1, IFXString(), 0, 0);
-    // The scene holds what it needs: the library's copy of the file can go now.
-    c.file->Close();
-    c.fileOpen = false;
+    // The scene holds what it needs: the library lets go of the file's bytes now.
+    c.close();
     if (r == kIfxErrorExternalReferenceLimits) {
         message = duplicateText(kReferenceLimitsMessage);
         return false;

@@ -82,6 +82,8 @@ inline constexpr IFXIID IID_IFXHeaderReader = {0x17c0b170, 0x7177, 0x4000, {0x85
 inline constexpr IFXIID IID_IFXUnknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IFXIID IID_IFXSceneGraph = {0x7a298619, 0x8b01, 0x11d3, {0x84, 0x67, 0x00, 0xa0, 0xc9, 0x39, 0xb1, 0x04}};
 inline constexpr IFXIID IID_IFXStdio = {0x4ac57844, 0xeb76, 0x11d3, {0x95, 0x19, 0x00, 0xa0, 0xc9, 0x0a, 0xb1, 0x36}};
+// This library's own: the read buffer opened over bytes its caller holds.
+inline constexpr IFXIID IID_IFXMemoryStdio = {0x842e61dc, 0x4faa, 0x4a4e, {0xac, 0x0b, 0x70, 0x92, 0xcf, 0xf9, 0xb4, 0xdc}};
 inline constexpr IFXIID IID_IFXReadBufferX = {0x99c40294, 0x24f5, 0x42b2, {0xb3, 0x42, 0x23, 0x7b, 0x45, 0xeb, 0xec, 0x09}};
 inline constexpr IFXIID IID_IFXNode = {0x4517c9f3, 0xb31e, 0x11d3, {0x94, 0xb1, 0x00, 0xa0, 0xc9, 0xa0, 0xfb, 0xae}};
 inline constexpr IFXIID IID_IFXLight = {0x4517c9f4, 0xb31e, 0x11d3, {0x94, 0xb1, 0x00, 0xa0, 0xc9, 0xa0, 0xfb, 0xae}};
@@ -392,6 +394,18 @@ public:
 
 protected:
     ~IFXStdio() = default;
+};
+
+// The memory side of a read buffer (IID_IFXMemoryStdio): the bytes are lent, not
+// copied, and must stay unchanged until Close, so that a caller holding a file need
+// not write it out for the library to read it back.
+class IFXMemoryStdio : public IFXUnknown {
+public:
+    virtual IFXRESULT OpenMemory(const uint8_t* bytes, uint64_t size) = 0;
+    virtual IFXRESULT Close() = 0;
+
+protected:
+    ~IFXMemoryStdio() = default;
 };
 
 // The read buffer as the header reader uses it (IID_IFXReadBufferX).

@@ -31,6 +31,7 @@ struct Sabotage {
     bool absent = false;
     const char* missingExport = nullptr;
     const IFXCID* failingComponent = nullptr;
+    const IFXIID* refusedInterface = nullptr; // refused at creation
 };
 Sabotage gSabotage;
 IFXRESULT (*gRealCreate)(const IFXCID&, const IFXIID&, void**) = nullptr;
@@ -39,6 +40,8 @@ IFXRESULT sabotagedCreate(const IFXCID& componentId, const IFXIID& interfaceId, 
 {
     if (gSabotage.failingComponent != nullptr && componentId == *gSabotage.failingComponent)
         return kSabotageCode;
+    if (gSabotage.refusedInterface != nullptr && interfaceId == *gSabotage.refusedInterface)
+        return kIfxErrorUnsupported;
     return gRealCreate(componentId, interfaceId, object);
 }
 
@@ -195,17 +198,26 @@ TEST_F(Worker, TooManyPathsGiveTheLimitsMessage)
     EXPECT_EQ(model.nodeRecords, nullptr);
 }
 
-TEST_F(Worker, TemporaryFileThatCannotBeWritten)
+// The library reads the bytes where they lie; only one that cannot be lent them
+// needs the temporary file.
+TEST_F(Worker, TemporaryFileOnlyForALibraryThatCannotBeLentTheBytes)
 {
+    const U3dBytes triangle = scene({u3dModelNodeBlock("Part", {{}}, "Mesh")});
     const std::string usual = pathUtf8(fs::temp_directory_path());
     const std::string gone = pathUtf8(fs::temp_directory_path() / "qv-no-such-folder" / "deeper");
-    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
-        ASSERT_TRUE(setEnvironmentUtf8(name, gone.c_str(), true));
-    const bool loaded = load(scene({u3dModelNodeBlock("Part", {{}}, "Mesh")}));
-    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
-        setEnvironmentUtf8(name, usual.c_str(), true);
-    EXPECT_FALSE(loaded);
+    const auto setTemporaryFolder = [](const std::string& folder) {
+        for (const char* name : {"TMPDIR", "TMP", "TEMP"})
+            ASSERT_TRUE(setEnvironmentUtf8(name, folder.c_str(), true));
+    };
+    setTemporaryFolder(gone);
+    EXPECT_TRUE(load(triangle)) << text();
+    bind({.refusedInterface = &IID_IFXMemoryStdio});
+    const bool loadedWithoutFolder = load(triangle);
+    setTemporaryFolder(usual);
+    EXPECT_FALSE(loadedWithoutFolder);
     EXPECT_EQ(text(), "unable to create temp file for reading");
+    EXPECT_TRUE(load(triangle)) << text();
+    EXPECT_EQ(model.triangleCount, 1u);
 }
 
 TEST_F(Worker, OptionalPartsAreLeftOut)

@@ -114,4 +114,25 @@ TEST(IfxReadBuffer, ReadsStayInsideTheFileAndEmptyFilesOpen)
     IFXCOMUninitialize();
 }
 
+TEST(IfxReadBuffer, LentBytesAreReadWhereTheyLieUntilClosed)
+{
+    ASSERT_EQ(IFXCOMInitialize(), kIfxOk);
+    IfxRef<IFXMemoryStdio> memory;
+    ASSERT_EQ(IFXCreateComponent(CID_IFXReadBuffer, IID_IFXMemoryStdio, memory.putVoid()), kIfxOk);
+    IfxRef<IFXReadBufferX> at;
+    ASSERT_EQ(memory->QueryInterface(IID_IFXReadBufferX, at.putVoid()), kIfxOk);
+    EXPECT_EQ(memory->OpenMemory(nullptr, 1), kIfxErrorInvalidPointer);
+    uint8_t lent[3] = {7, 8, 9};
+    ASSERT_EQ(memory->OpenMemory(lent, 2), kIfxOk);
+    EXPECT_EQ(memory->OpenMemory(lent, 3), kIfxErrorAlreadyInitialized);
+    lent[1] = 6; // not copied: a change shows
+    uint8_t out[3] = {};
+    EXPECT_EQ(at->ReadAt(0, out, 3), kIfxErrorEndOfData);
+    ASSERT_EQ(at->ReadAt(0, out, 2), kIfxOk);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 2), (std::vector<uint8_t>{7, 6}));
+    EXPECT_EQ(memory->Close(), kIfxOk);
+    EXPECT_EQ(at->ReadAt(0, out, 0), kIfxErrorNotInitialized);
+    IFXCOMUninitialize();
+}
+
 } // namespace

@@ -69,8 +69,8 @@ private:
     SceneGraphObject* sceneGraph_ = nullptr;
 };
 
-// A file read whole into memory when it is opened.
-class ReadBuffer final : public ComObject<IFXReadBuffer, IFXStdio, IFXReadBufferX> {
+// A file read whole into memory when it is opened, or bytes lent by the caller.
+class ReadBuffer final : public ComObject<IFXReadBuffer, IFXStdio, IFXMemoryStdio, IFXReadBufferX> {
 public:
     IFXRESULT QueryInterface(const IFXIID& interfaceId, void** object) override
     {
@@ -80,6 +80,8 @@ public:
             return answer(static_cast<IFXReadBuffer*>(this), object);
         if (interfaceId == IID_IFXStdio)
             return answer(static_cast<IFXStdio*>(this), object);
+        if (interfaceId == IID_IFXMemoryStdio)
+            return answer(static_cast<IFXMemoryStdio*>(this), object);
         if (interfaceId == IID_IFXReadBufferX)
             return answer(static_cast<IFXReadBufferX*>(this), object);
         return kIfxErrorUnsupported;
@@ -102,8 +104,21 @@ public:
         default:
             return kIfxErrorOpenFailed;
         }
-        bytes_.reset(data);
-        size_ = size;
+        owned_.reset(data);
+        bytes_ = {data, size};
+        position_ = 0;
+        open_ = true;
+        return kIfxOk;
+    }
+    IFXRESULT OpenMemory(const uint8_t* bytes, uint64_t size) override
+    {
+        if (open_)
+            return kIfxErrorAlreadyInitialized;
+        if (bytes == nullptr && size > 0)
+            return kIfxErrorInvalidPointer;
+        if (size > kMaxLoadBytes)
+            return kIfxErrorOutOfMemory;
+        bytes_ = {bytes, static_cast<size_t>(size)};
         position_ = 0;
         open_ = true;
         return kIfxOk;
@@ -112,8 +127,8 @@ public:
     {
         if (!open_)
             return kIfxErrorNotInitialized;
-        bytes_.reset();
-        size_ = 0;
+        owned_.reset();
+        bytes_ = {};
         position_ = 0;
         open_ = false;
         return kIfxOk;
@@ -132,14 +147,14 @@ public:
             return kIfxErrorInvalidPointer;
         if (!open_)
             return kIfxErrorNotInitialized;
-        *size = size_;
+        *size = bytes_.size();
         return kIfxOk;
     }
     IFXRESULT SetPosition(uint64_t position) override
     {
         if (!open_)
             return kIfxErrorNotInitialized;
-        if (position > size_)
+        if (position > bytes_.size())
             return kIfxErrorEndOfData;
         position_ = position;
         return kIfxOk;
@@ -150,21 +165,21 @@ public:
             return kIfxErrorNotInitialized;
         if (bytes == nullptr && count > 0)
             return kIfxErrorInvalidPointer;
-        if (position > size_ || count > size_ - position)
+        if (position > bytes_.size() || count > bytes_.size() - position)
             return kIfxErrorEndOfData;
         if (count > 0)
-            std::memcpy(bytes, bytes_.get() + position, static_cast<size_t>(count));
+            std::memcpy(bytes, bytes_.data() + position, static_cast<size_t>(count));
         return kIfxOk;
     }
     // The whole file, for a load that need not copy it.
-    std::span<const uint8_t> contents() const { return {bytes_.get(), static_cast<size_t>(size_)}; }
+    std::span<const uint8_t> contents() const { return bytes_; }
 
 private:
     struct FreeBytes {
         void operator()(uint8_t* bytes) const { std::free(bytes); }
     };
-    std::unique_ptr<uint8_t, FreeBytes> bytes_;
-    uint64_t size_ = 0;
+    std::unique_ptr<uint8_t, FreeBytes> owned_; // null when the bytes are lent
+    std::span<const uint8_t> bytes_;
     uint64_t position_ = 0;
     bool open_ = false;
 };
