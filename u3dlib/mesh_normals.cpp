@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 
 namespace u3dlib {
@@ -34,6 +35,39 @@ Vec unit(const Vec& v)
         return {};
     return {v.x / length, v.y / length, v.z / length};
 }
+
+// acos of corner angles, remembered by argument. The corners of a CAD mesh repeat a few
+// angles (right angles, the steps of a tessellated circle) over and over, and a table
+// lookup costs a fraction of the call; the same argument gives the same bits either way.
+class AcosTable {
+public:
+    // Sized to the work: a small mesh does not fill a large table.
+    explicit AcosTable(size_t calls)
+        : slots_(std::clamp<size_t>(std::bit_ceil(calls), kMinSlots, kMaxSlots), Slot{0, std::acos(0.0)}),
+          shift_(64 - std::countr_zero(slots_.size()))
+    {
+    }
+
+    double operator()(double x)
+    {
+        const uint64_t bits = std::bit_cast<uint64_t>(x);
+        Slot& slot = slots_[(bits * kHashMultiplier) >> shift_];
+        if (slot.bits != bits)
+            slot = {bits, std::acos(x)};
+        return slot.value;
+    }
+
+private:
+    static constexpr size_t kMinSlots = 64;
+    static constexpr size_t kMaxSlots = 4096; // 64 KiB
+    static constexpr uint64_t kHashMultiplier = 0x9E3779B97F4A7C15ull;
+    struct Slot {
+        uint64_t bits; // of the argument; every slot holds a true pair, +0 to begin with
+        double value;
+    };
+    std::vector<Slot> slots_;
+    int shift_;
+};
 
 } // namespace
 
@@ -114,6 +148,7 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
     // takes its corners in ascending order, as a walk by position would. Each edge's
     // direction serves both of its corners, reversed for one: negation is exact.
     std::vector<Vec> sums(groupCount);
+    AcosTable arccos(positionIndices.size());
     for (size_t f = 0; f < faceCount; ++f) {
         const uint32_t* c = &positionIndices[3 * f];
         std::array<double, 3> angle{};
@@ -124,7 +159,7 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
             for (uint32_t k = 0; k < 3; ++k) {
                 const Vec& out = edge[k];
                 const Vec& in = edge[(k + 2) % 3];
-                angle[k] = std::acos(std::clamp(dot(out, Vec{-in.x, -in.y, -in.z}), -1.0, 1.0));
+                angle[k] = arccos(std::clamp(dot(out, Vec{-in.x, -in.y, -in.z}), -1.0, 1.0));
             }
         }
         const Vec& n = units[f];

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <random>
 #include <set>
 
 using namespace u3dlib;
@@ -70,6 +72,46 @@ TEST(MeshNormals, CornersWeighByTheirAnglesAndCreasesKeepSidesApart)
             atOrigin.insert(indices[i]);
     }
     EXPECT_EQ(atOrigin.size(), 3u);
+}
+
+// The angles of earlier faces elsewhere in the mesh (thousands of them, more than any
+// remembered set of angles) do not change a fan's normal.
+TEST(MeshNormals, ANormalDependsOnlyOnItsOwnFaces)
+{
+    std::vector<IFXVector3> fan{{0, 0, 0}};
+    std::vector<uint32_t> fanFaces;
+    for (uint32_t i = 1; i <= 12; ++i) {
+        const float a = float(i) * 0.41f + float(i * i) * 0.013f;
+        fan.push_back({std::cos(a), std::sin(a), 0.1f * float(i % 3)});
+        if (i > 1)
+            fanFaces.insert(fanFaces.end(), {0, i - 1, i});
+    }
+    const auto centreNormals = [](const std::vector<IFXVector3>& positions, const std::vector<uint32_t>& faces,
+                                  uint32_t centre) {
+        std::vector<IFXVector3> normals;
+        std::vector<uint32_t> indices;
+        computeCreaseNormals(positions, faces, -1.0f, normals, indices);
+        std::vector<std::array<float, 3>> out;
+        for (size_t i = 0; i < faces.size(); ++i)
+            if (faces[i] == centre)
+                out.push_back({normals[indices[i]].x, normals[indices[i]].y, normals[indices[i]].z});
+        return out;
+    };
+
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> coordinate(-1, 1);
+    std::vector<IFXVector3> positions;
+    std::vector<uint32_t> faces;
+    for (uint32_t i = 0; i < 9000; ++i) {
+        positions.push_back({coordinate(random), coordinate(random), coordinate(random)});
+        if (i % 3 == 2)
+            faces.insert(faces.end(), {i - 2, i - 1, i});
+    }
+    const uint32_t base = static_cast<uint32_t>(positions.size());
+    positions.insert(positions.end(), fan.begin(), fan.end());
+    for (uint32_t index : fanFaces)
+        faces.push_back(base + index);
+    EXPECT_EQ(centreNormals(positions, faces, base), centreNormals(fan, fanFaces, 0));
 }
 
 } // namespace
