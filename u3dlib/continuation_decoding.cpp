@@ -52,6 +52,9 @@ void decodeContinuations(std::vector<ResourceContinuations>& resources, DecoderO
                 for (const uint8_t* header : resource.blockHeaders)
                     if (!resource.decoder->lost())
                         resource.decoder->readContinuation(blockAtHeader(header), options);
+                // No later block of this file can change it, so its geometry is made
+                // here, beside the others' decoding, rather than on one thread when asked.
+                resource.decoder->geometry();
             } catch (...) {
                 failures[order[i]] = std::current_exception();
             }

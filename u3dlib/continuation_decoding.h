@@ -1,10 +1,8 @@
 // The continuation blocks of a file's model resources, decoded once the file has been
-// walked: each resource's blocks in file order, and different resources at the same
-// time. A resource's decoding touches only its own decoder, so the geometry is the
-// same as when each block is decoded where the walk meets it. (Its normals are made
-// later, when the geometry is first asked for: making them beside another resource's
-// would need the memory of both at once, and a large file's peak is near 3× its
-// stream already.)
+// walked: each resource's blocks in file order, then its geometry made (normals from
+// the faces, mostly), and different resources at the same time. A resource's decoding
+// touches only its own decoder, so the geometry is the same as when each block is
+// decoded where the walk meets it.
 #pragma once
 
 #include "u3dlib/bit_decoder.h"

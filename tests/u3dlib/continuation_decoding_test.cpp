@@ -27,9 +27,14 @@ public:
         return !lost_;
     }
     bool lost() const override { return lost_; }
-    const AuthorGeometry& geometry() const override { return geometry_; }
+    const AuthorGeometry& geometry() const override
+    {
+        ++geometryMade;
+        return geometry_;
+    }
 
     std::vector<uint64_t> seen;
+    mutable int geometryMade = 0;
 
 private:
     std::string name_ = "r";
@@ -73,6 +78,7 @@ TEST(ContinuationDecoding, EachResourceTakesItsBlocksInOrderOnAnyNumberOfThreads
                 for (uint64_t b = 0; b <= last; ++b)
                     expected.push_back(100 * r + b);
                 EXPECT_EQ(decoders[r]->seen, expected) << threads << " threads, resource " << r;
+                EXPECT_EQ(decoders[r]->geometryMade, r == 4 && throws ? 0 : 1) << threads << " threads, resource " << r;
             }
         }
     }
