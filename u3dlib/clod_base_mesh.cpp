@@ -106,9 +106,9 @@ StreamFault readClodBaseMesh(BitDecoder& in, const GeneratorDeclaration& declara
     const bool normals = !declaration.excludesNormals();
     const uint64_t reserveFaces = std::min<uint64_t>(c.faces, in.bitsLeft());
     g.primitiveMaterials.reserve(reserveFaces);
-    g.positionIndices.reserve(3 * reserveFaces);
+    g.positionFaces.reserve(reserveFaces);
     if (normals)
-        g.normalIndices.reserve(3 * reserveFaces);
+        g.normalFaces.reserve(reserveFaces);
 
     StreamFault fault = StreamFault::None;
     for (uint32_t f = 0; f < c.faces; ++f) {
@@ -119,16 +119,14 @@ StreamFault readClodBaseMesh(BitDecoder& in, const GeneratorDeclaration& declara
             return StreamFault::IndexOutOfRange;
         const ShadingDescription& sd = declaration.shadings[shading];
         std::array<uint32_t, 3> positions{};
+        IFXAuthorFace normalFace{};
         std::array<CornerAttributes, 3> attributes{};
         for (uint32_t k = 0; k < 3; ++k) {
             CornerAttributes& a = attributes[k];
-            uint32_t normal = 0;
             if (!readIndex(in, c.positions, positions[k], fault))
                 return fault;
-            if (normals && !readIndex(in, c.normals, normal, fault))
+            if (normals && !readIndex(in, c.normals, cornerOf(normalFace, k), fault))
                 return fault;
-            if (normals)
-                g.normalIndices.push_back(normal);
             if (sd.hasDiffuse() && !readIndex(in, c.diffuse, a.diffuse, fault))
                 return fault;
             if (sd.hasSpecular() && !readIndex(in, c.specular, a.specular, fault))
@@ -137,6 +135,8 @@ StreamFault readClodBaseMesh(BitDecoder& in, const GeneratorDeclaration& declara
                 if (!readIndex(in, c.texCoords, a.texCoord[layer], fault))
                     return fault;
         }
+        if (normals)
+            g.normalFaces.push_back(normalFace);
         appendFace(mesh, shading, positions, attributes);
     }
     return StreamFault::None;

@@ -19,8 +19,8 @@ void appendFace(ClodMeshState& mesh, uint32_t shading, const std::array<uint32_t
     AuthorGeometry& g = mesh.geometry;
     const uint32_t face = g.primitiveCount++;
     g.primitiveMaterials.push_back(shading);
+    g.positionFaces.push_back({positions[0], positions[1], positions[2]});
     for (uint32_t k = 0; k < 3; ++k) {
-        g.positionIndices.push_back(positions[k]);
         if (mesh.keepsDiffuse)
             g.diffuseIndices.push_back(attributes[k].diffuse);
         if (mesh.keepsSpecular)
@@ -40,9 +40,10 @@ void indexFacesAtPositions(ClodMeshState& mesh)
     mesh.facesIndexed = true;
     const uint32_t positions = mesh.positionCount();
     std::vector<uint32_t> counts(positions, 0);
-    for (uint32_t p : mesh.geometry.positionIndices)
-        if (p < positions)
-            ++counts[p];
+    for (const IFXAuthorFace& face : mesh.geometry.positionFaces)
+        for (const uint32_t p : {face.a, face.b, face.c})
+            if (p < positions)
+                ++counts[p];
     mesh.facesAtPosition.assign(positions, {});
     for (uint32_t p = 0; p < positions; ++p)
         mesh.facesAtPosition[p].reserve(counts[p]);

@@ -50,7 +50,7 @@ struct ClodMeshState {
 
     uint32_t faceCount() const { return geometry.primitiveCount; }
     uint32_t positionCount() const { return static_cast<uint32_t>(geometry.positions.size()); }
-    uint32_t corner(uint32_t face, uint32_t k) const { return geometry.positionIndices[3 * face + k]; }
+    uint32_t corner(uint32_t face, uint32_t k) const { return cornerOf(geometry.positionFaces[face], k); }
 };
 
 // Empty mesh with the attribute arrays the declaration calls for.

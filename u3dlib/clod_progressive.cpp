@@ -387,7 +387,7 @@ private:
                 continue;
             if (!spend(mesh_.facesAtPosition[split_].size() + mesh_.facesAtPosition[newPosition_].size()))
                 return false;
-            g_.positionIndices[size_t{3} * sf.face + sf.corner] = newPosition_;
+            cornerOf(g_.positionFaces[sf.face], sf.corner) = newPosition_;
             if (cornerAt(mesh_, sf.face, split_) == 3)
                 unlinkFace(mesh_, split_, sf.face);
             linkFace(mesh_, newPosition_, sf.face);

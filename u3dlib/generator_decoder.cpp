@@ -35,8 +35,10 @@ void setAsideIndicesOfEmptyPools(AuthorGeometry& g, AuthorGeometry& aside)
     if (g.texCoords.empty())
         for (size_t layer = 0; layer < kIfxMaxTextureLayers; ++layer)
             g.texCoordIndices[layer].swap(aside.texCoordIndices[layer]);
-    if (g.normals.empty())
+    if (g.normals.empty()) {
         g.normalIndices.swap(aside.normalIndices);
+        g.normalFaces.swap(aside.normalFaces);
+    }
 }
 
 // Puts back what setAsideIndicesOfEmptyPools took out of g.
@@ -51,6 +53,8 @@ void takeBackIndices(AuthorGeometry& g, AuthorGeometry& aside)
     for (size_t layer = 0; layer < kIfxMaxTextureLayers; ++layer)
         back(g.texCoordIndices[layer], aside.texCoordIndices[layer]);
     back(g.normalIndices, aside.normalIndices);
+    if (g.normalFaces.empty())
+        g.normalFaces.swap(aside.normalFaces);
 }
 
 // Moves the arrays the decoding builds from one geometry to the other; normals too
@@ -65,6 +69,7 @@ void moveDecodedArrays(AuthorGeometry& from, AuthorGeometry& to, bool withNormal
     to.texCoords = std::move(from.texCoords);
     to.primitiveMaterials = std::move(from.primitiveMaterials);
     to.positionIndices = std::move(from.positionIndices);
+    to.positionFaces = std::move(from.positionFaces);
     to.diffuseIndices = std::move(from.diffuseIndices);
     to.specularIndices = std::move(from.specularIndices);
     for (size_t layer = 0; layer < kIfxMaxTextureLayers; ++layer)
@@ -72,6 +77,7 @@ void moveDecodedArrays(AuthorGeometry& from, AuthorGeometry& to, bool withNormal
     if (withNormals) {
         to.normals = std::move(from.normals);
         to.normalIndices = std::move(from.normalIndices);
+        to.normalFaces = std::move(from.normalFaces);
     }
 }
 
@@ -185,8 +191,8 @@ protected:
         moveDecodedArrays(mesh_.geometry, out, !crease);
         out.materials = authorMaterials(declaration_, true);
         if (crease)
-            computeCreaseNormals(out.positions, out.positionIndices, declaration_.normalCrease(), out.normals,
-                                 out.normalIndices);
+            computeCreaseNormals(out.positions, out.positionFaces, declaration_.normalCrease(), out.normals,
+                                 out.normalFaces);
         return !crease;
     }
 
@@ -196,10 +202,10 @@ private:
     bool authorNormalsUsable() const
     {
         const AuthorGeometry& g = mesh_.geometry;
-        if (declaration_.excludesNormals() || g.normals.empty() || g.normalIndices.size() != g.positionIndices.size())
+        if (declaration_.excludesNormals() || g.normals.empty() || g.normalFaces.size() != g.positionFaces.size())
             return false;
-        for (uint32_t index : g.normalIndices)
-            if (index >= g.normals.size())
+        for (const IFXAuthorFace& face : g.normalFaces)
+            if (face.a >= g.normals.size() || face.b >= g.normals.size() || face.c >= g.normals.size())
                 return false;
         return true;
     }

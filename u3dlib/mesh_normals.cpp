@@ -1,5 +1,7 @@
 #include "u3dlib/mesh_normals.h"
 
+#include "u3dlib/author_geometry.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -71,40 +73,43 @@ private:
 
 } // namespace
 
-void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::vector<uint32_t>& positionIndices,
-                          float crease, std::vector<IFXVector3>& normals, std::vector<uint32_t>& normalIndices)
+void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::vector<IFXAuthorFace>& faces,
+                          float crease, std::vector<IFXVector3>& normals, std::vector<IFXAuthorFace>& normalFaces)
 {
     normals.clear();
-    normalIndices.assign(positionIndices.size(), 0);
+    normalFaces.assign(faces.size(), IFXAuthorFace{0, 0, 0});
     if (!(crease >= -1.0f && crease <= 1.0f))
         crease = kDefaultNormalCrease;
 
     // Unit face normals.
-    const size_t faceCount = positionIndices.size() / 3;
-    const auto validFace = [&](const uint32_t* c) {
-        return c[0] < positions.size() && c[1] < positions.size() && c[2] < positions.size();
+    const size_t faceCount = faces.size();
+    const size_t positionCount = positions.size();
+    const auto validFace = [&](const IFXAuthorFace& c) {
+        return c.a < positionCount && c.b < positionCount && c.c < positionCount;
     };
     std::vector<Vec> units(faceCount);
     for (size_t f = 0; f < faceCount; ++f) {
-        const uint32_t* c = &positionIndices[3 * f];
+        const IFXAuthorFace& c = faces[f];
         if (validFace(c))
-            units[f] = unit(cross(sub(positions[c[1]], positions[c[0]]), sub(positions[c[2]], positions[c[0]])));
+            units[f] = unit(cross(sub(positions[c.b], positions[c.a]), sub(positions[c.c], positions[c.a])));
     }
 
-    // Corners by position, ascending (counting sort, placed from the last corner down).
-    const size_t positionCount = positions.size();
+    // Corners (3 f + k) by position, ascending (counting sort, placed from the last
+    // corner down).
     std::vector<uint32_t> start(positionCount + 1, 0);
-    for (uint32_t p : positionIndices)
-        if (p < positionCount)
-            ++start[p];
+    for (const IFXAuthorFace& c : faces)
+        for (const uint32_t p : {c.a, c.b, c.c})
+            if (p < positionCount)
+                ++start[p];
     for (size_t p = 1; p < positionCount; ++p)
         start[p] += start[p - 1];
     const uint32_t cornerCount = positionCount > 0 ? start[positionCount - 1] : 0;
     start[positionCount] = cornerCount;
     std::vector<uint32_t> corners(cornerCount);
-    for (size_t i = positionIndices.size(); i-- > 0;)
-        if (positionIndices[i] < positionCount)
-            corners[--start[positionIndices[i]]] = static_cast<uint32_t>(i);
+    for (size_t f = faceCount; f-- > 0;)
+        for (uint32_t k = 3; k-- > 0;)
+            if (const uint32_t p = cornerOf(faces[f], k); p < positionCount)
+                corners[--start[p]] = static_cast<uint32_t>(3 * f + k);
 
     // Position by position, the group each corner joins. Groups are numbered in the
     // order of their positions, and that number is the corner's normal index.
@@ -136,7 +141,7 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
             } else if (seeds.empty()) {
                 seeds.push_back(n); // a degenerate face alone at its position
             }
-            normalIndices[corners[i]] = groupCount + chosen;
+            cornerOf(normalFaces[corners[i] / 3], corners[i] % 3) = groupCount + chosen;
         }
         groupCount += static_cast<uint32_t>(seeds.size());
     }
@@ -148,14 +153,14 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
     // takes its corners in ascending order, as a walk by position would. Each edge's
     // direction serves both of its corners, reversed for one: negation is exact.
     std::vector<Vec> sums(groupCount);
-    AcosTable arccos(positionIndices.size());
+    AcosTable arccos(3 * faceCount);
     for (size_t f = 0; f < faceCount; ++f) {
-        const uint32_t* c = &positionIndices[3 * f];
+        const IFXAuthorFace& c = faces[f];
         std::array<double, 3> angle{};
         if (validFace(c)) {
-            const std::array<Vec, 3> edge = {unit(sub(positions[c[1]], positions[c[0]])),
-                                             unit(sub(positions[c[2]], positions[c[1]])),
-                                             unit(sub(positions[c[0]], positions[c[2]]))};
+            const std::array<Vec, 3> edge = {unit(sub(positions[c.b], positions[c.a])),
+                                             unit(sub(positions[c.c], positions[c.b])),
+                                             unit(sub(positions[c.a], positions[c.c]))};
             for (uint32_t k = 0; k < 3; ++k) {
                 const Vec& out = edge[k];
                 const Vec& in = edge[(k + 2) % 3];
@@ -164,9 +169,9 @@ void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::v
         }
         const Vec& n = units[f];
         for (uint32_t k = 0; k < 3; ++k) {
-            if (c[k] >= positionCount)
+            if (cornerOf(c, k) >= positionCount)
                 continue;
-            Vec& sum = sums[normalIndices[3 * f + k]];
+            Vec& sum = sums[cornerOf(normalFaces[f], k)];
             sum = {sum.x + n.x * angle[k], sum.y + n.y * angle[k], sum.z + n.z * angle[k]};
         }
     }

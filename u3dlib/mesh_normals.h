@@ -20,10 +20,10 @@ inline constexpr uint32_t kMaxNormalGroupsPerPosition = 16;
 // Used when the declaration's crease value is not a dot product (not in [-1, 1]).
 inline constexpr float kDefaultNormalCrease = 0.5f;
 
-// positionIndices: three per face. Fills one normal per (position, group) and one
-// normal index per corner. Degenerate faces get the normal of their position's first
-// group, or a zero normal when that has none.
-void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::vector<uint32_t>& positionIndices,
-                          float crease, std::vector<IFXVector3>& normals, std::vector<uint32_t>& normalIndices);
+// Fills one normal per (position, group) and one normal face per face. Degenerate
+// faces get the normal of their position's first group, or a zero normal when that
+// has none.
+void computeCreaseNormals(const std::vector<IFXVector3>& positions, const std::vector<IFXAuthorFace>& faces,
+                          float crease, std::vector<IFXVector3>& normals, std::vector<IFXAuthorFace>& normalFaces);
 
 } // namespace u3dlib

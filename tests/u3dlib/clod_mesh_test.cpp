@@ -26,7 +26,7 @@ void expectMatchesModel(const AuthorGeometry& g, const U3dClodMeshWriter& w, boo
         const U3dClodMeshWriter::Face& m = w.faces()[f];
         EXPECT_EQ(g.primitiveMaterials[f], m.shading);
         for (uint32_t k = 0; k < 3; ++k) {
-            EXPECT_EQ(g.positionIndices[3 * f + k], m.positions[k]);
+            EXPECT_EQ(cornerOf(g.positionFaces[f], k), m.positions[k]);
             EXPECT_EQ(diffuse ? g.diffuseIndices[3 * f + k] : 0, m.diffuse[k]);
             for (uint32_t layer = 0; layer < layers; ++layer)
                 EXPECT_EQ(g.texCoordIndices[layer][3 * f + k], m.texCoords[layer][k]);

@@ -48,8 +48,8 @@ TEST(IfxAuthorGeometry, ArraysAreHandedOutOnlyWhenComplete)
     u3dlib::AuthorGeometry mesh;
     mesh.primitiveCount = 2;
     mesh.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
-    mesh.positionIndices = {0, 1, 2, 2, 1, 3};
-    mesh.normalIndices = {0, 0, 0}; // incomplete: one face only
+    mesh.positionFaces = {{0, 1, 2}, {2, 1, 3}};
+    mesh.normalFaces = {{0, 0, 0}}; // incomplete: one face only
     mesh.primitiveMaterials = {0, 1};
     mesh.texCoordIndices[1] = {0, 1, 2, 0, 1, 2};
     auto* object = new AuthorGeometryObject(state, nullptr, &mesh);
@@ -71,7 +71,7 @@ TEST(IfxAuthorGeometry, ArraysAreHandedOutOnlyWhenComplete)
     EXPECT_EQ(authorMesh->GetFaceMaterials(&materials), kIfxOk);
     EXPECT_EQ(authorMesh->Unlock(), kIfxOk);
     EXPECT_LT(authorMesh->Unlock(), 0);
-    // As a line set the same indices do not pair up.
+    // As a line set it has no lines: a mesh's corners are faces.
     IFXAuthorLineSet* lines = object;
     const IFXAuthorLine* lineIndices = nullptr;
     EXPECT_LT(lines->GetPositionLines(&lineIndices), 0);

@@ -121,12 +121,14 @@ TEST(LostStream, CorruptedBytesNeverYieldBrokenMeshes)
                 continue;
             }
             const AuthorGeometry& g = decoder->geometry();
-            for (uint32_t p : g.positionIndices)
-                ASSERT_LT(p, g.positions.size()) << "byte " << at;
+            for (const IFXAuthorFace& face : g.positionFaces)
+                for (uint32_t k = 0; k < 3; ++k)
+                    ASSERT_LT(cornerOf(face, k), g.positions.size()) << "byte " << at;
             for (uint32_t d : g.diffuseIndices)
                 ASSERT_LT(d, g.diffuseColors.size()) << "byte " << at;
-            for (uint32_t n : g.normalIndices)
-                ASSERT_LT(n, g.normals.size()) << "byte " << at;
+            for (const IFXAuthorFace& face : g.normalFaces)
+                for (uint32_t k = 0; k < 3; ++k)
+                    ASSERT_LT(cornerOf(face, k), g.normals.size()) << "byte " << at;
         }
     }
     EXPECT_GT(lost, 0);

@@ -12,6 +12,20 @@ using namespace u3dlib;
 
 namespace {
 
+// With faces and normal indices as flat lists, three corners a face.
+void creaseNormals(const std::vector<IFXVector3>& positions, const std::vector<uint32_t>& corners, float crease,
+                   std::vector<IFXVector3>& normals, std::vector<uint32_t>& normalIndices)
+{
+    std::vector<IFXAuthorFace> faces;
+    for (size_t i = 0; i + 2 < corners.size(); i += 3)
+        faces.push_back({corners[i], corners[i + 1], corners[i + 2]});
+    std::vector<IFXAuthorFace> normalFaces;
+    computeCreaseNormals(positions, faces, crease, normals, normalFaces);
+    normalIndices.clear();
+    for (const IFXAuthorFace& face : normalFaces)
+        normalIndices.insert(normalIndices.end(), {face.a, face.b, face.c});
+}
+
 TEST(MeshNormals, DegenerateFacesAndWideFansStayBounded)
 {
     // A fan of 40 faces around position 0, each folded a little further: no more than
@@ -27,7 +41,7 @@ TEST(MeshNormals, DegenerateFacesAndWideFansStayBounded)
     faces.insert(faces.end(), {0, 0, 1}); // degenerate
     std::vector<IFXVector3> normals;
     std::vector<uint32_t> indices;
-    computeCreaseNormals(positions, faces, 0.99f, normals, indices);
+    creaseNormals(positions, faces, 0.99f, normals, indices);
     std::set<uint32_t> atCentre;
     for (size_t i = 0; i < faces.size(); ++i) {
         ASSERT_LT(indices[i], normals.size());
@@ -50,7 +64,7 @@ TEST(MeshNormals, CornersWeighByTheirAnglesAndCreasesKeepSidesApart)
                                       0, 5, 3, 3, 5, 6}; // x = 0
     std::vector<IFXVector3> normals;
     std::vector<uint32_t> indices;
-    computeCreaseNormals(positions, faces, -1.0f, normals, indices);
+    creaseNormals(positions, faces, -1.0f, normals, indices);
     const float diagonal = -1.0f / std::sqrt(3.0f);
     for (size_t i = 0; i < faces.size(); ++i) {
         if (faces[i] != 0)
@@ -61,7 +75,7 @@ TEST(MeshNormals, CornersWeighByTheirAnglesAndCreasesKeepSidesApart)
         EXPECT_NEAR(n.z, diagonal, 1e-6f);
     }
 
-    computeCreaseNormals(positions, faces, 0.5f, normals, indices);
+    creaseNormals(positions, faces, 0.5f, normals, indices);
     const IFXVector3 sides[3] = {{0, 0, -1}, {0, -1, 0}, {-1, 0, 0}};
     std::set<uint32_t> atOrigin;
     for (size_t i = 0; i < faces.size(); ++i) {
@@ -90,7 +104,7 @@ TEST(MeshNormals, ANormalDependsOnlyOnItsOwnFaces)
                                   uint32_t centre) {
         std::vector<IFXVector3> normals;
         std::vector<uint32_t> indices;
-        computeCreaseNormals(positions, faces, -1.0f, normals, indices);
+        creaseNormals(positions, faces, -1.0f, normals, indices);
         std::vector<std::array<float, 3>> out;
         for (size_t i = 0; i < faces.size(); ++i)
             if (faces[i] == centre)

@@ -17,6 +17,17 @@ IFXRESULT giveArray(const std::vector<T>& values, const Out** out)
     return kIfxOk;
 }
 
+// A mesh's position and normal corners, kept as faces: handed out as they are, when
+// complete.
+IFXRESULT giveFaces(const std::vector<IFXAuthorFace>& faces, uint32_t count, const IFXAuthorFace** out)
+{
+    if (out == nullptr)
+        return kIfxErrorInvalidPointer;
+    if (faces.size() != count)
+        return kIfxErrorNotFound;
+    return giveArray(faces, out);
+}
+
 } // namespace
 
 AuthorGeometryObject::AuthorGeometryObject(std::shared_ptr<SceneState> state, std::shared_ptr<GeneratorDecoder> owner,
@@ -124,12 +135,12 @@ IFXRESULT AuthorGeometryObject::lines(const std::vector<uint32_t>& indices, std:
 
 IFXRESULT AuthorGeometryObject::GetPositionFaces(const IFXAuthorFace** out)
 {
-    return faces(geometry_->positionIndices, positionFaces_, out);
+    return giveFaces(geometry_->positionFaces, geometry_->primitiveCount, out);
 }
 
 IFXRESULT AuthorGeometryObject::GetNormalFaces(const IFXAuthorFace** out)
 {
-    return faces(geometry_->normalIndices, normalFaces_, out);
+    return giveFaces(geometry_->normalFaces, geometry_->primitiveCount, out);
 }
 
 IFXRESULT AuthorGeometryObject::GetDiffuseFaces(const IFXAuthorFace** out)

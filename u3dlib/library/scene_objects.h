@@ -216,7 +216,7 @@ private:
     const u3dlib::AuthorGeometry* geometry_;
     uint32_t locks_ = 0;
     // Index arrays in the interface's record types, made on first request.
-    std::vector<IFXAuthorFace> positionFaces_, normalFaces_, diffuseFaces_;
+    std::vector<IFXAuthorFace> diffuseFaces_;
     std::vector<IFXAuthorFace> texFaces_[kIfxMaxTextureLayers];
     std::vector<IFXAuthorLine> positionLines_, normalLines_, diffuseLines_;
 };
