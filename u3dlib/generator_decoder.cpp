@@ -26,7 +26,15 @@ bool isCleanEnd(EndStatus status)
 
 // Index arrays of attributes whose pool stayed empty would all be out of range: they
 // are not handed out, but kept aside for the decoding to take back.
-void setAsideIndicesOfEmptyPools(AuthorGeometry& g, AuthorGeometry& aside)
+struct AsideIndices {
+    std::vector<uint32_t> diffuseIndices;
+    std::vector<uint32_t> specularIndices;
+    std::vector<uint32_t> texCoordIndices[kIfxMaxTextureLayers];
+    std::vector<uint32_t> normalIndices;
+    std::vector<IFXAuthorFace> normalFaces;
+};
+
+void setAsideIndicesOfEmptyPools(AuthorGeometry& g, AsideIndices& aside)
 {
     if (g.diffuseColors.empty())
         g.diffuseIndices.swap(aside.diffuseIndices);
@@ -42,7 +50,7 @@ void setAsideIndicesOfEmptyPools(AuthorGeometry& g, AuthorGeometry& aside)
 }
 
 // Puts back what setAsideIndicesOfEmptyPools took out of g.
-void takeBackIndices(AuthorGeometry& g, AuthorGeometry& aside)
+void takeBackIndices(AuthorGeometry& g, AsideIndices& aside)
 {
     const auto back = [](std::vector<uint32_t>& out, std::vector<uint32_t>& set) {
         if (out.empty())
@@ -148,7 +156,7 @@ private:
         takeBackIndices(out, asideIndices_);
         moveDecodedArrays(out, g, outputHoldsNormals_);
         output_ = AuthorGeometry{};
-        asideIndices_ = AuthorGeometry{};
+        asideIndices_ = AsideIndices{};
         outputHoldsArrays_ = false;
     }
 
@@ -157,7 +165,7 @@ private:
     mutable bool outputHoldsArrays_ = false;
     mutable bool outputHoldsNormals_ = false;
     mutable AuthorGeometry output_;
-    mutable AuthorGeometry asideIndices_;
+    mutable AsideIndices asideIndices_;
 };
 
 class ClodMeshDecoder final : public GeneratorBase {
