@@ -73,6 +73,25 @@ TEST(ClodDeclaration, MalformedDeclarationsAreRefused)
     }
 }
 
+// A mesh sent whole in its base block keeps the normals it was sent, each corner its own.
+TEST(ClodBaseMesh, AuthorNormalsKeepTheirCorners)
+{
+    U3dClodMeshWriter writer(meshDesc(6, 7, 7));
+    U3dBaseMeshDesc base = hexagonFan();
+    base.normals = {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}};
+    for (uint32_t f = 0; f < 6; ++f)
+        base.faces[f].normals = {f % 3, (f + 1) % 3, (f + 2 + f / 3) % 3};
+    const auto decoder = declare(writer.declarationBlock());
+    ASSERT_TRUE(feed(*decoder, writer.baseMeshBlock(base)));
+    const AuthorGeometry& g = decoder->geometry();
+    expectMatchesModel(g, writer, false, 0);
+    ASSERT_EQ(g.normals.size(), 3u);
+    ASSERT_EQ(g.normalFaces.size(), 6u);
+    for (uint32_t f = 0; f < 6; ++f)
+        for (uint32_t k = 0; k < 3; ++k)
+            EXPECT_EQ(cornerOf(g.normalFaces[f], k), base.faces[f].normals[k]) << "face " << f << " corner " << k;
+}
+
 // Splits the centre of the hexagon fan with update u, moving the faces whose bits are
 // set in moves, and decodes it back.
 void expectSplitDecodes(const U3dGeneratorDesc& desc, U3dUpdateDesc u, uint32_t moves)
