@@ -8,6 +8,7 @@
 #include "tests/support/u3d_scene_blocks.h"
 #include "u3d/appearance.h"
 #include "u3d/ifx_binding.h"
+#include "u3d/mesh_extraction.h"
 #include "u3d/scene_load.h"
 #include "u3d/texture_atlas.h"
 #include "u3dlib/modifier_chain.h"
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 namespace fs = std::filesystem;
 using u3dlib::kChainTypeModelResource;
@@ -218,6 +220,49 @@ TEST_F(Worker, TemporaryFileOnlyForALibraryThatCannotBeLentTheBytes)
     EXPECT_EQ(text(), "unable to create temp file for reading");
     EXPECT_TRUE(load(triangle)) << text();
     EXPECT_EQ(model.triangleCount, 1u);
+}
+
+// Each corner's normal is its own normal through the node's matrix, however many
+// normals a mesh has and however often their values repeat.
+TEST_F(Worker, EachCornerGetsItsOwnNormalThroughTheMatrix)
+{
+    constexpr uint32_t kFaces = 2000, kNormals = 5000; // more normals than the table of recent ones
+    U3dBaseMeshDesc mesh;
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> small(-3, 3);
+    for (uint32_t i = 0; i < kNormals; ++i) {
+        // Few distinct values (a CAD mesh's sides), and some random ones among them.
+        const float x = i % 4 == 0 ? float(random()) / float(random.max()) : float(small(random));
+        mesh.normals.push_back({x, float(small(random)), 1});
+    }
+    for (uint32_t f = 0; f < kFaces; ++f) {
+        U3dBaseFace face{0, {3 * f, 3 * f + 1, 3 * f + 2}};
+        for (uint32_t k = 0; k < 3; ++k) {
+            mesh.positions.push_back({float(f), float(k), float(f % 7)});
+            face.normals[k] = static_cast<uint32_t>(random() % kNormals);
+        }
+        mesh.faces.push_back(face);
+    }
+    U3dClodMeshWriter writer({.name = "Mesh", .primitiveCount = kFaces, .positionCount = 3 * kFaces,
+                              .normalCount = kNormals, .maxResolution = 3 * kFaces});
+    const std::vector<U3dBytes> resource{
+        u3dModifierChainBlock("Mesh", kChainTypeModelResource, {writer.declarationBlock()}),
+        writer.baseMeshBlock(mesh)};
+    const U3dMatrix turn = {0, 2, 0, 0, -2, 0, 0, 0, 0, 0, 3, 0, 5, 6, 7, 1}; // a quarter turn, stretched
+    ASSERT_TRUE(load(scene({u3dModelNodeBlock("Part", {{"", turn}}, "Mesh")}, resource))) << text();
+    ASSERT_EQ(model.vertexCount, 3 * kFaces); // every position used once: vertex = position
+    ASSERT_NE(model.normals, nullptr);
+    IFXMatrix4x4 world{};
+    std::copy(turn.begin(), turn.end(), world.m);
+    float matrix[9];
+    ASSERT_TRUE(normalMatrix(world, matrix));
+    for (uint32_t f = 0; f < kFaces; ++f)
+        for (uint32_t k = 0; k < 3; ++k) {
+            float expected[3];
+            transformNormal(matrix, mesh.normals[mesh.faces[f].normals[k]], expected);
+            const float* got = &model.normals[size_t{3} * (3 * f + k)];
+            ASSERT_EQ(std::memcmp(got, expected, sizeof expected), 0) << "face " << f << " corner " << k;
+        }
 }
 
 TEST_F(Worker, OptionalPartsAreLeftOut)
