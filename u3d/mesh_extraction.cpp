@@ -24,11 +24,6 @@ const T* fetchArray(Object* object, IFXRESULT (Object::*getter)(const T**))
     return ifxSucceeded((object->*getter)(&array)) ? array : nullptr;
 }
 
-uint32_t cornerOf(const IFXAuthorFace& face, int corner)
-{
-    return corner == 0 ? face.a : corner == 1 ? face.b : face.c;
-}
-
 bool inRange(uint32_t count, uint32_t low, uint32_t high)
 {
     return count >= low && count <= high;

@@ -34,14 +34,4 @@ struct AuthorGeometry {
     std::vector<uint32_t> texCoordIndices[kIfxMaxTextureLayers];
 };
 
-// Corner k (0 to 2) of a face.
-inline uint32_t cornerOf(const IFXAuthorFace& face, uint32_t k)
-{
-    return k == 0 ? face.a : k == 1 ? face.b : face.c;
-}
-inline uint32_t& cornerOf(IFXAuthorFace& face, uint32_t k)
-{
-    return k == 0 ? face.a : k == 1 ? face.b : face.c;
-}
-
 } // namespace u3dlib

@@ -291,6 +291,15 @@ struct IFXMatrix4x4 {
 struct IFXAuthorFace {
     uint32_t a, b, c; // corner indices into the array the face list belongs to
 };
+// Corner k (0 to 2) of a face.
+inline uint32_t cornerOf(const IFXAuthorFace& face, uint32_t k)
+{
+    return k == 0 ? face.a : k == 1 ? face.b : face.c;
+}
+inline uint32_t& cornerOf(IFXAuthorFace& face, uint32_t k)
+{
+    return k == 0 ? face.a : k == 1 ? face.b : face.c;
+}
 struct IFXAuthorLine {
     uint32_t a, b;
 };
