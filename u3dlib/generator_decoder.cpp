@@ -52,7 +52,7 @@ void setAsideIndicesOfEmptyPools(AuthorGeometry& g, AsideIndices& aside)
 // Puts back what setAsideIndicesOfEmptyPools took out of g.
 void takeBackIndices(AuthorGeometry& g, AsideIndices& aside)
 {
-    const auto back = [](std::vector<uint32_t>& out, std::vector<uint32_t>& set) {
+    const auto back = [](auto& out, auto& set) {
         if (out.empty())
             out.swap(set);
     };
@@ -61,8 +61,7 @@ void takeBackIndices(AuthorGeometry& g, AsideIndices& aside)
     for (size_t layer = 0; layer < kIfxMaxTextureLayers; ++layer)
         back(g.texCoordIndices[layer], aside.texCoordIndices[layer]);
     back(g.normalIndices, aside.normalIndices);
-    if (g.normalFaces.empty())
-        g.normalFaces.swap(aside.normalFaces);
+    back(g.normalFaces, aside.normalFaces);
 }
 
 // Moves the arrays the decoding builds from one geometry to the other; normals too
