@@ -119,6 +119,11 @@ private:
         size_t capacity = capacity_ < kFirstCapacity ? kFirstCapacity : capacity_;
         while (capacity < count)
             capacity *= 2;
+        // A block that outgrows the heap's small sizes moves to pages of its own at once.
+        // Each heap-sized copy it leaves behind stays resident after it is freed, as a
+        // hole that only smaller blocks can fill; the room not yet written takes no pages.
+        if (capacity * sizeof(T) >= kOwnPagesFromBytes && capacity * sizeof(T) < kOwnPagesBlockBytes)
+            capacity = kOwnPagesBlockBytes / sizeof(T);
         T* grown = static_cast<T*>(std::realloc(data_, capacity * sizeof(T)));
         if (grown == nullptr)
             throw std::bad_alloc();
@@ -127,6 +132,9 @@ private:
     }
 
     static constexpr size_t kFirstCapacity = 64;
+    static constexpr size_t kOwnPagesFromBytes = size_t{256} << 10;
+    // Given pages of their own by the C library of every worker (see returnLargeBlocksWhenFreed).
+    static constexpr size_t kOwnPagesBlockBytes = size_t{2} << 20;
     T* data_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;

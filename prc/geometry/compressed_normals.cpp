@@ -8,6 +8,9 @@
 
 namespace {
 
+// A triangle without a normal of its face reads one at each corner.
+constexpr uint32_t kNormalsPerTriangle = 3;
+
 bool readNormalBit(CompressedNormalState& state)
 {
     const BitArray& bits = state.record->normal_binary_data;
@@ -42,6 +45,11 @@ void initCompressedNormalState(CompressedNormalState& state, const PRC3DTessComp
         return;
     // In double so that a width the reader would have refused cannot overflow a shift.
     state.angleStep = kHalfPi / (std::ldexp(1.0, record.normal_angle_number_of_bits) - 1);
+    // Room for every normal the run can read at once: grown by doubling, the list would
+    // leave its old copies behind, resident. Each takes two angle codes, and a triangle
+    // reads at most three.
+    state.normals.reserve(std::min<uint64_t>(record.normal_angle_array.size() / 2,
+                                             uint64_t{kNormalsPerTriangle} * record.triangle_face_array.size()));
     state.pointState.assign(pointCount, kNoNormalYet);
     state.pointNormal.assign(pointCount, 0);
     state.faceDecoded.assign(record.face_has_one_normal.size(), 0);
