@@ -67,16 +67,16 @@ int runMarlinScan(int argc, char** argv, DecodeModelFileFn decode)
     if (blank || arguments.size() != 2)
         return writeErrorRecord(StreamForm::Prc, kUsageMessage);
 
-    uint8_t* data = nullptr;
-    uint32_t size = 0;
-    const InputReadStatus status = readWholeInputFile(arguments[1].c_str(), data, size);
+    answerInputFaultsAs(StreamForm::Prc);
+    InputBytes input;
+    const InputReadStatus status = readWholeInputFile(arguments[1].c_str(), input);
     if (status != InputReadStatus::Ok)
         return writeErrorRecord(StreamForm::Prc, inputReadFailureMessage(status, kOpenFailedMessage));
 
     // Owned by the entry and never freed: the process ends right after writing.
     static PrcModelResult result;
-    const bool decoded = decode(data, size, result);
-    std::free(data);
+    const bool decoded = decode(input.data(), input.size(), result);
+    input.release();
     StreamWriter out;
     endProcessAfterStream(writePrcResultStream(decoded, result, out));
 }

@@ -4,11 +4,40 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
-InputReadStatus readWholeInputFile(const char16_t* path, uint8_t*& data, uint32_t& size)
+InputBytes::InputBytes(InputBytes&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+      mapped_(std::exchange(other.mapped_, false))
 {
-    data = nullptr;
-    size = 0;
+}
+
+InputBytes& InputBytes::operator=(InputBytes&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        mapped_ = std::exchange(other.mapped_, false);
+    }
+    return *this;
+}
+
+void InputBytes::release()
+{
+    if (mapped_)
+        unmapFile(data_, size_);
+    else
+        std::free(const_cast<uint8_t*>(data_));
+    data_ = nullptr;
+    size_ = 0;
+    mapped_ = false;
+}
+
+InputReadStatus readWholeInputFile(const char16_t* path, InputBytes& bytes)
+{
+    bytes.release();
     FILE* file = openFileForReading(path);
     if (file == nullptr)
         return InputReadStatus::OpenFailed;
@@ -22,6 +51,13 @@ InputReadStatus readWholeInputFile(const char16_t* path, uint8_t*& data, uint32_
         return InputReadStatus::NoMemory;
     }
     const size_t length = static_cast<size_t>(end);
+    if (const uint8_t* mapped = mapFileForReading(file, length)) {
+        std::fclose(file);
+        bytes.data_ = mapped;
+        bytes.size_ = static_cast<uint32_t>(length);
+        bytes.mapped_ = true;
+        return InputReadStatus::Ok;
+    }
     uint8_t* buffer = static_cast<uint8_t*>(std::malloc(length));
     if (buffer == nullptr) {
         std::fclose(file);
@@ -33,9 +69,16 @@ InputReadStatus readWholeInputFile(const char16_t* path, uint8_t*& data, uint32_
         std::free(buffer);
         return InputReadStatus::ShortRead;
     }
-    data = buffer;
-    size = static_cast<uint32_t>(length);
+    bytes.data_ = buffer;
+    bytes.size_ = static_cast<uint32_t>(length);
     return InputReadStatus::Ok;
+}
+
+void answerInputFaultsAs(StreamForm form)
+{
+    static std::vector<uint8_t> record;
+    record = errorRecordBytes(form, inputReadFailureMessage(InputReadStatus::ShortRead, nullptr));
+    answerMappingFaultsWith(record.data(), record.size());
 }
 
 const char* inputReadFailureMessage(InputReadStatus status, const char* openFailedMessage)

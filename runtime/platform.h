@@ -56,6 +56,17 @@ FILE* openFileForReading(const char16_t* path);
 // back at its start.
 int64_t fileSizeOfOpenFile(FILE* file);
 
+// The first length bytes of an open file, mapped read-only: the pages the system holds
+// for the file serve as they are, with nothing copied. Null where the file cannot be
+// mapped; the caller then reads it. The mapping outlives the FILE.
+const uint8_t* mapFileForReading(FILE* file, size_t length);
+void unmapFile(const uint8_t* bytes, size_t length);
+// Where a mapped file can shrink under its mapping, reading past its new end faults.
+// From this call on, such a fault in a mapping still held writes record (length bytes,
+// kept alive by the caller) to standard output and ends the process, as a read that
+// came up short would; nothing may have been written to standard output before.
+void answerMappingFaultsWith(const void* record, size_t length);
+
 // Value of an environment variable (UTF-8), or null when it is not set.
 char* getEnvironmentUtf8(const char* name);
 // True when the variable is set, whatever its value (an empty one included).

@@ -4,6 +4,7 @@
 
 #include "runtime/utf.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -13,8 +14,10 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#include <mutex>
 #include <string>
 #include <sys/resource.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -218,6 +221,85 @@ int64_t fileSizeOfOpenFile(FILE* file)
     if (fseeko(file, 0, SEEK_SET) != 0)
         return -1;
     return static_cast<int64_t>(end);
+}
+
+namespace {
+
+// The mappings a fault may land in: the worker's input, and the file the scene library
+// reads when it is given one. Lock-free words, so that the signal handler may read them.
+constexpr size_t kWatchedMappings = 4;
+std::mutex gMappingsLock;
+std::atomic<uintptr_t> gMappingStart[kWatchedMappings];
+std::atomic<size_t> gMappingLength[kWatchedMappings];
+const void* gFaultRecord = nullptr;
+size_t gFaultRecordLength = 0;
+
+void answerBusError(int, siginfo_t* info, void*)
+{
+    const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (size_t i = 0; i < kWatchedMappings; ++i) {
+        const uintptr_t start = gMappingStart[i].load(std::memory_order_relaxed);
+        if (start == 0 || address - start >= gMappingLength[i].load(std::memory_order_relaxed))
+            continue;
+        const char* bytes = static_cast<const char*>(gFaultRecord);
+        size_t written = 0;
+        while (written < gFaultRecordLength) {
+            const ssize_t n = write(STDOUT_FILENO, bytes + written, gFaultRecordLength - written);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            written += static_cast<size_t>(n);
+        }
+        _exit(written == gFaultRecordLength ? 0 : 1);
+    }
+    // Not a mapped file: the fault takes its default course when the access is retried.
+    std::signal(SIGBUS, SIG_DFL);
+}
+
+} // namespace
+
+const uint8_t* mapFileForReading(FILE* file, size_t length)
+{
+    if (file == nullptr || length == 0)
+        return nullptr;
+    void* mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fileno(file), 0);
+    if (mapped == MAP_FAILED)
+        return nullptr;
+    const std::lock_guard<std::mutex> lock(gMappingsLock);
+    for (size_t i = 0; i < kWatchedMappings; ++i)
+        if (gMappingStart[i].load() == 0) {
+            gMappingLength[i].store(length);
+            gMappingStart[i].store(reinterpret_cast<uintptr_t>(mapped));
+            break;
+        }
+    return static_cast<const uint8_t*>(mapped);
+}
+
+void unmapFile(const uint8_t* bytes, size_t length)
+{
+    if (bytes == nullptr)
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(gMappingsLock);
+        for (size_t i = 0; i < kWatchedMappings; ++i)
+            if (gMappingStart[i].load() == reinterpret_cast<uintptr_t>(bytes)) {
+                gMappingStart[i].store(0);
+                break;
+            }
+    }
+    munmap(const_cast<uint8_t*>(bytes), length);
+}
+
+void answerMappingFaultsWith(const void* record, size_t length)
+{
+    gFaultRecord = record;
+    gFaultRecordLength = length;
+    struct sigaction action {};
+    action.sa_sigaction = answerBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, nullptr);
 }
 
 char* getEnvironmentUtf8(const char* name)

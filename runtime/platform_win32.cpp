@@ -212,6 +212,30 @@ int64_t fileSizeOfOpenFile(FILE* file)
     return end;
 }
 
+const uint8_t* mapFileForReading(FILE* file, size_t length)
+{
+    if (file == nullptr || length == 0)
+        return nullptr;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    HANDLE mapping = CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr)
+        return nullptr;
+    void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, length);
+    CloseHandle(mapping); // the view keeps it
+    return static_cast<const uint8_t*>(view);
+}
+
+void unmapFile(const uint8_t* bytes, size_t)
+{
+    if (bytes != nullptr)
+        UnmapViewOfFile(bytes);
+}
+
+// A file cannot be cut short while a view of it is mapped.
+void answerMappingFaultsWith(const void*, size_t) {}
+
 namespace {
 
 // A wide string from UTF-8, freed on scope exit.

@@ -30,21 +30,30 @@ bool writeOutput(const void* bytes, size_t length)
     return std::fwrite(bytes, 1, length, stdout) == length;
 }
 
-int writeErrorRecord(StreamForm form, const char* message)
+std::vector<uint8_t> errorRecordBytes(StreamForm form, const char* message)
 {
     const size_t length = message ? std::strlen(message) : 0;
-    bool delivered;
+    const size_t headerBytes = form == StreamForm::Prc ? sizeof(PrcResultHeader) : sizeof(U3dResultHeader);
+    std::vector<uint8_t> record(headerBytes + length);
     if (form == StreamForm::Prc) {
         PrcResultHeader header{};
         header.messageLength = static_cast<uint32_t>(length);
         header.status = 2;
-        delivered = writeOutput(&header, sizeof header);
+        std::memcpy(record.data(), &header, sizeof header);
     } else {
         U3dResultHeader header{};
         header.messageLength = static_cast<uint32_t>(length);
-        delivered = writeOutput(&header, sizeof header);
+        std::memcpy(record.data(), &header, sizeof header);
     }
-    delivered = delivered && writeOutput(message, length);
+    if (length > 0)
+        std::memcpy(record.data() + headerBytes, message, length);
+    return record;
+}
+
+int writeErrorRecord(StreamForm form, const char* message)
+{
+    const std::vector<uint8_t> record = errorRecordBytes(form, message);
+    const bool delivered = writeOutput(record.data(), record.size());
     // A flush that fails means the bytes never reached the parent.
     const bool flushed = std::fflush(stdout) == 0;
     return delivered && flushed ? 0 : 1;

@@ -191,6 +191,8 @@ bool writeOutput(const void* bytes, size_t length);
 // Writes the error record of the given form (header + message, no NUL), flushes
 // standard output in every case and returns 0 when delivered, 1 otherwise.
 int writeErrorRecord(StreamForm form, const char* message);
+// The bytes of that record, for a writer that cannot build it when the time comes.
+std::vector<uint8_t> errorRecordBytes(StreamForm form, const char* message);
 
 // Payload sizes in 64-bit arithmetic, header not counted.
 uint64_t prcPayloadSize(uint32_t vertexCount, uint32_t triangleCount, uint32_t nodeCount,

@@ -171,9 +171,9 @@ int runHeronScan(int argc, char** argv, LoadU3dSceneFn load)
     if (blank || arguments.size() < 2 || arguments.size() > 3)
         return writeErrorRecord(StreamForm::U3d, kUsageMessage);
 
-    uint8_t* data = nullptr;
-    uint32_t size = 0;
-    const InputReadStatus status = readWholeInputFile(arguments[1].c_str(), data, size);
+    answerInputFaultsAs(StreamForm::U3d);
+    InputBytes input;
+    const InputReadStatus status = readWholeInputFile(arguments[1].c_str(), input);
     if (status != InputReadStatus::Ok)
         return writeErrorRecord(StreamForm::U3d, inputReadFailureMessage(status, kOpenFailedMessage));
 
@@ -188,8 +188,8 @@ int runHeronScan(int argc, char** argv, LoadU3dSceneFn load)
 
     static U3dModel model;
     char* message = nullptr;
-    const bool loaded = load(data, size, arguments.size() == 3 ? documentFolder.c_str() : nullptr, &model, &message);
-    std::free(data);
+    const bool loaded = load(input, arguments.size() == 3 ? documentFolder.c_str() : nullptr, &model, &message);
+    input.release();
     StreamWriter out;
     const bool written = writeU3dResultStream(loaded, model, message, out);
     std::fflush(stdout);

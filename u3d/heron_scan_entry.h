@@ -2,14 +2,14 @@
 // stream, exit.
 #pragma once
 
+#include "runtime/input_file.h"
 #include "runtime/result_stream.h"
 #include "u3d/u3d_model.h"
 
 #include <cstdint>
 
-// The loader may free data (malloc'ed) once it no longer needs it, setting it to null.
-using LoadU3dSceneFn = bool (*)(uint8_t*& data, uint32_t size, const char* documentFolder, U3dModel* model,
-                                char** error);
+// The loader may give the input back once it no longer needs it.
+using LoadU3dSceneFn = bool (*)(InputBytes& input, const char* documentFolder, U3dModel* model, char** error);
 
 // Runs the worker. Refusals before loading return the exit code for main to return;
 // once a load has run, the stream is written and the process ends here.

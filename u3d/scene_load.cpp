@@ -457,7 +457,7 @@ void collectViews(IFXSceneGraph* sceneGraph, U3dModel& model)
 }
 
 bool loadScene(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel& model, char*& message,
-               uint8_t** owned)
+               InputBytes* owned)
 {
     if (data == nullptr || size == 0) {
         message = duplicateText(kEmptyStreamMessage);
@@ -507,8 +507,7 @@ bool loadScene(const uint8_t* data, uint32_t size, const char* documentFolder, U
         // Nothing reads the file's bytes from here on: an owner's copy goes before the
         // geometry is gathered.
         if (owned != nullptr) {
-            std::free(*owned);
-            *owned = nullptr;
+            owned->release();
             data = nullptr;
         }
         const PublishedAppearance published(&materials, fallback.empty() ? nullptr : &fallback);
@@ -583,7 +582,7 @@ char* externalReferenceMessage(const char* documentFolder, bool found, uint32_t 
 namespace {
 
 bool loadU3dSceneOwning(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel* model,
-                        char** error, uint8_t** owned)
+                        char** error, InputBytes* owned)
 {
     if (error != nullptr)
         *error = nullptr;
@@ -622,8 +621,7 @@ bool loadU3dScene(const uint8_t* data, uint32_t size, const char* documentFolder
     return loadU3dSceneOwning(data, size, documentFolder, model, error, nullptr);
 }
 
-bool loadU3dSceneFromOwnedInput(uint8_t*& data, uint32_t size, const char* documentFolder, U3dModel* model,
-                                char** error)
+bool loadU3dSceneFromOwnedInput(InputBytes& input, const char* documentFolder, U3dModel* model, char** error)
 {
-    return loadU3dSceneOwning(data, size, documentFolder, model, error, &data);
+    return loadU3dSceneOwning(input.data(), input.size(), documentFolder, model, error, &input);
 }

@@ -2,6 +2,7 @@
 // for every way it can fail.
 #pragma once
 
+#include "runtime/input_file.h"
 #include "u3d/u3d_model.h"
 
 #include <cstdint>
@@ -15,10 +16,9 @@ inline constexpr const char* kU3dTempPrefix = "u3d_bridge";
 // null. The model is zero-filled first; on failure only its view records, key light
 // and header values may be set.
 bool loadU3dScene(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel* model, char** error);
-// The same for a caller that hands over its malloc'ed copy of the stream: the load frees
-// it, and sets data to null, once it no longer needs it (before gathering geometry).
-bool loadU3dSceneFromOwnedInput(uint8_t*& data, uint32_t size, const char* documentFolder, U3dModel* model,
-                                char** error);
+// The same for a caller that hands over its input: the load gives it back once it no
+// longer needs it (before gathering geometry).
+bool loadU3dSceneFromOwnedInput(InputBytes& input, const char* documentFolder, U3dModel* model, char** error);
 
 // The message for a failed external reference (load result 0x80000015), from the
 // diagnosis of the stream's File Reference blocks.

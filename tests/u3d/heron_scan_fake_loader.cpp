@@ -29,11 +29,11 @@ void fillMesh(U3dModel& m)
     m.colours = heapCopy<uint8_t>({255, 0, 0, 0, 255, 0, 0, 0, 255});
 }
 
-bool fakeLoad(uint8_t*& data, uint32_t size, const char* documentFolder, U3dModel* model, char** error)
+bool fakeLoad(InputBytes& bytes, const char* documentFolder, U3dModel* model, char** error)
 {
     std::memset(model, 0, sizeof *model);
     *error = nullptr;
-    const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string input(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     model->hasHeaderValues = 1;
     model->headerValue32 = 36;
     model->headerValue64 = 0x1122334455667788ull;

@@ -91,9 +91,8 @@ public:
     {
         if (open_)
             return kIfxErrorAlreadyInitialized;
-        uint8_t* data = nullptr;
-        uint32_t size = 0;
-        switch (readWholeInputFile(path.Raw(), data, size)) {
+        InputBytes file;
+        switch (readWholeInputFile(path.Raw(), file)) {
         case InputReadStatus::Ok:
             break;
         case InputReadStatus::Empty:
@@ -104,8 +103,8 @@ public:
         default:
             return kIfxErrorOpenFailed;
         }
-        owned_.reset(data);
-        bytes_ = {data, size};
+        owned_ = std::move(file);
+        bytes_ = {owned_.data(), owned_.size()};
         position_ = 0;
         open_ = true;
         return kIfxOk;
@@ -127,7 +126,7 @@ public:
     {
         if (!open_)
             return kIfxErrorNotInitialized;
-        owned_.reset();
+        owned_.release();
         bytes_ = {};
         position_ = 0;
         open_ = false;
@@ -175,10 +174,7 @@ public:
     std::span<const uint8_t> contents() const { return bytes_; }
 
 private:
-    struct FreeBytes {
-        void operator()(uint8_t* bytes) const { std::free(bytes); }
-    };
-    std::unique_ptr<uint8_t, FreeBytes> owned_; // null when the bytes are lent
+    InputBytes owned_; // empty when the bytes are lent
     std::span<const uint8_t> bytes_;
     uint64_t position_ = 0;
     bool open_ = false;
