@@ -124,6 +124,26 @@ bool setEnvironmentUtf8(const char* name, const char* value, bool overwrite)
     return setenv(name, value, 1) == 0;
 }
 
+namespace {
+
+// Nothing but write(), so that a signal handler may call it too.
+bool writeAll(int fd, const void* data, size_t byteCount)
+{
+    const char* bytes = static_cast<const char*>(data);
+    size_t written = 0;
+    while (written < byteCount) {
+        const ssize_t n = write(fd, bytes + written, byteCount - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
 char* writeTempFile(const char* prefix, const void* data, size_t byteCount)
 {
     if (data == nullptr && byteCount != 0)
@@ -143,18 +163,9 @@ char* writeTempFile(const char* prefix, const void* data, size_t byteCount)
     const int fd = mkstemp(path.data()); // created atomically, mode 0600
     if (fd == -1)
         return nullptr;
-    const char* bytes = static_cast<const char*>(data);
-    size_t written = 0;
-    while (written < byteCount) {
-        const ssize_t n = write(fd, bytes + written, byteCount - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<size_t>(n);
-    }
+    const bool written = writeAll(fd, data, byteCount);
     const bool closed = close(fd) == 0;
-    if (written != byteCount || !closed) {
+    if (!written || !closed) {
         unlink(path.c_str());
         return nullptr;
     }
@@ -241,17 +252,7 @@ void answerBusError(int, siginfo_t* info, void*)
         const uintptr_t start = gMappingStart[i].load(std::memory_order_relaxed);
         if (start == 0 || address - start >= gMappingLength[i].load(std::memory_order_relaxed))
             continue;
-        const char* bytes = static_cast<const char*>(gFaultRecord);
-        size_t written = 0;
-        while (written < gFaultRecordLength) {
-            const ssize_t n = write(STDOUT_FILENO, bytes + written, gFaultRecordLength - written);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            written += static_cast<size_t>(n);
-        }
-        _exit(written == gFaultRecordLength ? 0 : 1);
+        _exit(writeAll(STDOUT_FILENO, gFaultRecord, gFaultRecordLength) ? 0 : 1);
     }
     // Not a mapped file: the fault takes its default course when the access is retried.
     std::signal(SIGBUS, SIG_DFL);
