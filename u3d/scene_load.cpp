@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -456,6 +457,15 @@ void collectViews(IFXSceneGraph* sceneGraph, U3dModel& model)
     }
 }
 
+// A worker ends right after writing its stream: its scene is left to the end of the
+// process rather than taken apart object by object, which for a large model takes a few
+// milliseconds of freeing that the exit does anyway.
+void leaveToProcessExit(std::unique_ptr<LoadComponents> components)
+{
+    static auto* kept = new std::vector<std::unique_ptr<LoadComponents>>;
+    kept->push_back(std::move(components));
+}
+
 bool loadScene(const uint8_t* data, uint32_t size, const char* documentFolder, U3dModel& model, char*& message,
                InputBytes* owned)
 {
@@ -468,7 +478,10 @@ bool loadScene(const uint8_t* data, uint32_t size, const char* documentFolder, U
         return false;
     }
     TempFile temp;
-    LoadComponents c;
+    auto components = std::make_unique<LoadComponents>();
+    LoadComponents& c = *components;
+    if (owned != nullptr)
+        leaveToProcessExit(std::move(components));
     IFXRESULT r = setUpComponents(c, documentFolder);
     if (ifxFailed(r)) {
         message = formatMessage(kSetupMessage, codeOf(r));
