@@ -55,7 +55,7 @@ bool writePrcResultStream(bool decoded, const PrcModelResult& result, StreamWrit
     return out.ok();
 }
 
-int runMarlinScan(int argc, char** argv, DecodeModelFileFn decode)
+int runMarlinScan(int argc, char** argv, DecodeInputFileFn decode)
 {
     setBinaryStdout();
     // Lower thresholds save little more memory here and cost page faults on every
@@ -75,7 +75,7 @@ int runMarlinScan(int argc, char** argv, DecodeModelFileFn decode)
 
     // Owned by the entry and never freed: the process ends right after writing.
     static PrcModelResult result;
-    const bool decoded = decode(input.data(), input.size(), result);
+    const bool decoded = decode(input, result);
     input.release();
     StreamWriter out;
     endProcessAfterStream(writePrcResultStream(decoded, result, out));

@@ -2,5 +2,5 @@
 
 int main(int argc, char** argv)
 {
-    return runMarlinScan(argc, argv, &decodeModelFile);
+    return runMarlinScan(argc, argv, &decodeInputFile);
 }

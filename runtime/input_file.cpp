@@ -35,6 +35,12 @@ void InputBytes::release()
     mapped_ = false;
 }
 
+void InputBytes::dropPages() const
+{
+    if (mapped_)
+        dropMappedPages(data_, size_);
+}
+
 InputReadStatus readWholeInputFile(const char16_t* path, InputBytes& bytes)
 {
     bytes.release();

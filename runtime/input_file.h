@@ -22,6 +22,9 @@ public:
     const uint8_t* data() const { return data_; }
     uint32_t size() const { return size_; }
     void release();
+    // A mapped file's pages go until they are read again (from the file); bytes read into
+    // the heap stay as they are.
+    void dropPages() const;
 
 private:
     friend InputReadStatus readWholeInputFile(const char16_t* path, InputBytes& bytes);

@@ -292,6 +292,12 @@ void unmapFile(const uint8_t* bytes, size_t length)
     munmap(const_cast<uint8_t*>(bytes), length);
 }
 
+void dropMappedPages(const uint8_t* bytes, size_t length)
+{
+    if (bytes != nullptr && length > 0)
+        madvise(const_cast<uint8_t*>(bytes), length, MADV_DONTNEED);
+}
+
 void answerMappingFaultsWith(const void* record, size_t length)
 {
     gFaultRecord = record;

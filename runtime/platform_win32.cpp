@@ -233,6 +233,9 @@ void unmapFile(const uint8_t* bytes, size_t)
         UnmapViewOfFile(bytes);
 }
 
+// The working set is the system's to trim here.
+void dropMappedPages(const uint8_t*, size_t) {}
+
 // A file cannot be cut short while a view of it is mapped.
 void answerMappingFaultsWith(const void*, size_t) {}
 

@@ -219,7 +219,8 @@ FallbackOutcome decodeFlat(const PrcDocument& document, InflatedSections& sectio
     return FallbackOutcome::Mesh;
 }
 
-bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, PrcModelResult& result)
+bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, PrcModelResult& result,
+            const InputBytes* input)
 {
     PrcFileHeader header;
     try {
@@ -234,6 +235,8 @@ bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, Pr
     document.fileStructures.resize(header.fileStructures.size());
     for (size_t i = 0; i < document.fileStructures.size(); ++i)
         loadFileStructure(document, sections, i);
+    if (input != nullptr)
+        input->dropPages();
     const Totals totals = countGlobals(document, sections);
 
     AssemblyMesh mesh;
@@ -268,14 +271,16 @@ bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, Pr
 
 } // namespace
 
-bool decodeModelFileWithLimits(const uint8_t* data, uint32_t size, const AssemblyLimits& limits,
-                               PrcModelResult& result)
+namespace {
+
+bool decodeCatching(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, PrcModelResult& result,
+                    const InputBytes* input)
 {
     std::memset(&result, 0, sizeof result);
     if (data == nullptr || size == 0)
         return false;
     try {
-        return decode(data, size, limits, result);
+        return decode(data, size, limits, result, input);
     } catch (const std::bad_alloc&) {
         // Memory ran out: the same answer as a failed output allocation.
         releaseModelResult(result);
@@ -290,7 +295,20 @@ bool decodeModelFileWithLimits(const uint8_t* data, uint32_t size, const Assembl
     return false;
 }
 
+} // namespace
+
+bool decodeModelFileWithLimits(const uint8_t* data, uint32_t size, const AssemblyLimits& limits,
+                               PrcModelResult& result)
+{
+    return decodeCatching(data, size, limits, result, nullptr);
+}
+
 bool decodeModelFile(const uint8_t* data, uint32_t size, PrcModelResult& result)
 {
-    return decodeModelFileWithLimits(data, size, AssemblyLimits{}, result);
+    return decodeCatching(data, size, AssemblyLimits{}, result, nullptr);
+}
+
+bool decodeInputFile(const InputBytes& input, PrcModelResult& result)
+{
+    return decodeCatching(input.data(), input.size(), AssemblyLimits{}, result, &input);
 }

@@ -1,6 +1,7 @@
 // Decoding of one whole PRC file into the mesh that marlin_scan sends.
 #pragma once
 
+#include "runtime/input_file.h"
 #include "runtime/result_stream.h"
 
 #include <cstdint>
@@ -35,6 +36,9 @@ constexpr uint32_t kPrcStatusUndecodable = 2;
 
 // True when result holds a mesh; false with result.status set otherwise.
 bool decodeModelFile(const uint8_t* data, uint32_t size, PrcModelResult& result);
+// The same for the worker's input file, whose pages it lets go once every file structure
+// is loaded: the rest of the decode reads little of it, and that comes back from the file.
+bool decodeInputFile(const InputBytes& input, PrcModelResult& result);
 
 struct AssemblyLimits;
 // The same with other assembly limits, so that tests reach them with small models.

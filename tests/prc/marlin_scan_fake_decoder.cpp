@@ -11,10 +11,10 @@
 
 namespace {
 
-bool fakeDecode(const uint8_t* data, uint32_t size, PrcModelResult& result)
+bool fakeDecode(const InputBytes& input, PrcModelResult& result)
 {
     std::memset(&result, 0, sizeof result);
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string text(reinterpret_cast<const char*>(input.data()), input.size());
     if (text.rfind("status:", 0) == 0) {
         result.status = static_cast<uint32_t>(std::atoi(text.c_str() + 7));
         return false;

@@ -29,7 +29,7 @@ InputReadStatus readInput(const std::filesystem::path& file, InputBytes& bytes)
 
 } // namespace
 
-TEST(InputFile, HoldsTheWholeFileUntilGivenBackOnce)
+TEST(InputFile, HoldsTheWholeFileUntilGivenBackOnceAndReadsBackAfterDroppingItsPages)
 {
     ScratchFolder folder;
     std::vector<uint8_t> content(3 * 4096 + 5);
@@ -38,6 +38,8 @@ TEST(InputFile, HoldsTheWholeFileUntilGivenBackOnce)
     InputBytes bytes;
     ASSERT_EQ(readInput(folder.write("in.bin", content), bytes), InputReadStatus::Ok);
     ASSERT_EQ(bytes.size(), content.size());
+    EXPECT_EQ(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()), content);
+    bytes.dropPages(); // read again, they come back as they were
     EXPECT_EQ(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()), content);
 
     InputBytes moved = std::move(bytes);
