@@ -1,7 +1,5 @@
 #include "u3dlib/mesh_normals.h"
 
-#include "u3dlib/author_geometry.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
