@@ -17,7 +17,6 @@ struct PRCTessFace {
 
 struct PRC3DTess {
     std::vector<double> coordinates; // x, y, z per point
-    std::vector<double> normal_coordinates;
     std::vector<uint32_t> triangulated_index;
     std::vector<PRCTessFace> face_tessellation;
     double crease_angle = 0;

@@ -49,11 +49,26 @@ std::vector<uint32_t> readUnsignedIntegerList(PRCBitReader& reader)
     return values;
 }
 
+// Lists nothing uses are read without being kept.
+void skipDoubleList(PRCBitReader& reader)
+{
+    const uint32_t count = reader.readUnsignedInteger();
+    for (uint32_t i = 0; i < count; ++i)
+        reader.readDouble();
+}
+
 void skipUnsignedIntegerList(PRCBitReader& reader)
 {
     const uint32_t count = reader.readUnsignedInteger();
     for (uint32_t i = 0; i < count; ++i)
         reader.readUnsignedInteger();
+}
+
+// Every entry after the first takes a bit at least: a larger count cannot be read.
+void requireColourBits(const PRCBitReader& reader, uint64_t entries, uint32_t components)
+{
+    if (entries - 1 > reader.bitsLeft() || 8 * components > reader.bitsLeft() - (entries - 1))
+        throw std::runtime_error("PRCBitReader: read past end");
 }
 
 // The first entry is given whole; each later one is a repeat bit or a new entry.
@@ -62,9 +77,7 @@ std::vector<uint8_t> readColourArray(PRCBitReader& reader, uint64_t entries, uin
     std::vector<uint8_t> colours;
     if (entries == 0)
         return colours;
-    // Every entry after the first takes a bit at least: a larger count cannot be read.
-    if (entries - 1 > reader.bitsLeft() || 8 * components > reader.bitsLeft() - (entries - 1))
-        throw std::runtime_error("PRCBitReader: read past end");
+    requireColourBits(reader, entries, components);
     reserveForList(colours, entries * components, reader, 0);
     for (uint64_t e = 0; e < entries; ++e) {
         const bool repeat = e > 0 && reader.readBoolean();
@@ -75,11 +88,29 @@ std::vector<uint8_t> readColourArray(PRCBitReader& reader, uint64_t entries, uin
     return colours;
 }
 
-// Flag and coordinates, shared by plain, wire and markup tessellations.
+void skipColourArray(PRCBitReader& reader, uint64_t entries, uint32_t components)
+{
+    if (entries == 0)
+        return;
+    requireColourBits(reader, entries, components);
+    for (uint64_t e = 0; e < entries; ++e)
+        if (e == 0 || !reader.readBoolean())
+            for (uint32_t c = 0; c < components; ++c)
+                reader.readBits(8);
+}
+
+// Flag and coordinates, shared by plain, wire and markup tessellations; only the plain
+// ones keep their coordinates.
 std::vector<double> readBaseTessellationData(PRCBitReader& reader)
 {
     reader.readBoolean(); // is calculated
     return readDoubleList(reader);
+}
+
+void skipBaseTessellationData(PRCBitReader& reader)
+{
+    reader.readBoolean(); // is calculated
+    skipDoubleList(reader);
 }
 
 PRC3DTess readPRC3DTess(PRCBitReader& reader, uint32_t version)
@@ -97,23 +128,21 @@ PRC3DTess readPRC3DTess(PRCBitReader& reader, uint32_t version)
             tess.crease_angle = reader.readDouble();
         }
     }
-    tess.normal_coordinates = readDoubleList(reader);
+    skipDoubleList(reader); // normals: the mesh is shown flat
     skipUnsignedIntegerList(reader); // wire indices
     tess.triangulated_index = readUnsignedIntegerList(reader);
     const uint32_t faces = reader.readUnsignedInteger();
     reserveForList(tess.face_tessellation, faces, reader, kMinFaceBits);
     for (uint32_t i = 0; i < faces; ++i)
         tess.face_tessellation.push_back(readTessFace(reader));
-    const uint32_t textureCoordinates = reader.readUnsignedInteger();
-    for (uint32_t i = 0; i < textureCoordinates; ++i)
-        reader.readDouble();
+    skipDoubleList(reader); // texture coordinates
     return tess;
 }
 
 void readPRC3DWireTess(PRCBitReader& reader)
 {
     expectType(reader, kTypeWireTess, "PRC3DWireTess");
-    readBaseTessellationData(reader);
+    skipBaseTessellationData(reader);
     const std::vector<uint32_t> wireIndexes = readUnsignedIntegerList(reader);
     if (!reader.readBoolean())
         return;
@@ -121,13 +150,13 @@ void readPRC3DWireTess(PRCBitReader& reader)
     const bool isSegmentColor = reader.readBoolean();
     if (reader.readBoolean())
         throw std::runtime_error("readPRC3DWireTess: unhandled b_optimised color (no reference)");
-    readColourArray(reader, countWireColorEntries(wireIndexes, isSegmentColor), isRgba ? 4 : 3);
+    skipColourArray(reader, countWireColorEntries(wireIndexes, isSegmentColor), isRgba ? 4 : 3);
 }
 
 void readPRCMarkupTess(PRCBitReader& reader)
 {
     expectType(reader, kTypeMarkupTess, "PRCMarkupTess");
-    readBaseTessellationData(reader);
+    skipBaseTessellationData(reader);
     skipUnsignedIntegerList(reader); // codes
     const uint32_t texts = reader.readUnsignedInteger();
     for (uint32_t i = 0; i < texts; ++i)

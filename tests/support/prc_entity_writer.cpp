@@ -257,7 +257,7 @@ void writePRC3DTess(PrcBitWriter& writer, const PRC3DTess& tess, uint32_t versio
             writer.writeDouble(tess.crease_angle);
         }
     }
-    writeDoubles(writer, tess.normal_coordinates);
+    writeDoubles(writer, {}); // normals
     writeUnsignedIntegers(writer, {1, 2}); // wire indices
     writeUnsignedIntegers(writer, tess.triangulated_index);
     writeList(writer, tess.face_tessellation, [&](const PRCTessFace& face) { writeTessFace(writer, face); });

@@ -253,11 +253,19 @@ void writeGlobalsSection(PrcBitWriter& writer, const PrcGlobals& globals, uint32
 // The fields a plain tessellation has beyond PRC3DTess (wires, texture coordinates,
 // recalculation flags) are written with fixed values.
 
+inline std::vector<uint8_t> wireColours()
+{
+    std::vector<uint8_t> colours(6, 9);
+    colours.insert(colours.end(), 3, 7);
+    return colours;
+}
+
 struct PrcWireTess {
-    std::vector<uint32_t> wireIndexes{2, 0, 3};
+    std::vector<uint32_t> wireIndexes{4, 0, 3, 1, 2};
     bool hasColours = true;
     bool optimisedColours = false;
-    std::vector<uint8_t> colours = std::vector<uint8_t>(3, 9); // RGB, one per segment
+    // RGB, one per segment: a repeat, then a new one.
+    std::vector<uint8_t> colours = wireColours();
 };
 
 // Written with fixed content.
