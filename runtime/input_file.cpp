@@ -41,6 +41,12 @@ void InputBytes::dropPages() const
         dropMappedPages(data_, size_);
 }
 
+void InputBytes::dropPages(uint32_t offset, uint32_t length) const
+{
+    if (mapped_ && offset <= size_ && length <= size_ - offset)
+        dropMappedPages(data_ + offset, length);
+}
+
 InputReadStatus readWholeInputFile(const char16_t* path, InputBytes& bytes)
 {
     bytes.release();

@@ -25,6 +25,8 @@ public:
     // A mapped file's pages go until they are read again (from the file); bytes read into
     // the heap stay as they are.
     void dropPages() const;
+    // The same for the whole pages of a range of the file.
+    void dropPages(uint32_t offset, uint32_t length) const;
 
 private:
     friend InputReadStatus readWholeInputFile(const char16_t* path, InputBytes& bytes);

@@ -61,8 +61,8 @@ int64_t fileSizeOfOpenFile(FILE* file);
 // mapped; the caller then reads it. The mapping outlives the FILE.
 const uint8_t* mapFileForReading(FILE* file, size_t length);
 void unmapFile(const uint8_t* bytes, size_t length);
-// Lets the pages of a mapping go from the process where the system allows; the bytes stay
-// readable, and pages read again come back from the file.
+// Lets the whole pages of a mapping within the range go from the process where the
+// system allows; the bytes stay readable, and pages read again come back from the file.
 void dropMappedPages(const uint8_t* bytes, size_t length);
 // Where a mapped file can shrink under its mapping, reading past its new end faults.
 // From this call on, such a fault in a mapping still held writes record (length bytes,

@@ -294,8 +294,15 @@ void unmapFile(const uint8_t* bytes, size_t length)
 
 void dropMappedPages(const uint8_t* bytes, size_t length)
 {
-    if (bytes != nullptr && length > 0)
-        madvise(const_cast<uint8_t*>(bytes), length, MADV_DONTNEED);
+    if (bytes == nullptr || length == 0)
+        return;
+    // Pages the range shares with its neighbours stay.
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<uintptr_t>(bytes);
+    const uintptr_t first = (start + page - 1) / page * page;
+    const uintptr_t end = (start + length) / page * page;
+    if (first < end)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
 }
 
 void answerMappingFaultsWith(const void* record, size_t length)

@@ -12,8 +12,9 @@ uint64_t inflateBudgetFor(uint64_t fileSize)
     return std::max(kInflateBudgetFloor, scaled);
 }
 
-InflatedSections::InflatedSections(const uint8_t* data, uint64_t size, const PrcFileHeader* header)
-    : data_(data), size_(data != nullptr ? size : 0), budget_(inflateBudgetFor(size_))
+InflatedSections::InflatedSections(const uint8_t* data, uint64_t size, const PrcFileHeader* header,
+                                   const InputBytes* input)
+    : data_(data), size_(data != nullptr ? size : 0), input_(input), budget_(inflateBudgetFor(size_))
 {
     if (header == nullptr)
         return;
@@ -51,6 +52,8 @@ SectionBytes InflatedSections::bytes(uint32_t start, uint32_t end)
             throw;
         }
         section.inflated = true;
+        if (input_ != nullptr)
+            input_->dropPages(start, end - start);
     }
     if (section.bytes.size > budget_ - handedOut_)
         throw InflateBudgetExceeded();

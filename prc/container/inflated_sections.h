@@ -5,6 +5,7 @@
 
 #include "prc/container/inflate_section.h"
 #include "prc/container/prc_file_header.h"
+#include "runtime/input_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,8 +36,11 @@ struct SectionBytes {
 class InflatedSections {
 public:
     // Sections named by the header are counted so that their bytes can be let go once
-    // the last reader that the header announces is done with them.
-    InflatedSections(const uint8_t* data, uint64_t size, const PrcFileHeader* header = nullptr);
+    // the last reader that the header announces is done with them. When data is the
+    // mapped input, the pages of a section go once it is inflated: it is not inflated
+    // again unless asked for after its last announced use.
+    InflatedSections(const uint8_t* data, uint64_t size, const PrcFileHeader* header = nullptr,
+                     const InputBytes* input = nullptr);
 
     // The inflated bytes between two offsets of the file. Throws std::runtime_error when
     // the range lies outside the file or does not inflate (every time it is asked for,
@@ -61,6 +65,7 @@ private:
 
     const uint8_t* data_;
     uint64_t size_;
+    const InputBytes* input_;
     uint64_t budget_;
     uint64_t handedOut_ = 0;
     std::map<uint64_t, Section> sections_;

@@ -229,7 +229,7 @@ bool decode(const uint8_t* data, uint32_t size, const AssemblyLimits& limits, Pr
         result.status = kPrcStatusUndecodable;
         return false;
     }
-    InflatedSections sections(data, size, &header);
+    InflatedSections sections(data, size, &header, input);
     PrcDocument document;
     document.header = &header;
     document.fileStructures.resize(header.fileStructures.size());

@@ -41,6 +41,10 @@ TEST(InputFile, HoldsTheWholeFileUntilGivenBackOnceAndReadsBackAfterDroppingItsP
     EXPECT_EQ(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()), content);
     bytes.dropPages(); // read again, they come back as they were
     EXPECT_EQ(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()), content);
+    bytes.dropPages(100, static_cast<uint32_t>(content.size()) - 200); // a range within pages
+    bytes.dropPages(static_cast<uint32_t>(content.size()), 0);
+    bytes.dropPages(1, UINT32_MAX); // past the end: nothing
+    EXPECT_EQ(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()), content);
 
     InputBytes moved = std::move(bytes);
     EXPECT_EQ(bytes.data(), nullptr);
