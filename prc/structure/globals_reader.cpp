@@ -222,7 +222,7 @@ void readCoordinateSystems(PRCBitReader& reader, GlobalsData& globals)
     const uint32_t count = reader.readUnsignedInteger();
     reserveForList(globals.coordinateSystems, count, reader, 1);
     for (uint32_t i = 0; i < count; ++i)
-        globals.coordinateSystems.push_back(readRepresentationItem(reader, budget).transform);
+        globals.coordinateSystems.push_back(readCoordinateSystemItem(reader, budget));
 }
 
 } // namespace

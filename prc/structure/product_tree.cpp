@@ -37,7 +37,9 @@ void readUidInto(PRCBitReader& reader, std::array<uint32_t, 4>& uid)
         word = reader.readUnsignedInteger();
 }
 
-RepresentationItemData readRepresentationItemAt(PRCBitReader& reader, int depth, RepresentationItemBudget& budget)
+// transform: where a coordinate system's transformation goes, if anywhere.
+RepresentationItemData readRepresentationItemAt(PRCBitReader& reader, int depth, RepresentationItemBudget& budget,
+                                                Matrix4d* transform = nullptr)
 {
     if (budget.itemsLeft == 0)
         throw std::runtime_error("readRepresentationItem: too many items");
@@ -55,12 +57,11 @@ RepresentationItemData readRepresentationItemAt(PRCBitReader& reader, int depth,
     item.index_tessellation = content.index_tessellation;
     switch (type) {
     case kTypeBrepModel:
-        item.hasBrepData = reader.readBoolean();
-        if (item.hasBrepData) {
-            item.contextId = reader.readUnsignedInteger();
-            item.bodyId = reader.readUnsignedInteger();
+        if (reader.readBoolean()) { // B-rep data: context and body
+            reader.readUnsignedInteger();
+            reader.readUnsignedInteger();
         }
-        item.is_closed = reader.readBoolean();
+        reader.readBoolean(); // closed
         break;
     case kTypeCurve:
     case kTypePlane:
@@ -81,7 +82,7 @@ RepresentationItemData readRepresentationItemAt(PRCBitReader& reader, int depth,
         break;
     }
     case kTypePolyBrepModel:
-        item.is_closed = reader.readBoolean();
+        reader.readBoolean(); // closed
         break;
     case kTypePolyWire:
         break;
@@ -94,10 +95,12 @@ RepresentationItemData readRepresentationItemAt(PRCBitReader& reader, int depth,
             item.children.push_back(readRepresentationItemAt(reader, depth + 1, budget));
         break;
     }
-    case kTypeCoordinateSystem:
-        item.transform = readTransformation3d(reader);
-        item.hasTransform = true;
+    case kTypeCoordinateSystem: {
+        const Matrix4d read = readTransformation3d(reader);
+        if (transform != nullptr)
+            *transform = read;
         break;
+    }
     }
     readUserData(reader);
     return item;
@@ -223,4 +226,11 @@ RepresentationItemData readRepresentationItem(PRCBitReader& reader)
 RepresentationItemData readRepresentationItem(PRCBitReader& reader, RepresentationItemBudget& budget)
 {
     return readRepresentationItemAt(reader, 0, budget);
+}
+
+Matrix4d readCoordinateSystemItem(PRCBitReader& reader, RepresentationItemBudget& budget)
+{
+    Matrix4d transform = kIdentity4d;
+    readRepresentationItemAt(reader, 0, budget, &transform);
+    return transform;
 }

@@ -32,6 +32,9 @@ struct RepresentationItemBudget {
 RepresentationItemData readRepresentationItem(PRCBitReader& reader);
 // The same, counting the items against the section's budget.
 RepresentationItemData readRepresentationItem(PRCBitReader& reader, RepresentationItemBudget& budget);
+// One item read the same way, for its transformation when it is a coordinate system
+// (identity otherwise).
+Matrix4d readCoordinateSystemItem(PRCBitReader& reader, RepresentationItemBudget& budget);
 
 // General (207) or cartesian (202) transformation as a row-major matrix.
 Matrix4d readTransformation3d(PRCBitReader& reader);

@@ -9,18 +9,14 @@
 #include <string>
 #include <vector>
 
+// What the assembly uses of an item; the rest is read past. A file can hold tens of
+// thousands of items, so each stays small.
 struct RepresentationItemData {
     uint32_t type = 0; // 0 for an empty slot, else 232 to 240
+    uint32_t styleIndex = 0xFFFFFFFFu;
     uint64_t index_tessellation = UINT64_MAX;            // file value minus 1
     uint64_t index_local_coordinate_system = UINT64_MAX; // file value minus 1
-    bool is_closed = false;
-    bool hasBrepData = false;
-    uint32_t contextId = 0;
-    uint32_t bodyId = 0;
-    uint32_t styleIndex = 0xFFFFFFFFu;
-    std::vector<RepresentationItemData> children; // items of a set
-    bool hasTransform = false;
-    Matrix4d transform = kIdentity4d;
+    std::vector<RepresentationItemData> children;        // items of a set
 };
 
 struct PartDefinitionData {
