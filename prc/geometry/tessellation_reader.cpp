@@ -212,8 +212,13 @@ std::vector<PRC3DTess> readFileStructureTessellation(const uint8_t* section, siz
     readEmptyContentPRCBase(reader);
     const uint32_t count = reader.readUnsignedInteger();
 
+    // Either kind may make up the whole section: both lists are given room for every
+    // record, of which only the pages filled become resident.
     std::vector<PRC3DTess> plain;
     reserveForList(plain, count, reader, kMinTessBits);
+    reserveForList(compressed, count, reader, kMinTessBits);
+    if (entries != nullptr)
+        reserveForList(*entries, count, reader, kMinTessBits);
     // What was read completely before an unknown type or a failure is kept.
     try {
         for (uint32_t i = 0; i < count; ++i)

@@ -190,6 +190,7 @@ void placed(FileStructureData& fileStructure, uint64_t tessellation, uint32_t co
 
 void countUse(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour)
 {
+    fileStructure.meshCache.reserveSlots(fileStructure.tessEntries.size());
     const auto [cached, first] = fileStructure.meshCache.findOrAdd(tessellation, colour);
     cached.usesLeft += 1;
     if (first) {

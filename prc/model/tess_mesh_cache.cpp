@@ -1,5 +1,11 @@
 #include "prc/model/tess_mesh_cache.h"
 
+void TessMeshCache::reserveSlots(uint64_t count)
+{
+    if (count > firstColours_.size())
+        firstColours_.resize(count);
+}
+
 // A key lives in its tessellation's slot or in the map, never in both.
 std::pair<CachedTessMesh&, bool> TessMeshCache::findOrAdd(uint64_t tessellation, uint32_t colour)
 {

@@ -22,6 +22,9 @@ struct CachedTessMesh {
 
 class TessMeshCache {
 public:
+    // Slots for tessellations 0 .. count-1 at once, so that they are not grown (and their
+    // old copies left behind) one tessellation at a time.
+    void reserveSlots(uint64_t count);
     // The entry, and whether it was added now. It stays in place until the next call.
     std::pair<CachedTessMesh&, bool> findOrAdd(uint64_t tessellation, uint32_t colour);
     void erase(uint64_t tessellation, uint32_t colour);
