@@ -31,9 +31,9 @@ double iteratedSquareRoot(float q)
 
 bool isNewtonFixedPoint(float q, double x) { return (q / x + x) / 2 == x; }
 
-} // namespace
-
-double newtonSquareRoot(float q)
+// The root by the fastest route to the same value: the square root, then its
+// neighbours, checked by one step each.
+double rootOfFixedPoint(float q)
 {
     // For every positive finite float, exactly one of the correctly rounded root and its
     // two neighbours is a fixed point of the step, and the iteration ends on it (checked
@@ -51,6 +51,29 @@ double newtonSquareRoot(float q)
             return below;
     }
     return iteratedSquareRoot(q);
+}
+
+// Lengths repeat: an edge is framed by the gates on both of its sides, and a grid has
+// few distinct lengths. Half of the roots a large record asks for were asked for lately.
+constexpr int kRememberedRootBits = 11;
+constexpr uint32_t kGoldenRatioMultiplier = 2654435761u; // spreads nearby bit patterns
+
+} // namespace
+
+double newtonSquareRoot(float q)
+{
+    // 24 KiB: the slots of the last roots asked for, by the bits of q (0, the bits of
+    // +0, is never kept).
+    thread_local uint32_t keys[1u << kRememberedRootBits];
+    thread_local double roots[1u << kRememberedRootBits];
+    const uint32_t key = std::bit_cast<uint32_t>(q);
+    const uint32_t slot = (key * kGoldenRatioMultiplier) >> (32 - kRememberedRootBits);
+    if (keys[slot] == key && key != 0)
+        return roots[slot];
+    const double root = rootOfFixedPoint(q);
+    keys[slot] = key;
+    roots[slot] = root;
+    return root;
 }
 
 double tessVectorLength(const TessVec3& v)
