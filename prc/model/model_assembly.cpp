@@ -133,7 +133,7 @@ struct Box {
 };
 
 // Converts a tessellation once per colour; a conversion that fails or gives no triangle
-// is kept as an empty mesh, since nothing of it would ever be appended.
+// is kept as no mesh, since nothing of it would ever be appended.
 CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour,
                            AssemblyMesh& mesh)
 {
@@ -174,9 +174,8 @@ CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
             fileStructure.compressedTessellations[listIndex] = PRC3DTessCompressed{};
         fileStructure.tessellationsReleased = true;
     }
-    if (converted.triangles.empty())
-        converted = TessMesh{};
-    cached.mesh = std::move(converted);
+    if (!converted.triangles.empty())
+        cached.mesh = std::make_unique<TessMesh>(std::move(converted));
     cached.converted = true;
     return cached;
 }
@@ -215,8 +214,8 @@ void appendItems(FileStructureData& fileStructure, const std::vector<Representat
                 countUse(fileStructure, tessellation, itemColour);
             } else {
                 CachedTessMesh& cached = cachedMesh(fileStructure, tessellation, itemColour, mesh);
-                const TessMesh& converted = cached.mesh;
-                if (!converted.triangles.empty()) {
+                if (cached.mesh) {
+                    const TessMesh& converted = *cached.mesh;
                     const std::vector<Matrix4d>& systems = fileStructure.globals.coordinateSystems;
                     const uint64_t system = item.index_local_coordinate_system;
                     const Matrix4d itemMatrix =

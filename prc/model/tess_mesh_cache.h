@@ -9,13 +9,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
 // A converted mesh and the placements still to come, when a first walk counted them:
-// the mesh goes after the last. Uncounted meshes stay to the end.
+// the mesh goes after the last. Uncounted meshes stay to the end. A file can have
+// an entry for each of tens of thousands of tessellations, most of them placed at once
+// and gone, so the mesh is held apart: null until converted, and when the conversion
+// gave no triangle.
 struct CachedTessMesh {
-    TessMesh mesh;
+    std::unique_ptr<TessMesh> mesh;
     bool converted = false;
     uint64_t usesLeft = 0;
 };

@@ -4,6 +4,8 @@
 #include "tests/prc/geometry/compressed_tess_records.h"
 #include "tests/support/prc_entity_writer.h"
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -29,7 +31,7 @@ TEST(ModelAssembly, TheMeshCacheConvertsOncePerColour)
         const auto loaded = loadPrcFile(buildPrcModelFile(model));
         for (int root = 0; root < 2; ++root) // the cache lives across roots
             assembleOccurrence(loaded->document, 0, 0, 0xFFFFFFFF, kIdentity4d, 0, 0, mesh);
-        return loaded->document.fileStructures[0].meshCache;
+        return std::move(loaded->document.fileStructures[0].meshCache);
     };
 
     AssemblyMesh same;
