@@ -177,7 +177,7 @@ void emitTriangle(CompressedTessDecoder& run, uint64_t t)
 
 void openGate(CompressedTessDecoder& run, uint32_t p, uint32_t q, uint32_t opposite, uint64_t decisionId)
 {
-    run.gates.push_back(Gate{std::min(p, q), std::max(p, q), opposite, decisionId});
+    run.gates.push_back(Gate{std::min(p, q), std::max(p, q), opposite, static_cast<uint32_t>(decisionId)});
 }
 
 // Triangle t from the edges of triangle t - 1 and the gates left from earlier ones.
@@ -298,6 +298,11 @@ TessVec3 pointFromGate(const GateFrame& frame, const TessVec3& offset)
 
 CompressedTessRun runCompressedTessDecoding(const PRC3DTessCompressed& record, int mode, int64_t forcedId)
 {
+    if (record.triangle_face_array.size() > kMaxCompressedTessTriangles) {
+        CompressedTessRun refused;
+        refused.error = "buildCompressedTessMesh: troppi triangoli";
+        return refused;
+    }
     CompressedTessDecoder run(record, mode, forcedId);
     CompressedTessRun result;
     const uint64_t triangleCount = record.triangle_face_array.size();

@@ -27,7 +27,7 @@ struct DecodedVertex {
 struct Gate {
     uint32_t lower = 0, higher = 0; // endpoints by point number
     uint32_t opposite = 0;
-    uint64_t decisionId = 0;
+    uint32_t decisionId = 0; // below 4 kMaxCompressedTessTriangles
 };
 
 // The frame in which the point across a gate is predicted.
@@ -39,6 +39,10 @@ struct GateFrame {
 inline constexpr int64_t kNoForcedDecision = -1;
 // Decision ids: 4t for the gate of edge B-C, 4t+1 for edge A-C, 4t+2 for the winding.
 inline constexpr uint64_t kDecisionsPerTriangle = 4;
+// Records with more triangles are refused, so that a gate's decision id fits 32 bits:
+// their triangles alone would be 12 GiB, far beyond what a stream can carry.
+inline constexpr uint64_t kMaxCompressedTessTriangles = uint64_t{1} << 30;
+static_assert(kDecisionsPerTriangle * kMaxCompressedTessTriangles - 1 <= UINT32_MAX);
 
 // Triangles this flat have their winding decided by rounding: |orientation value| below
 // this share of the product of the two lengths it is made of.
