@@ -54,7 +54,8 @@ double rootOfFixedPoint(float q)
 }
 
 // Lengths repeat: an edge is framed by the gates on both of its sides, and a grid has
-// few distinct lengths. Half of the roots a large record asks for were asked for lately.
+// few distinct lengths: a third to two thirds of the roots a large file asks for were
+// asked for lately.
 constexpr int kRememberedRootBits = 11;
 constexpr uint32_t kGoldenRatioMultiplier = 2654435761u; // spreads nearby bit patterns
 

@@ -212,8 +212,8 @@ std::vector<PRC3DTess> readFileStructureTessellation(const uint8_t* section, siz
     readEmptyContentPRCBase(reader);
     const uint32_t count = reader.readUnsignedInteger();
 
-    // Either kind may make up the whole section: both lists are given room for every
-    // record, of which only the pages filled become resident.
+    // Either kind may make up the whole section, so both lists are given room for every
+    // record rather than grown by copies: room never written costs address space only.
     std::vector<PRC3DTess> plain;
     reserveForList(plain, count, reader, kMinTessBits);
     reserveForList(compressed, count, reader, kMinTessBits);
