@@ -215,6 +215,12 @@ TEST(Pdf3dUsage, BadUsageEndsWithCode2)
         EXPECT_EQ(run.process.exitCode, 2) << ::testing::PrintToString(args);
         EXPECT_NE(run.process.err.find("pdf3d: "), std::string::npos);
     }
+    // Asked for, the usage is the answer: on standard output, exit code 0.
+    for (const char* help : {"--help", "-h"}) {
+        const Pdf3dRun run = runPdf3d({help});
+        EXPECT_EQ(run.process.exitCode, 0) << help;
+        EXPECT_EQ(run.out().rfind("usage: pdf3d list", 0), 0u) << help;
+    }
 }
 
 } // namespace
