@@ -37,8 +37,7 @@ void InputBytes::release()
 
 void InputBytes::dropPages() const
 {
-    if (mapped_)
-        dropMappedPages(data_, size_);
+    dropPages(0, size_);
 }
 
 void InputBytes::dropPages(uint32_t offset, uint32_t length) const
