@@ -56,6 +56,32 @@ uint32_t AdaptiveHistogram::cumulative(uint32_t symbol) const
     return sum;
 }
 
+SymbolInterval AdaptiveHistogram::findAndCount(uint32_t target)
+{
+    if (isTree() || total_ >= kRescaleTotal) {
+        const SymbolInterval interval = find(target);
+        if (total_ >= kRescaleTotal)
+            rescale();
+        if (isTree())
+            addToTree(size_t{interval.symbol} + 1, 1);
+        else
+            countInList(static_cast<uint16_t>(interval.symbol));
+        ++total_;
+        return interval;
+    }
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < listedCount_; ++i) {
+        const uint32_t count = listed_[i].count;
+        if (target < sum + count) {
+            ++listed_[i].count;
+            ++total_;
+            return SymbolInterval{listed_[i].symbol, sum, count};
+        }
+        sum += count;
+    }
+    return SymbolInterval{}; // target >= total: the caller's contract was broken
+}
+
 SymbolInterval AdaptiveHistogram::find(uint32_t target) const
 {
     SymbolInterval interval;

@@ -51,6 +51,11 @@ public:
     // The symbol whose interval [cumulative, cumulative + frequency) holds target.
     // target must be below total().
     SymbolInterval find(uint32_t target) const;
+    // find, then one more occurrence of the symbol found, as add would count it; the
+    // interval is the one before the count. A decoded symbol is always present, so this
+    // never grows the histogram, and in a list the slot found is counted without a
+    // second search.
+    SymbolInterval findAndCount(uint32_t target);
     // Counts one occurrence of symbol (ignored from kUnlearntSymbol up). False when the
     // histogram would have to grow beyond what the budget allows; nothing changes then.
     bool add(uint64_t symbol, HistogramBudget& budget);

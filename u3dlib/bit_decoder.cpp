@@ -201,14 +201,10 @@ uint32_t BitDecoder::decodeAdaptive(AdaptiveHistogram& histogram)
         fail(DecodeError::CorruptState);
         return 0;
     }
-    const SymbolInterval interval = histogram.find(target);
+    // The escape is counted too.
+    const SymbolInterval interval = histogram.findAndCount(target);
     coder_.high = coder_.low + width * (interval.cumulative + interval.frequency) / total - 1;
     coder_.low = coder_.low + width * interval.cumulative / total;
-    // The escape is counted too; a symbol already present never needs more room.
-    if (!histogram.add(interval.symbol, histogramBudget_)) {
-        fail(DecodeError::HistogramBudget);
-        return 0;
-    }
     renormalise(coder_);
     return checkAfterSymbol() ? interval.symbol : 0;
 }

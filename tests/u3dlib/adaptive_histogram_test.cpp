@@ -54,11 +54,17 @@ TEST_P(HistogramForms, CountsCumulativesAndLookupsMatchPlainCounts)
         ASSERT_TRUE(h.add(symbol, budget));
         reference.add(symbol);
         ASSERT_EQ(h.total(), reference.total) << i;
+        // A decoded symbol is looked up, and every other time counted at once as well.
         const uint32_t target = rng() % h.total();
-        const SymbolInterval found = h.find(target);
+        const bool count = i % 2 == 1;
+        const SymbolInterval found = count ? h.findAndCount(target) : h.find(target);
         ASSERT_LE(found.cumulative, target);
         ASSERT_LT(target, found.cumulative + found.frequency);
         ASSERT_EQ(found.frequency, reference.counts[found.symbol]) << i;
+        if (count) {
+            reference.add(found.symbol);
+            ASSERT_EQ(h.total(), reference.total) << i;
+        }
     }
     uint32_t below = 0;
     for (const auto& [symbol, count] : reference.counts) {
