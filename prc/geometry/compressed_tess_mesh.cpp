@@ -118,15 +118,32 @@ void colourByFaceStyles(TessMesh& mesh, const PRC3DTessCompressed& record, const
     }
 }
 
-} // namespace
-
-TessMesh compressedTessToMesh(const PRC3DTessCompressed& record, const GlobalsData& globals, const uint8_t* defaultRgb)
+TessMesh meshOfDecoding(CompressedTessDecoding&& decoding, const PRC3DTessCompressed& record,
+                        const GlobalsData& globals, const uint8_t* defaultRgb)
 {
-    CompressedTessDecoding decoding = buildCompressedTessMesh(record);
     TessMesh mesh = meshWithDefaultColour(decoding.vertices, defaultRgb);
     decoding.vertices = {};
     mesh.triangles = std::move(decoding.triangles);
     if (!record.face_style_array.empty() && !record.triangle_face_array.empty())
         colourByFaceStyles(mesh, record, globals, defaultRgb);
     return mesh;
+}
+
+} // namespace
+
+TessMesh compressedTessToMesh(const PRC3DTessCompressed& record, const GlobalsData& globals, const uint8_t* defaultRgb)
+{
+    return meshOfDecoding(buildCompressedTessMesh(record), record, globals, defaultRgb);
+}
+
+TessMesh compressedTessToMesh(PRC3DTessCompressed&& record, const GlobalsData& globals, const uint8_t* defaultRgb)
+{
+    CompressedTessDecoding decoding = buildCompressedTessMesh(record);
+    PRC3DTessCompressed styles; // what the colouring reads
+    styles.perTriangleStyles = record.perTriangleStyles;
+    styles.face_style_array = std::move(record.face_style_array);
+    if (!styles.face_style_array.empty())
+        styles.triangle_face_array = std::move(record.triangle_face_array);
+    record = PRC3DTessCompressed{};
+    return meshOfDecoding(std::move(decoding), styles, globals, defaultRgb);
 }

@@ -27,3 +27,6 @@ CompressedTessDecoding buildCompressedTessMesh(const PRC3DTessCompressed& record
 // defaultRgb: three bytes, or null for none (white). Errors of the decoding reach the caller.
 TessMesh compressedTessToMesh(const PRC3DTessCompressed& record, const GlobalsData& globals,
                               const uint8_t* defaultRgb);
+// The same, using the record up: what only the decoding reads goes before the mesh is
+// made, which for a large record is when the worker's memory peaks.
+TessMesh compressedTessToMesh(PRC3DTessCompressed&& record, const GlobalsData& globals, const uint8_t* defaultRgb);

@@ -147,7 +147,7 @@ CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
     const TessEntry& entry = fileStructure.tessEntries[tessellation];
     const uint64_t listIndex = static_cast<uint64_t>(entry.index);
     const PRC3DTess* plain = nullptr;
-    const PRC3DTessCompressed* compressed = nullptr;
+    PRC3DTessCompressed* compressed = nullptr;
     if (entry.kind == kTessPlain && listIndex < fileStructure.plainTessellations.size()) {
         plain = &fileStructure.plainTessellations[listIndex];
         countSteps(mesh, plain->coordinates.size() + plain->triangulated_index.size());
@@ -155,17 +155,20 @@ CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
         compressed = &fileStructure.compressedTessellations[listIndex];
         countSteps(mesh, compressed->point_array.size() + compressed->triangle_face_array.size());
     }
+    // After its last counted conversion the record goes, before the mesh is placed.
+    std::vector<uint64_t>& conversionsLeft = fileStructure.tessConversionsLeft;
+    const bool lastConversion = tessellation < conversionsLeft.size() && conversionsLeft[tessellation] == 1;
     TessMesh converted;
     try {
         if (plain != nullptr)
             converted = appendFaceTriangles(*plain, fileStructure.globals, defaultRgb);
+        else if (compressed != nullptr && lastConversion)
+            converted = compressedTessToMesh(std::move(*compressed), fileStructure.globals, defaultRgb);
         else if (compressed != nullptr)
             converted = compressedTessToMesh(*compressed, fileStructure.globals, defaultRgb);
     } catch (const std::runtime_error&) {
         converted = TessMesh{};
     }
-    // After its last counted conversion the record goes, before the mesh is placed.
-    std::vector<uint64_t>& conversionsLeft = fileStructure.tessConversionsLeft;
     if (tessellation < conversionsLeft.size() && conversionsLeft[tessellation] > 0 &&
         --conversionsLeft[tessellation] == 0) {
         if (plain != nullptr)

@@ -58,7 +58,14 @@ TEST(CompressedTessToMesh, EachTriangleTakesItsFaceStyle)
         r.perTriangleStyles = c.perTriangle;
         if (c.perTriangle)
             r.perTriangleStyleBits = {false, false};
-        const TessMesh mesh = compressedTessToMesh(r, rgbGlobals(), c.defaultRgb ? c.defaultRgb->data() : nullptr);
+        const uint8_t* defaultRgb = c.defaultRgb ? c.defaultRgb->data() : nullptr;
+        const TessMesh mesh = compressedTessToMesh(r, rgbGlobals(), defaultRgb);
+        // Used up, the record gives the same mesh from the styles it keeps.
+        const TessMesh fromUsedUp = compressedTessToMesh(std::move(r), rgbGlobals(), defaultRgb);
+        EXPECT_EQ(fromUsedUp.vertices, mesh.vertices);
+        EXPECT_EQ(fromUsedUp.triangles, mesh.triangles);
+        EXPECT_EQ(fromUsedUp.colours, mesh.colours);
+        EXPECT_TRUE(r.point_array.empty());
         ASSERT_EQ(mesh.triangles.size(), 6u);
         ASSERT_EQ(mesh.colours.size(), mesh.vertices.size());
         // Shared points are copied only when the two colours differ.
