@@ -1,9 +1,8 @@
 #include "prc/model/model_assembly.h"
 
 #include "prc/container/prc_file_header.h"
-#include "prc/geometry/compressed_tess_mesh.h"
-#include "prc/geometry/face_triangles.h"
 #include "prc/geometry/style_color.h"
+#include "prc/model/tess_conversion.h"
 
 #include <optional>
 #include <stdexcept>
@@ -140,43 +139,14 @@ CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
     CachedTessMesh& cached = fileStructure.meshCache.findOrAdd(tessellation, colour).first;
     if (cached.converted)
         return cached;
-
-    uint8_t rgb[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
-                      static_cast<uint8_t>(colour)};
-    const uint8_t* defaultRgb = colour != 0 ? rgb : nullptr;
-    const TessEntry& entry = fileStructure.tessEntries[tessellation];
-    const uint64_t listIndex = static_cast<uint64_t>(entry.index);
-    const PRC3DTess* plain = nullptr;
-    PRC3DTessCompressed* compressed = nullptr;
-    if (entry.kind == kTessPlain && listIndex < fileStructure.plainTessellations.size()) {
-        plain = &fileStructure.plainTessellations[listIndex];
-        countSteps(mesh, plain->coordinates.size() + plain->triangulated_index.size());
-    } else if (entry.kind == kTessCompressed && listIndex < fileStructure.compressedTessellations.size()) {
-        compressed = &fileStructure.compressedTessellations[listIndex];
-        countSteps(mesh, compressed->point_array.size() + compressed->triangle_face_array.size());
-    }
+    countSteps(mesh, conversionSteps(fileStructure, tessellation));
     // After its last counted conversion the record goes, before the mesh is placed.
     std::vector<uint64_t>& conversionsLeft = fileStructure.tessConversionsLeft;
     const bool lastConversion = tessellation < conversionsLeft.size() && conversionsLeft[tessellation] == 1;
-    TessMesh converted;
-    try {
-        if (plain != nullptr)
-            converted = appendFaceTriangles(*plain, fileStructure.globals, defaultRgb);
-        else if (compressed != nullptr && lastConversion)
-            converted = compressedTessToMesh(std::move(*compressed), fileStructure.globals, defaultRgb);
-        else if (compressed != nullptr)
-            converted = compressedTessToMesh(*compressed, fileStructure.globals, defaultRgb);
-    } catch (const std::runtime_error&) {
-        converted = TessMesh{};
-    }
+    TessMesh converted = convertTessellation(fileStructure, tessellation, colour, lastConversion);
     if (tessellation < conversionsLeft.size() && conversionsLeft[tessellation] > 0 &&
-        --conversionsLeft[tessellation] == 0) {
-        if (plain != nullptr)
-            fileStructure.plainTessellations[listIndex] = PRC3DTess{};
-        else if (compressed != nullptr)
-            fileStructure.compressedTessellations[listIndex] = PRC3DTessCompressed{};
-        fileStructure.tessellationsReleased = true;
-    }
+        --conversionsLeft[tessellation] == 0)
+        releaseTessellation(fileStructure, tessellation);
     if (!converted.triangles.empty())
         cached.mesh = std::make_unique<TessMesh>(std::move(converted));
     cached.converted = true;
