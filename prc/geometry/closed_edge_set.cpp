@@ -8,6 +8,13 @@ namespace {
 // Fibonacci hashing: the top bits of the product depend on every bit of the key.
 constexpr uint64_t kHashMultiplier = 0x9E3779B97F4A7C15ull;
 
+// The slot value of an edge, 0 when it does not fit a slot.
+uint16_t slotValue(uint32_t lower, uint32_t higher)
+{
+    const uint32_t value = higher - lower + 1;
+    return value <= UINT16_MAX ? static_cast<uint16_t>(value) : 0;
+}
+
 } // namespace
 
 void ClosedEdgeSet::reservePoints(size_t pointCount)
@@ -29,12 +36,14 @@ void ClosedEdgeSet::insert(uint64_t key)
                                      : std::max(needed, 2 * slots_.size()),
                       0);
     }
-    for (size_t k = first; k < first + kSlotsPerPoint; ++k) {
-        if (slots_[k] == lower + 1)
-            return;
-        if (slots_[k] == 0) {
-            slots_[k] = lower + 1;
-            return;
+    if (const uint16_t value = slotValue(lower, higher); value != 0) {
+        for (size_t k = first; k < first + kSlotsPerPoint; ++k) {
+            if (slots_[k] == value)
+                return;
+            if (slots_[k] == 0) {
+                slots_[k] = value;
+                return;
+            }
         }
     }
     if (2 * (spillSize_ + 1) > spill_.size())
@@ -49,15 +58,19 @@ void ClosedEdgeSet::insert(uint64_t key)
 bool ClosedEdgeSet::contains(uint64_t key) const
 {
     const auto lower = static_cast<uint32_t>(key >> 32);
-    const size_t first = kSlotsPerPoint * size_t{static_cast<uint32_t>(key)};
+    const auto higher = static_cast<uint32_t>(key);
+    const size_t first = kSlotsPerPoint * size_t{higher};
     if (first >= slots_.size())
         return false;
-    // Slots fill in order and the spill only once they are full.
-    for (size_t k = first; k < first + kSlotsPerPoint; ++k) {
-        if (slots_[k] == lower + 1)
-            return true;
-        if (slots_[k] == 0)
-            return false;
+    // Slots fill in order and the spill only once they are full, or for edges too long
+    // for a slot.
+    if (const uint16_t value = slotValue(lower, higher); value != 0) {
+        for (size_t k = first; k < first + kSlotsPerPoint; ++k) {
+            if (slots_[k] == value)
+                return true;
+            if (slots_[k] == 0)
+                return false;
+        }
     }
     return !spill_.empty() && spill_[spillSlotOf(key)] == key;
 }
