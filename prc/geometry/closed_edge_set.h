@@ -3,7 +3,7 @@
 // point, which is mostly the point just decoded, so the slots touched are recent and
 // in cache. A slot holds how far below the higher point the lower one lies: the walk
 // numbers points as it reaches them, so the two ends of an edge are seldom far apart.
-// An edge whose ends are (a long way round a large mesh), or a point with more closed
+// An edge whose ends lie further apart (round a large mesh), or a point with more closed
 // edges than its slots (a hub), spills into a hash.
 #pragma once
 
