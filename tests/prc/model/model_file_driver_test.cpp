@@ -3,6 +3,7 @@
 
 #include "prc/model/assembly_mesh.h"
 #include "prc/model/model_result_output.h"
+#include "tests/prc/geometry/compressed_tess_records.h"
 #include "tests/support/prc_entity_writer.h"
 
 #include <gtest/gtest.h>
@@ -284,6 +285,26 @@ TEST(ModelFileDriver, LimitsAtTheirBoundaries)
         EXPECT_EQ(d.r.nodeCount, c.fallback ? 0u : 4u) << c.name;
         EXPECT_EQ(d.r.triangleCount, c.fallback ? 2u : 6u) << c.name;
     }
+}
+
+TEST(ModelFileDriver, ACompressedRecordInTwoColoursIsDecodedForEach)
+{
+    // Its last conversion uses the record up; the fallback reads it again.
+    PrcCompressedTess strip;
+    strip.record = stripRecord();
+    PrcTree tree = treeWithChildren({"green", "blue"});
+    tree.occurrences[1].graphics.lineStyle = 1;
+    tree.occurrences[2].graphics.lineStyle = 2;
+    const Decoded both(modelOf(tree, {strip}));
+    ASSERT_TRUE(both.ok);
+    ASSERT_EQ(both.r.triangleCount, 4u);
+    EXPECT_EQ(both.colour(both.r.triangles[0]), (Bytes{0, 255, 0}));
+    EXPECT_EQ(both.colour(both.r.triangles[9]), (Bytes{0, 0, 255}));
+    AssemblyLimits limits;
+    limits.triangles = 3;
+    const Decoded fallback(modelOf(tree, {strip}), limits);
+    ASSERT_TRUE(fallback.ok);
+    EXPECT_EQ(std::tuple(fallback.r.nodeCount, fallback.r.triangleCount), std::tuple(0u, 2u));
 }
 
 TEST(ModelFileDriver, FallbackAndFailures)
