@@ -14,8 +14,9 @@ namespace {
 TEST(ClosedEdgeSet, AnswersAsASetDoesThroughHubsAndSpills)
 {
     // Random edges among few points (many spill), hubs on either end of their edges, and
-    // edges whose ends lie too far apart for a slot, around 65,536; with no room
-    // reserved, room for fewer points than are reached, and room to spare.
+    // edges whose ends lie too far apart for a slot, around 65,536, beside short edges up
+    // there that such a distance cut short would name; with no room reserved, room for
+    // fewer points than are reached, and room to spare.
     for (const size_t reserved : {0, 100, 2000}) {
         std::mt19937 random(3);
         ClosedEdgeSet edges;
@@ -24,14 +25,20 @@ TEST(ClosedEdgeSet, AnswersAsASetDoesThroughHubsAndSpills)
         const auto key = [](uint32_t p, uint32_t q) { return edgeKey(p, q); };
         const auto far = [&random](uint32_t p) { return p + 65530 + random() % 12; };
         for (int i = 0; i < 20000; ++i) {
-            const uint32_t p = random() % 300;
+            uint32_t p = random() % 300;
             const uint32_t q = i % 4 == 0 ? 7 : i % 4 == 1 ? 299 : i % 4 == 2 ? far(p) : random() % 300;
+            if (i % 8 == 6)
+                p = q - random() % 8;
             if (random() % 2 == 0) {
                 edges.insert(key(p, q));
                 reference.insert(key(p, q));
             }
             const uint32_t probeFrom = random() % 310;
-            const uint64_t probe = key(probeFrom, i % 4 == 2 ? far(probeFrom) : random() % 310);
+            uint64_t probe = key(probeFrom, random() % 310);
+            if (i % 4 == 2) {
+                const uint32_t high = far(probeFrom);
+                probe = key(random() % 2 == 0 ? high - random() % 8 : probeFrom, high);
+            }
             ASSERT_EQ(edges.contains(probe), reference.count(probe) == 1) << reserved << " " << i;
             ASSERT_TRUE(edges.contains(key(p, q)) || reference.count(key(p, q)) == 0) << reserved << " " << i;
         }
