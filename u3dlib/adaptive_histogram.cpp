@@ -56,47 +56,41 @@ uint32_t AdaptiveHistogram::cumulative(uint32_t symbol) const
     return sum;
 }
 
+uint32_t AdaptiveHistogram::listedSlot(uint32_t target, uint32_t& below) const
+{
+    below = 0;
+    uint32_t i = 0;
+    for (; i < listedCount_ && target >= below + listed_[i].count; ++i)
+        below += listed_[i].count;
+    return i;
+}
+
 SymbolInterval AdaptiveHistogram::findAndCount(uint32_t target)
 {
     if (isTree() || total_ >= kRescaleTotal) {
         const SymbolInterval interval = find(target);
-        if (total_ >= kRescaleTotal)
-            rescale();
-        if (isTree())
-            addToTree(size_t{interval.symbol} + 1, 1);
-        else
-            countInList(static_cast<uint16_t>(interval.symbol));
-        ++total_;
+        countOne(interval.symbol);
         return interval;
     }
-    uint32_t sum = 0;
-    for (uint32_t i = 0; i < listedCount_; ++i) {
-        const uint32_t count = listed_[i].count;
-        if (target < sum + count) {
-            ++listed_[i].count;
-            ++total_;
-            return SymbolInterval{listed_[i].symbol, sum, count};
-        }
-        sum += count;
-    }
-    return SymbolInterval{}; // target >= total: the caller's contract was broken
+    uint32_t below = 0;
+    const uint32_t i = listedSlot(target, below);
+    if (i == listedCount_)
+        return SymbolInterval{}; // target >= total: the caller's contract was broken
+    const SymbolInterval interval{listed_[i].symbol, below, listed_[i].count};
+    ++listed_[i].count;
+    ++total_;
+    return interval;
 }
 
 SymbolInterval AdaptiveHistogram::find(uint32_t target) const
 {
     SymbolInterval interval;
     if (!isTree()) {
-        uint32_t sum = 0;
-        for (uint32_t i = 0; i < listedCount_; ++i) {
-            if (target < sum + listed_[i].count) {
-                interval.symbol = listed_[i].symbol;
-                interval.cumulative = sum;
-                interval.frequency = listed_[i].count;
-                return interval;
-            }
-            sum += listed_[i].count;
-        }
-        return interval; // target >= total: the caller's contract was broken
+        uint32_t below = 0;
+        const uint32_t i = listedSlot(target, below);
+        if (i == listedCount_)
+            return interval; // target >= total: the caller's contract was broken
+        return SymbolInterval{listed_[i].symbol, below, listed_[i].count};
     }
     // Binary lifting: the longest prefix of symbols whose sum stays <= target.
     size_t position = 0;
@@ -207,14 +201,19 @@ bool AdaptiveHistogram::add(uint64_t symbol, HistogramBudget& budget)
         }
         capacity_ = grown;
     }
+    countOne(static_cast<uint32_t>(symbol));
+    return true;
+}
+
+void AdaptiveHistogram::countOne(uint32_t symbol)
+{
     if (total_ >= kRescaleTotal)
         rescale();
     if (isTree())
-        addToTree(static_cast<size_t>(symbol) + 1, 1);
+        addToTree(size_t{symbol} + 1, 1);
     else
         countInList(static_cast<uint16_t>(symbol));
     ++total_;
-    return true;
 }
 
 } // namespace u3dlib

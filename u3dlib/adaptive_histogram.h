@@ -71,6 +71,11 @@ private:
     bool isTree() const { return !tree_.empty(); }
     void rescale();
     void countInList(uint16_t symbol);
+    // One more of a symbol below capacity, halving first when the total is full.
+    void countOne(uint32_t symbol);
+    // The listed entry whose interval holds target (listedCount_ for none), and the sum
+    // of the counts before it.
+    uint32_t listedSlot(uint32_t target, uint32_t& below) const;
     void moveToTree();
     void toCounts();   // tree_ -> plain counts, in place
     void fromCounts(); // plain counts -> tree_, in place
