@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <fcntl.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -43,14 +42,6 @@ void reserveStandardDescriptor(int fd, int flags)
         dup2(opened, fd);
         close(opened);
     }
-}
-
-// The folder loadLibraryBySearch tries before the system's search (Windows keeps the
-// equivalent setting inside the process).
-std::string& librarySearchFolder()
-{
-    static std::string folder;
-    return folder;
 }
 
 } // namespace
@@ -99,14 +90,6 @@ char* getModulePath()
         std::free(buffer);
     }
     return nullptr;
-}
-
-char* getLibraryPathContaining(const void* address)
-{
-    Dl_info info{};
-    if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr)
-        return nullptr;
-    return duplicateString(info.dli_fname);
 }
 
 bool setEnvironmentUtf8(const char* name, const char* value, bool overwrite)
@@ -327,47 +310,6 @@ char* getEnvironmentUtf8(const char* name)
 bool environmentVariableExists(const char* name)
 {
     return name != nullptr && std::getenv(name) != nullptr;
-}
-
-bool setLibrarySearchFolder(const char* folder)
-{
-    if (folder == nullptr)
-        return false;
-    librarySearchFolder() = folder;
-    return true;
-}
-
-void* loadLibraryBySearch(const char* fileName)
-{
-    if (fileName == nullptr)
-        return nullptr;
-    const std::string& folder = librarySearchFolder();
-    if (!folder.empty()) {
-        if (void* library = loadLibraryFromPath((folder + "/" + fileName).c_str()))
-            return library;
-    }
-    return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
-}
-
-void* loadLibraryFromPath(const char* path)
-{
-    // dlopen treats a name without a slash as a search request; a path is a path.
-    if (path == nullptr || std::strchr(path, '/') == nullptr)
-        return nullptr;
-    return dlopen(path, RTLD_NOW | RTLD_LOCAL);
-}
-
-void* findLibrarySymbol(void* library, const char* name)
-{
-    if (library == nullptr || name == nullptr)
-        return nullptr;
-    return dlsym(library, name);
-}
-
-void unloadLibrary(void* library)
-{
-    if (library != nullptr)
-        dlclose(library);
 }
 
 char* finalPathOf(const char* path)
