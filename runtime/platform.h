@@ -49,6 +49,11 @@ double peakResidentMemoryMiB();
 // fromBytes: the smallest such block.
 void returnLargeBlocksWhenFreed(int fromBytes);
 
+// Gives back to the system the pages of the blocks freed inside the heap, which stay
+// resident until then when the heap cannot shrink past blocks still in use above them.
+// Nothing is done where the C library has no such call.
+void returnFreedHeapPages();
+
 // Opens a file named by a UTF-16 path for binary reading; null on failure.
 FILE* openFileForReading(const char16_t* path);
 
@@ -64,6 +69,10 @@ void unmapFile(const uint8_t* bytes, size_t length);
 // Lets the whole pages of a mapping within the range go from the process where the
 // system allows; the bytes stay readable, and pages read again come back from the file.
 void dropMappedPages(const uint8_t* bytes, size_t length);
+// Gives up the whole pages of allocated memory within the range: the process no longer
+// holds them, and they read as zeros (or, where nothing is done, as they were) until
+// written again. For a buffer whose start has been read for the last time.
+void discardPages(uint8_t* bytes, size_t length);
 // Where a mapped file can shrink under its mapping, reading past its new end faults.
 // From this call on, such a fault in a mapping still held writes record (length bytes,
 // kept alive by the caller) to standard output and ends the process, as a read that

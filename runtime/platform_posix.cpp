@@ -44,6 +44,19 @@ void reserveStandardDescriptor(int fd, int flags)
     }
 }
 
+// Pages the range shares with its neighbours stay.
+void dropWholePages(const uint8_t* bytes, size_t length)
+{
+    if (bytes == nullptr || length == 0)
+        return;
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<uintptr_t>(bytes);
+    const uintptr_t first = (start + page - 1) / page * page;
+    const uintptr_t end = (start + length) / page * page;
+    if (first < end)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
+}
+
 } // namespace
 
 char* wideToUtf8(const char16_t* text)
@@ -277,15 +290,12 @@ void unmapFile(const uint8_t* bytes, size_t length)
 
 void dropMappedPages(const uint8_t* bytes, size_t length)
 {
-    if (bytes == nullptr || length == 0)
-        return;
-    // Pages the range shares with its neighbours stay.
-    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<uintptr_t>(bytes);
-    const uintptr_t first = (start + page - 1) / page * page;
-    const uintptr_t end = (start + length) / page * page;
-    if (first < end)
-        madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
+    dropWholePages(bytes, length);
+}
+
+void discardPages(uint8_t* bytes, size_t length)
+{
+    dropWholePages(bytes, length);
 }
 
 void answerMappingFaultsWith(const void* record, size_t length)
@@ -365,5 +375,12 @@ void returnLargeBlocksWhenFreed(int fromBytes)
     mallopt(M_MMAP_THRESHOLD, fromBytes);
 #else
     (void)fromBytes;
+#endif
+}
+
+void returnFreedHeapPages()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
 #endif
 }

@@ -47,6 +47,8 @@ struct AssemblyMesh {
     // A first walk only counts how often each converted mesh is placed, so that the
     // second can let each go after its last placement.
     bool countingUses = false;
+    // Room of the records let go since the heap last gave back its freed pages.
+    uint64_t recordBytesFreed = 0;
 };
 
 // Packed colour: 0xFF000000 | R << 16 | G << 8 | B; 0 means none.

@@ -3,7 +3,9 @@
 #include "prc/container/prc_file_header.h"
 #include "prc/geometry/style_color.h"
 #include "prc/model/tess_conversion.h"
+#include "runtime/platform.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -131,6 +133,25 @@ struct Box {
     }
 };
 
+// The records that the walk lets go leave holes in the heap, while the mesh grows in
+// pages of its own: unless given back, the holes stay resident beside it to the end.
+// They are given back once they come to a quarter of the mesh placed so far; more often
+// costs page faults wherever a later conversion fills a hole again, and saves little.
+constexpr uint64_t kFreedRecordBytesPerStep = sizeof(double);
+constexpr uint64_t kMinFreedRecordBytesToReturn = uint64_t{256} << 10;
+constexpr uint64_t kMeshBytesPerFreedRecordByte = 4;
+
+void recordFreed(AssemblyMesh& mesh, uint64_t steps)
+{
+    mesh.recordBytesFreed += steps * kFreedRecordBytesPerStep;
+    const uint64_t meshBytes = mesh.vertices.size() * sizeof(float) + mesh.triangles.size() * sizeof(uint32_t) +
+                               mesh.colours.size();
+    if (mesh.recordBytesFreed >= std::max(kMinFreedRecordBytesToReturn, meshBytes / kMeshBytesPerFreedRecordByte)) {
+        returnFreedHeapPages();
+        mesh.recordBytesFreed = 0;
+    }
+}
+
 // Converts a tessellation once per colour; a conversion that fails or gives no triangle
 // is kept as no mesh, since nothing of it would ever be appended.
 CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellation, uint32_t colour,
@@ -139,14 +160,17 @@ CachedTessMesh& cachedMesh(FileStructureData& fileStructure, uint64_t tessellati
     CachedTessMesh& cached = fileStructure.meshCache.findOrAdd(tessellation, colour).first;
     if (cached.converted)
         return cached;
-    countSteps(mesh, conversionSteps(fileStructure, tessellation));
+    const uint64_t steps = conversionSteps(fileStructure, tessellation);
+    countSteps(mesh, steps);
     // After its last counted conversion the record goes, before the mesh is placed.
     std::vector<uint64_t>& conversionsLeft = fileStructure.tessConversionsLeft;
     const bool lastConversion = tessellation < conversionsLeft.size() && conversionsLeft[tessellation] == 1;
     TessMesh converted = convertTessellation(fileStructure, tessellation, colour, lastConversion);
     if (tessellation < conversionsLeft.size() && conversionsLeft[tessellation] > 0 &&
-        --conversionsLeft[tessellation] == 0)
+        --conversionsLeft[tessellation] == 0) {
         releaseTessellation(fileStructure, tessellation);
+        recordFreed(mesh, steps);
+    }
     if (!converted.triangles.empty())
         cached.mesh = std::make_unique<TessMesh>(std::move(converted));
     cached.converted = true;
