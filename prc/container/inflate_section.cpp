@@ -62,8 +62,13 @@ std::vector<uint8_t> inflateSectionWithLimit(const uint8_t* data, size_t length,
     return std::vector<uint8_t>(inflated.data.get(), inflated.data.get() + inflated.size);
 }
 
-InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t limit)
+InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t limit,
+                                  const SectionInputRead& inputRead)
 {
+    // Small enough that what lies behind goes soon, large enough that a piece is not
+    // noticed in the time.
+    constexpr size_t kReportedPieceBytes = size_t{256} << 10;
+    const size_t pieceLimit = inputRead ? kReportedPieceBytes : UINT_MAX;
     size_t capacity = initialOutputSize(length, limit);
     InflatedBytes output;
     output.data.reset(static_cast<uint8_t*>(std::malloc(capacity)));
@@ -86,7 +91,7 @@ InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t lim
         }
         // zlib counts in 32 bits; larger inputs are handed over in pieces.
         if (stream.avail_in == 0 && inputUsed < length) {
-            const size_t piece = std::min<size_t>(length - inputUsed, UINT_MAX);
+            const size_t piece = std::min<size_t>(length - inputUsed, pieceLimit);
             stream.next_in = const_cast<Bytef*>(data + inputUsed);
             stream.avail_in = static_cast<uInt>(piece);
             inputUsed += piece;
@@ -96,6 +101,8 @@ InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t lim
         stream.avail_out = static_cast<uInt>(room);
         const int result = inflate(&stream, Z_NO_FLUSH);
         produced += room - stream.avail_out;
+        if (inputRead)
+            inputRead(inputUsed - stream.avail_in);
         if (result == Z_STREAM_END)
             return output;
         if (result != Z_OK)

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -37,5 +38,10 @@ struct InflatedBytes {
     size_t size = 0;
 };
 
-// The same as inflateSectionWithLimit, with the same growth rule and failures.
-InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t limit);
+// Told, as the inflation goes, how many bytes of the input lie behind it.
+using SectionInputRead = std::function<void(size_t)>;
+
+// The same as inflateSectionWithLimit, with the same growth rule and failures. With
+// inputRead, the input is taken in pieces, and inputRead told after each.
+InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t limit,
+                                  const SectionInputRead& inputRead = {});

@@ -1,6 +1,7 @@
 #include "prc/container/inflated_sections.h"
 
 #include "prc/container/inflate_section.h"
+#include "runtime/platform.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -36,12 +37,24 @@ SectionBytes InflatedSections::bytes(uint32_t start, uint32_t end)
     Section& section = sections_[key(start, end)];
     if (section.failed)
         throw std::runtime_error("sezione non decomprimibile");
+    if (section.discardedUpTo > 0) {
+        section.bytes = InflatedBytes{};
+        section.inflated = false;
+        section.discardedUpTo = 0;
+    }
     if (!section.inflated) {
         const uint64_t left = budget_ - handedOut_;
         const bool budgetBinds = left < kInflateSafetyLimit;
+        // The file's pages go as they are inflated, and the rest at the end.
+        uint32_t dropped = 0;
+        const auto inputRead = [&](size_t read) {
+            input_->dropPages(start + dropped, static_cast<uint32_t>(read) - dropped);
+            dropped = static_cast<uint32_t>(read);
+        };
         try {
             section.bytes = inflateSectionBytes(data_ + start, end - start,
-                                                budgetBinds ? static_cast<size_t>(left) : kInflateSafetyLimit);
+                                                budgetBinds ? static_cast<size_t>(left) : kInflateSafetyLimit,
+                                                input_ != nullptr ? SectionInputRead(inputRead) : SectionInputRead());
         } catch (const InflateLimitExceeded&) {
             section.failed = true;
             if (budgetBinds)
@@ -59,6 +72,23 @@ SectionBytes InflatedSections::bytes(uint32_t start, uint32_t end)
         throw InflateBudgetExceeded();
     handedOut_ += section.bytes.size;
     return {section.bytes.data.get(), section.bytes.size};
+}
+
+void InflatedSections::readUpTo(uint32_t start, uint32_t end, size_t bytesRead)
+{
+    // Fewer, larger steps: each is a system call.
+    constexpr size_t kDiscardStepBytes = size_t{256} << 10;
+    const auto found = sections_.find(key(start, end));
+    if (found == sections_.end())
+        return;
+    Section& section = found->second;
+    if (!section.inflated || section.usesLeft > 1)
+        return;
+    bytesRead = std::min(bytesRead, section.bytes.size);
+    if (bytesRead < section.discardedUpTo + kDiscardStepBytes)
+        return;
+    discardPages(section.bytes.data.get() + section.discardedUpTo, bytesRead - section.discardedUpTo);
+    section.discardedUpTo = bytesRead;
 }
 
 void InflatedSections::release(uint32_t start, uint32_t end)

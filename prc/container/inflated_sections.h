@@ -46,6 +46,10 @@ public:
     // the range lies outside the file or does not inflate (every time it is asked for,
     // without inflating again), InflateBudgetExceeded when the budget runs out.
     SectionBytes bytes(uint32_t start, uint32_t end);
+    // The last reader the header announces for the range has read its first bytesRead
+    // bytes and reads them no more: their pages go as the reading advances. A use that
+    // is not announced inflates the range again.
+    void readUpTo(uint32_t start, uint32_t end, size_t bytesRead);
     // One reader is done with the range; its bytes go when no announced use is left.
     void release(uint32_t start, uint32_t end);
 
@@ -59,6 +63,7 @@ private:
         bool inflated = false;
         bool failed = false;
         uint32_t usesLeft = 0;
+        size_t discardedUpTo = 0;
     };
 
     static uint64_t key(uint32_t start, uint32_t end) { return uint64_t{start} << 32 | end; }

@@ -205,7 +205,8 @@ bool readTessellation(PRCBitReader& reader, uint32_t version, std::vector<PRC3DT
 
 std::vector<PRC3DTess> readFileStructureTessellation(const uint8_t* section, size_t length, uint32_t version,
                                                      std::vector<PRC3DTessCompressed>& compressed,
-                                                     std::vector<TessEntry>* entries)
+                                                     std::vector<TessEntry>* entries,
+                                                     const SectionBytesRead& bytesRead)
 {
     PRCBitReader reader(section, length, version);
     expectType(reader, kTypeTessellationSection, "FileStructureTessellation");
@@ -221,9 +222,12 @@ std::vector<PRC3DTess> readFileStructureTessellation(const uint8_t* section, siz
         reserveForList(*entries, count, reader, kMinTessBits);
     // What was read completely before an unknown type or a failure is kept.
     try {
-        for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t i = 0; i < count; ++i) {
             if (!readTessellation(reader, version, plain, compressed, entries))
                 break;
+            if (bytesRead)
+                bytesRead(reader.position().bytePos);
+        }
     } catch (const std::exception&) {
     }
     return plain;

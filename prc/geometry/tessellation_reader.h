@@ -8,14 +8,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+// Told after each tessellation how many bytes of the section lie wholly behind the
+// reading, never to be read again.
+using SectionBytesRead = std::function<void(size_t)>;
 
 // Reads an inflated section with the file structure's authoring version. Tessellations
 // read completely are kept (with their entries when entries is given) even when a later
 // one fails; only a failure of the section header is thrown.
 std::vector<PRC3DTess> readFileStructureTessellation(const uint8_t* section, size_t length, uint32_t version,
                                                      std::vector<PRC3DTessCompressed>& compressed,
-                                                     std::vector<TessEntry>* entries);
+                                                     std::vector<TessEntry>* entries,
+                                                     const SectionBytesRead& bytesRead = {});
 
 PRCTessFace readTessFace(PRCBitReader& reader);
 

@@ -41,8 +41,11 @@ void loadTessellations(FileStructureData& record, InflatedSections& sections, co
     record.tessellationsReleased = false;
     try {
         const SectionBytes section = sections.bytes(offsets[3], offsets[4]);
+        // The section is read once from start to end: what lies behind the reading goes.
+        const auto bytesRead = [&](size_t read) { sections.readUpTo(offsets[3], offsets[4], read); };
         record.plainTessellations = readFileStructureTessellation(section.data, section.size, record.authoringVersion,
-                                                                  record.compressedTessellations, &record.tessEntries);
+                                                                  record.compressedTessellations, &record.tessEntries,
+                                                                  bytesRead);
         record.tessFirstIdentical = firstIdenticalTessellations(record.tessEntries, record.compressedTessellations);
         record.tessellations_loaded = true;
     } catch (const std::runtime_error&) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -43,6 +44,25 @@ TEST(InflateSection, LargeSectionStartsAtTheLimitNotAboveIt)
     const std::vector<uint8_t> stream = compressSection(content);
     EXPECT_EQ(inflateWithLimit(stream, content.size() - 1), content);
     EXPECT_TRUE(failsToDecode([&] { inflateWithLimit(stream, content.size() - 2); }));
+}
+
+// The file's pages behind the reported position go while the inflation runs: input
+// overwritten as soon as it is reported must not change the output.
+TEST(InflateSection, NeverReadsInputBehindWhatItReported)
+{
+    // The zeros fill the output buffer while a piece of input is still being taken.
+    const std::vector<uint8_t> content = noiseThenZeros(size_t{600} << 10, size_t{16} << 20);
+    std::vector<uint8_t> stream = compressSection(content);
+    std::vector<size_t> reported;
+    const InflatedBytes inflated = inflateSectionBytes(stream.data(), stream.size(), kInflateSafetyLimit,
+                                                       [&](size_t read) {
+                                                           ASSERT_LE(read, stream.size());
+                                                           std::fill_n(stream.begin(), read, uint8_t{0xA5});
+                                                           reported.push_back(read);
+                                                       });
+    EXPECT_EQ(std::vector<uint8_t>(inflated.data.get(), inflated.data.get() + inflated.size), content);
+    EXPECT_GT(reported.size(), 3u); // taken in pieces, not at once
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
 }
 
 TEST(InflateSection, RefusesToGrowPastTheSafetyLimit)

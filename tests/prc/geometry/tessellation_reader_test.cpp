@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 namespace {
@@ -143,6 +144,40 @@ TEST(TessellationSection, KeepsWhatWasReadBeforeAnUnknownTypeOrAFailure)
         writeTessellationSection(w, five, 8137, count);
         EXPECT_EQ(readSection(w.bytes(), 8137).entries.size(), std::min(count, 5u));
     }
+}
+
+// The loader lets go of what lies behind the reported position: bytes there are
+// overwritten as soon as they are reported, and the records must not change.
+TEST(TessellationSection, NeverReadsBehindWhatItReported)
+{
+    std::vector<PrcTessellation> all;
+    for (int round = 0; round < 3; ++round)
+        for (const PrcTessellation& t : std::vector<PrcTessellation>{plainTess(true), compressedTess(), PrcWireTess{},
+                                                                     PrcMarkupTess{}, plainTess(false)})
+            all.push_back(t);
+    const std::vector<uint8_t> bytes = tessellationSectionBytes(all, 8137);
+    const SectionResult expected = readSection(bytes, 8137);
+
+    std::vector<uint8_t> overwritten = bytes;
+    std::vector<size_t> reported;
+    SectionResult r;
+    std::vector<TessEntry> entries;
+    r.plain = readFileStructureTessellation(overwritten.data(), overwritten.size(), 8137, r.compressed, &entries,
+                                            [&](size_t read) {
+                                                ASSERT_LE(read, overwritten.size());
+                                                std::fill_n(overwritten.begin(), read, uint8_t{0xA5});
+                                                reported.push_back(read);
+                                            });
+    EXPECT_EQ(reported.size(), all.size());
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+    EXPECT_EQ(entries.size(), expected.entries.size());
+    EXPECT_EQ(r.compressed, expected.compressed);
+    ASSERT_EQ(r.plain.size(), expected.plain.size());
+    for (size_t i = 0; i < r.plain.size(); ++i)
+        EXPECT_EQ(std::tuple(r.plain[i].coordinates, r.plain[i].triangulated_index,
+                             r.plain[i].face_tessellation.size(), r.plain[i].crease_angle),
+                  std::tuple(expected.plain[i].coordinates, expected.plain[i].triangulated_index,
+                             expected.plain[i].face_tessellation.size(), expected.plain[i].crease_angle));
 }
 
 TEST(TessellationSection, HeaderFailuresReachTheCaller)

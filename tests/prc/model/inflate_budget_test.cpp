@@ -121,4 +121,42 @@ TEST(InflateBudget, SectionsAreInflatedOnceAndPaidPerUse)
     EXPECT_EQ(inflateBudgetFor(uint64_t{4} << 20), uint64_t{256} << 20);
 }
 
+// A reader reports how far it has read, and the bytes behind it go; the next reader
+// that the header announces still finds them all, and a use nobody announced finds
+// them inflated again.
+TEST(InflateBudget, BytesBehindTheLastReaderGoAndComeBackForALaterUse)
+{
+    std::vector<uint8_t> content(size_t{1} << 20);
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<uint8_t>(i * 131 + (i >> 11) + 1);
+    const std::vector<uint8_t> compressed = compressSection(content);
+    std::vector<uint8_t> file = compressed;
+    const auto end = static_cast<uint32_t>(file.size());
+    const auto asVector = [](const SectionBytes& bytes) {
+        return std::vector<uint8_t>(bytes.data, bytes.data + bytes.size);
+    };
+    for (const size_t readers : {1, 2}) {
+        PrcFileHeader header;
+        header.fileStructures.resize(readers);
+        for (FileStructureDescriptor& descriptor : header.fileStructures)
+            descriptor.sectionOffsets = {0, 0, 0, 0, end};
+        InflatedSections sections(file.data(), file.size(), &header);
+        for (size_t reader = 0; reader < readers; ++reader) {
+            ASSERT_EQ(asVector(sections.bytes(0, end)), content) << readers;
+            // The next announced reader takes the bytes kept, not the file's.
+            std::fill(file.begin() + 2, file.end(), uint8_t{0xFF});
+            if (reader + 1 == readers)
+                file = compressed;
+            for (size_t read = 0; read < content.size(); read += 100000)
+                sections.readUpTo(0, end, read);
+            sections.readUpTo(0, end, content.size());
+            if (reader + 1 == readers) {
+                EXPECT_EQ(asVector(sections.bytes(0, end)), content) << readers;
+            }
+            sections.release(0, end);
+        }
+        EXPECT_EQ(asVector(sections.bytes(0, end)), content) << readers;
+    }
+}
+
 } // namespace
