@@ -6,6 +6,11 @@
 
 #include <cstdint>
 
+// Finds the point of every vertex of every convertible face in triangulated_index, which
+// goes: the points are a third to a half of its slots, and all the conversion reads.
+void resolveFaceVertices(PRC3DTess& tess);
+
+// The mesh of a tessellation whose face vertices are resolved.
 // defaultRgb: three bytes, or null for none (white).
 TessMesh appendFaceTriangles(const PRC3DTess& tess, const GlobalsData& globals, const uint8_t* defaultRgb);
 

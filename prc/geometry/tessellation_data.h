@@ -2,6 +2,7 @@
 // they convert to.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -13,11 +14,30 @@ struct PRCTessFace {
     bool has_vertex_colors = false;
     bool is_rgba = false;
     std::vector<uint8_t> rgba_vertices; // 3 or 4 bytes per colour entry
+    // Set by resolveFaceVertices: the face's vertices in PRC3DTess::face_vertices. Those
+    // its slots hold come first; the conversion ends at the first vertex past them.
+    uint64_t first_vertex = 0;
+    uint64_t vertex_count = 0;
+};
+
+// Point numbers, two bytes each when every one fits.
+struct PointList {
+    std::vector<uint16_t> narrow;
+    std::vector<uint32_t> wide;
+
+    std::size_t size() const { return narrow.size() + wide.size(); }
+    uint32_t operator[](std::size_t i) const { return wide.empty() ? narrow[i] : wide[i]; }
+    bool operator==(const PointList& other) const = default;
 };
 
 struct PRC3DTess {
     std::vector<double> coordinates; // x, y, z per point
+    // As stored: per vertex, a normal slot (unless the normals are recalculated), a
+    // texture slot (textured faces) and a slot naming the point (three times its number).
+    // resolveFaceVertices keeps only the points, in face_vertices, and empties it.
     std::vector<uint32_t> triangulated_index;
+    PointList face_vertices;
+    uint64_t index_slots = 0;            // the size triangulated_index had
     std::vector<PRCTessFace> face_tessellation;
     double crease_angle = 0;
     bool must_recalculate_normals = true;

@@ -136,6 +136,7 @@ PRC3DTess readPRC3DTess(PRCBitReader& reader, uint32_t version)
     for (uint32_t i = 0; i < faces; ++i)
         tess.face_tessellation.push_back(readTessFace(reader));
     skipDoubleList(reader); // texture coordinates
+    resolveFaceVertices(tess);
     return tess;
 }
 

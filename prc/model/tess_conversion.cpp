@@ -26,7 +26,7 @@ uint64_t conversionSteps(const FileStructureData& fileStructure, uint64_t tessel
 {
     if (const auto plain = recordIndex(fileStructure, tessellation, kTessPlain)) {
         const PRC3DTess& record = fileStructure.plainTessellations[*plain];
-        return record.coordinates.size() + record.triangulated_index.size();
+        return record.coordinates.size() + record.index_slots;
     }
     if (const auto compressed = recordIndex(fileStructure, tessellation, kTessCompressed)) {
         const PRC3DTessCompressed& record = fileStructure.compressedTessellations[*compressed];

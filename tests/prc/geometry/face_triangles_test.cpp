@@ -24,6 +24,12 @@ PRCTessFace colouredFace(uint32_t flags, std::vector<uint32_t> sizes, uint8_t en
     return f;
 }
 
+TessMesh convert(PRC3DTess tess, const uint8_t* defaultRgb = nullptr)
+{
+    resolveFaceVertices(tess);
+    return appendFaceTriangles(tess, GlobalsData{}, defaultRgb);
+}
+
 // The grey level of each vertex (255 for white).
 std::vector<int> greys(const TessMesh& mesh)
 {
@@ -62,7 +68,7 @@ TEST(AppendFaceTriangles, VertexColourEntries)
         for (const uint32_t p : c.points)
             tess.triangulated_index.push_back(3 * p);
         tess.face_tessellation = c.faces;
-        EXPECT_EQ(greys(appendFaceTriangles(tess, GlobalsData{}, nullptr)), c.expected) << c.name;
+        EXPECT_EQ(greys(convert(tess)), c.expected) << c.name;
     }
 }
 
@@ -75,7 +81,7 @@ TEST(AppendFaceTriangles, RgbaAndDefaultColour)
     f.is_rgba = true;
     f.rgba_vertices = {1, 2, 3, 99, 4, 5, 6, 99};
     const uint8_t grey[3] = {9, 9, 9};
-    EXPECT_EQ(appendFaceTriangles(tess, GlobalsData{}, grey).colours,
+    EXPECT_EQ(convert(tess, grey).colours,
               (Bytes{1, 2, 3, 4, 5, 6, 9, 9, 9, 9, 9, 9, 255}));
 }
 
@@ -92,9 +98,27 @@ TEST(AppendFaceTriangles, StripsKeepOneWinding)
     for (uint8_t k = 1; k <= 8; ++k)
         strips.rgba_vertices.insert(strips.rgba_vertices.end(), {k, k, k});
     tess.face_tessellation = {strips};
-    const TessMesh mesh = appendFaceTriangles(tess, GlobalsData{}, nullptr);
+    const TessMesh mesh = convert(tess);
     EXPECT_EQ(mesh.triangles, (std::vector<uint32_t>{0, 1, 2, 2, 1, 3, 2, 3, 4, 5, 4, 3}));
     EXPECT_EQ(greys(mesh), (std::vector<int>{1, 2, 3, 8, 7, 6}));
+}
+
+// Point numbers are kept in two bytes while every point of the record fits; a number
+// past the coordinates drops its triangle in either width, however far past it lies.
+TEST(AppendFaceTriangles, PointNumbersInEitherWidth)
+{
+    for (const uint32_t points : {4u, 70000u}) {
+        PRC3DTess tess;
+        tess.coordinates.assign(3 * uint64_t{points}, 0.5);
+        const uint32_t last = points - 1;
+        // Past the end: 65,537 would read as point 1 if cut to two bytes.
+        for (const uint32_t p : {0u, 1u, last, 0u, 65537u, 2u, last, 2u, 1u, 0u, 1u, 2u * points})
+            tess.triangulated_index.push_back(3 * p);
+        tess.face_tessellation = {tessFace(0x2, {4})};
+        const std::vector<uint32_t> kept =
+            points > 65537 ? std::vector<uint32_t>{0, 1, last, 0, 65537, 2, last, 2, 1} : std::vector<uint32_t>{0, 1, last, last, 2, 1};
+        EXPECT_EQ(convert(tess).triangles, kept) << points;
+    }
 }
 
 } // namespace

@@ -116,6 +116,8 @@ TEST(ModelFileDriver, FaceKindsAndStrides)
          tessOf(3, {n, n, 6, n, n, 3, n, n, 0}, {tessFace(0x0200, {1})}, false, true), {2, 1, 0}},
         {"a slot past the index array keeps earlier triangles",
          tessOf(4, {0, 1, 2, 3, 2}, {tessFace(0x2, {2}), tessFace(0x2, {1}, 6)}), {0, 1, 2}},
+        {"a vertex whose point slot is past the array ends the face",
+         tessOf(4, {n, 0, n, 3, n, 6, n, 3, n, 6, n}, {tessFace(0x2, {2})}, false, true), {0, 1, 2}},
         {"a point past the coordinates drops its triangle", tessOf(3, {0, 1, 7, 2, 1, 0}, {tessFace(0x2, {2})}),
          {2, 1, 0}},
         {"a huge count stops at the end of the indices", tessOf(3, {0, 1, 2, 2, 1, 0}, {tessFace(0x2, {0xFFFFFFFF})}),
