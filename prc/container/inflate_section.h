@@ -42,6 +42,6 @@ struct InflatedBytes {
 using SectionInputRead = std::function<void(size_t)>;
 
 // The same as inflateSectionWithLimit, with the same growth rule and failures. With
-// inputRead, the input is taken in pieces, and inputRead told after each.
+// inputRead, the input is taken in pieces, and inputRead told after each step of zlib.
 InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t limit,
                                   const SectionInputRead& inputRead = {});

@@ -87,7 +87,8 @@ void InflatedSections::readUpTo(uint32_t start, uint32_t end, size_t bytesRead)
     bytesRead = std::min(bytesRead, section.bytes.size);
     if (bytesRead < section.discardedUpTo + kDiscardStepBytes)
         return;
-    discardPages(section.bytes.data.get() + section.discardedUpTo, bytesRead - section.discardedUpTo);
+    // From the start each time, so that the page a step ended in goes with the next one.
+    discardPages(section.bytes.data.get(), bytesRead);
     section.discardedUpTo = bytesRead;
 }
 

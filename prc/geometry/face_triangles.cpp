@@ -162,6 +162,8 @@ uint64_t fanOrStripVertexCount(const std::vector<uint32_t>& sizes)
 
 void resolveFaceVertices(PRC3DTess& tess)
 {
+    if (tess.triangulated_index.empty() && tess.index_slots > 0)
+        return;
     // The faces of a sound tessellation tile the index array. Faces that together claim
     // more slots than it holds overlap, and could convert the same slots over and over: a
     // face reaches only the slots still unclaimed, and the first to run short ends the

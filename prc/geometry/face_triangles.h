@@ -7,7 +7,9 @@
 #include <cstdint>
 
 // Finds the point of every vertex of every convertible face in triangulated_index, which
-// goes: the points are a third to a half of its slots, and all the conversion reads.
+// goes: the point slots are all the conversion reads, and where the normals or textures
+// have slots of their own, a half or a third of them. A record already resolved stays
+// as it is.
 void resolveFaceVertices(PRC3DTess& tess);
 
 // The mesh of a tessellation whose face vertices are resolved.

@@ -135,8 +135,10 @@ struct Box {
 
 // The records that the walk lets go leave holes in the heap, while the mesh grows in
 // pages of its own: unless given back, the holes stay resident beside it to the end.
-// They are given back once they come to a quarter of the mesh placed so far; more often
-// costs page faults wherever a later conversion fills a hole again, and saves little.
+// They are given back once they come to about a quarter of the mesh placed so far; more
+// often costs page faults wherever a later conversion fills a hole again, and saves
+// little. A record is counted by its steps, at a coordinate's eight bytes each: a little
+// more than most records hold per step.
 constexpr uint64_t kFreedRecordBytesPerStep = sizeof(double);
 constexpr uint64_t kMinFreedRecordBytesToReturn = uint64_t{256} << 10;
 constexpr uint64_t kMeshBytesPerFreedRecordByte = 4;

@@ -107,7 +107,7 @@ TEST(AppendFaceTriangles, StripsKeepOneWinding)
 // past the coordinates drops its triangle in either width, however far past it lies.
 TEST(AppendFaceTriangles, PointNumbersInEitherWidth)
 {
-    for (const uint32_t points : {4u, 70000u}) {
+    for (const uint32_t points : {4u, 65535u, 65536u, 70000u}) {
         PRC3DTess tess;
         tess.coordinates.assign(3 * uint64_t{points}, 0.5);
         const uint32_t last = points - 1;
@@ -117,7 +117,10 @@ TEST(AppendFaceTriangles, PointNumbersInEitherWidth)
         tess.face_tessellation = {tessFace(0x2, {4})};
         const std::vector<uint32_t> kept =
             points > 65537 ? std::vector<uint32_t>{0, 1, last, 0, 65537, 2, last, 2, 1} : std::vector<uint32_t>{0, 1, last, last, 2, 1};
-        EXPECT_EQ(convert(tess).triangles, kept) << points;
+        resolveFaceVertices(tess);
+        EXPECT_EQ(appendFaceTriangles(tess, GlobalsData{}, nullptr).triangles, kept) << points;
+        resolveFaceVertices(tess); // already resolved: nothing changes
+        EXPECT_EQ(appendFaceTriangles(tess, GlobalsData{}, nullptr).triangles, kept) << points;
     }
 }
 
