@@ -43,7 +43,7 @@ void InputBytes::dropPages() const
 void InputBytes::dropPages(uint32_t offset, uint32_t length) const
 {
     if (mapped_ && offset <= size_ && length <= size_ - offset)
-        dropMappedPages(data_ + offset, length);
+        dropWholePages(data_ + offset, length);
 }
 
 InputReadStatus readWholeInputFile(const char16_t* path, InputBytes& bytes)

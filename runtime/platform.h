@@ -66,13 +66,11 @@ int64_t fileSizeOfOpenFile(FILE* file);
 // mapped; the caller then reads it. The mapping outlives the FILE.
 const uint8_t* mapFileForReading(FILE* file, size_t length);
 void unmapFile(const uint8_t* bytes, size_t length);
-// Lets the whole pages of a mapping within the range go from the process where the
-// system allows; the bytes stay readable, and pages read again come back from the file.
-void dropMappedPages(const uint8_t* bytes, size_t length);
-// Gives up the whole pages of allocated memory within the range: the process no longer
-// holds them, and they read as zeros (or, where nothing is done, as they were) until
-// written again. For a buffer whose start has been read for the last time.
-void discardPages(uint8_t* bytes, size_t length);
+// Lets the whole pages within the range go from the process where the system allows.
+// Pages of a mapped file come back from the file when read again; pages of allocated
+// memory read as zeros (or, where nothing is done, as they were) until written again,
+// so only a buffer whose start has been read for the last time gives them up.
+void dropWholePages(const uint8_t* bytes, size_t length);
 // Where a mapped file can shrink under its mapping, reading past its new end faults.
 // From this call on, such a fault in a mapping still held writes record (length bytes,
 // kept alive by the caller) to standard output and ends the process, as a read that

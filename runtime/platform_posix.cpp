@@ -44,19 +44,6 @@ void reserveStandardDescriptor(int fd, int flags)
     }
 }
 
-// Pages the range shares with its neighbours stay.
-void dropWholePages(const uint8_t* bytes, size_t length)
-{
-    if (bytes == nullptr || length == 0)
-        return;
-    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<uintptr_t>(bytes);
-    const uintptr_t first = (start + page - 1) / page * page;
-    const uintptr_t end = (start + length) / page * page;
-    if (first < end)
-        madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
-}
-
 } // namespace
 
 char* wideToUtf8(const char16_t* text)
@@ -288,14 +275,17 @@ void unmapFile(const uint8_t* bytes, size_t length)
     munmap(const_cast<uint8_t*>(bytes), length);
 }
 
-void dropMappedPages(const uint8_t* bytes, size_t length)
+void dropWholePages(const uint8_t* bytes, size_t length)
 {
-    dropWholePages(bytes, length);
-}
-
-void discardPages(uint8_t* bytes, size_t length)
-{
-    dropWholePages(bytes, length);
+    if (bytes == nullptr || length == 0)
+        return;
+    // Pages the range shares with its neighbours stay.
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<uintptr_t>(bytes);
+    const uintptr_t first = (start + page - 1) / page * page;
+    const uintptr_t end = (start + length) / page * page;
+    if (first < end)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
 }
 
 void answerMappingFaultsWith(const void* record, size_t length)

@@ -234,9 +234,7 @@ void unmapFile(const uint8_t* bytes, size_t)
 }
 
 // The working set is the system's to trim here.
-void dropMappedPages(const uint8_t*, size_t) {}
-
-void discardPages(uint8_t*, size_t) {}
+void dropWholePages(const uint8_t*, size_t) {}
 
 // A file cannot be cut short while a view of it is mapped.
 void answerMappingFaultsWith(const void*, size_t) {}

@@ -88,7 +88,7 @@ void InflatedSections::readUpTo(uint32_t start, uint32_t end, size_t bytesRead)
     if (bytesRead < section.discardedUpTo + kDiscardStepBytes)
         return;
     // From the start each time, so that the page a step ended in goes with the next one.
-    discardPages(section.bytes.data.get(), bytesRead);
+    dropWholePages(section.bytes.data.get(), bytesRead);
     section.discardedUpTo = bytesRead;
 }
 
