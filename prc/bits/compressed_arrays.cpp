@@ -21,9 +21,9 @@ int32_t readSignAndMagnitude(PRCBitReader& reader, uint32_t bitCount)
 }
 
 // Room for count elements of elementBits each, but never more than the section can hold.
-size_t boundedCount(uint32_t count, const PRCBitReader& reader, uint32_t elementBits)
+size_t boundedCount(uint32_t count, PRCBitReader& reader, uint32_t elementBits)
 {
-    return static_cast<size_t>(std::min<uint64_t>(count, reader.bitsLeft() / elementBits));
+    return static_cast<size_t>(reader.bitsLeftUpTo(uint64_t{count} * elementBits) / elementBits);
 }
 
 bool readCompressionFlag(PRCBitReader& reader, bool readFlag, bool defaultCompressed)

@@ -62,7 +62,7 @@ FrequentDoubleCode::FrequentDoubleCode(std::span<const FrequentDoubleEntry> entr
 
 const FrequentDoubleEntry& FrequentDoubleCode::read(PRCBitReader& reader) const
 {
-    if (reader.bitsLeft() >= kLookupBits) {
+    if (reader.hasBits(kLookupBits)) {
         const PRCBitReader::Position start = reader.position();
         const Shortcut& shortcut = shortcuts_[reader.readBits(kLookupBits)];
         if (shortcut.child < 0) {

@@ -103,7 +103,7 @@ std::vector<uint32_t> readHuffmanCompressedArray(PRCBitReader& reader, uint8_t n
     const ScratchRelease release;
     uint64_t bitCount = 0;
     if (options.rawWords) {
-        bytes.reserve(std::min<uint64_t>(uint64_t{4} * wordCount, reader.bitsLeft() / 8));
+        bytes.reserve(reader.bitsLeftUpTo(uint64_t{kWordBits} * wordCount) / 8);
         for (uint32_t i = 0; i < wordCount; ++i) {
             const uint32_t word = reader.readBits(32); // its bytes in the order they are stored
             for (int shift = 24; shift >= 0; shift -= 8)
@@ -117,7 +117,7 @@ std::vector<uint32_t> readHuffmanCompressedArray(PRCBitReader& reader, uint8_t n
         bitCount = uint64_t{kWordBits} * (wordCount - 1) + usedInLast;
     } else {
         // Each UnsignedInteger takes at least one bit.
-        bytes.reserve(std::min<uint64_t>(uint64_t{4} * wordCount, uint64_t{4} * reader.bitsLeft()));
+        bytes.reserve(uint64_t{4} * reader.bitsLeftUpTo(wordCount));
         for (uint32_t i = 0; i < wordCount; ++i) {
             const uint32_t word = reader.readUnsignedInteger();
             for (int shift = 0; shift < 32; shift += 8)

@@ -46,8 +46,8 @@ void readMantissaBytesFrom(uint8_t (&image)[8], Take&& take)
 
 } // namespace
 
-PRCBitReader::PRCBitReader(const uint8_t* data, uint64_t size, uint32_t version)
-    : version(version), data_(data), size_(data != nullptr ? size : 0)
+PRCBitReader::PRCBitReader(const uint8_t* data, uint64_t size, uint32_t version, PRCSectionSource* more)
+    : version(version), data_(data), available_(data != nullptr ? size : 0), more_(more)
 {
 }
 
@@ -59,6 +59,22 @@ PRCBitReader::PRCBitReader(const std::vector<uint8_t>& section, uint32_t version
 void PRCBitReader::throwReadPastEnd()
 {
     throw std::runtime_error("PRCBitReader: read past end");
+}
+
+bool PRCBitReader::arrive(uint64_t count)
+{
+    if (more_ == nullptr)
+        return false;
+    const uint64_t readBits = bytePos_ * 8 + bitPos_;
+    constexpr uint64_t kByteRoundUp = 7;
+    const uint64_t endBits = count > UINT64_MAX - kByteRoundUp - readBits ? UINT64_MAX : readBits + count + kByteRoundUp;
+    const uint64_t end = endBits / 8;
+    const PRCSectionSource::Bytes bytes = more_->extend(end);
+    data_ = bytes.data;
+    available_ = bytes.size;
+    if (available_ < end)
+        more_ = nullptr; // the section ends there
+    return count <= availableBits();
 }
 
 uint32_t PRCBitReader::readBitsByteWise(int count)
@@ -133,7 +149,7 @@ std::string PRCBitReader::readString()
     if (!readBoolean())
         return {};
     const uint32_t length = readUnsignedInteger();
-    if (bitsLeft() / 8 < length)
+    if (!hasBits(uint64_t{8} * length))
         throw std::runtime_error("PRCBitReader: string longer than the data left");
     std::string text(length, '\0');
     for (char& c : text)
@@ -224,7 +240,7 @@ void PRCBitReader::readMantissaBytes(uint8_t (&image)[8])
 
 void PRCBitReader::skipBits(uint64_t count)
 {
-    if (count > bitsLeft())
+    if (!hasBits(count))
         throwReadPastEnd();
     const uint64_t target = bytePos_ * 8 + bitPos_ + count;
     bytePos_ = target / 8;
@@ -234,8 +250,8 @@ void PRCBitReader::skipBits(uint64_t count)
 void PRCBitReader::setPosition(Position position)
 {
     // A position past the end would make bitsLeft() wrap; clamp it to the end instead.
-    if (position.bytePos > size_ || position.bitPos > 7 || (position.bytePos == size_ && position.bitPos != 0))
-        position = {size_, 0};
+    if (position.bytePos > available_ || position.bitPos > 7 || (position.bytePos == available_ && position.bitPos != 0))
+        position = {available_, 0};
     bytePos_ = position.bytePos;
     bitPos_ = position.bitPos;
 }

@@ -24,6 +24,22 @@ struct Graphics {
     uint16_t behaviour = 1;
 };
 
+// The rest of a section that is inflated while it is read.
+class PRCSectionSource {
+public:
+    struct Bytes {
+        const uint8_t* data = nullptr;
+        uint64_t size = 0;
+    };
+    // The section's bytes from its start: at least end of them, or all of them when the
+    // section is shorter, and never fewer than before. They may have moved, and those
+    // the reader has reported read may be gone.
+    virtual Bytes extend(uint64_t end) = 0;
+
+protected:
+    ~PRCSectionSource() = default;
+};
+
 class PRCBitReader {
 public:
     struct Position {
@@ -31,8 +47,10 @@ public:
         uint32_t bitPos = 0;
     };
 
-    // The data is not copied and must outlive the reader.
-    PRCBitReader(const uint8_t* data, uint64_t size, uint32_t version = kPrcVersionUnknown);
+    // The data is not copied and must outlive the reader. With more, the section goes
+    // on past size, and is asked for as the reading gets there.
+    PRCBitReader(const uint8_t* data, uint64_t size, uint32_t version = kPrcVersionUnknown,
+                 PRCSectionSource* more = nullptr);
     explicit PRCBitReader(const std::vector<uint8_t>& section, uint32_t version = kPrcVersionUnknown);
     // A temporary section would be gone before the first read.
     PRCBitReader(std::vector<uint8_t>&& section, uint32_t version = kPrcVersionUnknown) = delete;
@@ -56,8 +74,13 @@ public:
 
     // Steps over count bits (user data), or throws read past end.
     void skipBits(uint64_t count);
-    uint64_t bitsLeft() const { return size_ * 8 - (bytePos_ * 8 + bitPos_); }
-    uint64_t size() const { return size_; }
+    // Whether count more bits are there. Counts from the file are bounded by these, and
+    // the answers do not depend on how much of the section has arrived: the section is
+    // asked for as far as the question reaches.
+    bool hasBits(uint64_t count) { return count <= availableBits() || arrive(count); }
+    // The bits left, or limit when there are at least as many.
+    uint64_t bitsLeftUpTo(uint64_t limit) { return hasBits(limit) ? limit : availableBits(); }
+    uint64_t bitsLeft() { return bitsLeftUpTo(UINT64_MAX); }
 
     // For reading ahead (such as an entity type) and coming back.
     Position position() const { return {bytePos_, bitPos_}; }
@@ -72,10 +95,13 @@ public:
 
 private:
     [[noreturn]] static void throwReadPastEnd();
+    uint64_t availableBits() const { return available_ * 8 - (bytePos_ * 8 + bitPos_); }
+    // Asks for the section up to count bits on; whether they are there.
+    bool arrive(uint64_t count);
     uint32_t readBitsByteWise(int count);
     static constexpr int kWindowBits = 64;
     // Whether eight bytes remain from the current one, so that windowAt() may be read.
-    bool windowFits() const { return size_ - bytePos_ >= sizeof(uint64_t); }
+    bool windowFits() const { return available_ - bytePos_ >= sizeof(uint64_t); }
     // The eight bytes from the current one, the first the most significant.
     uint64_t windowAt() const;
     // Moves on by count bits that are known to be there.
@@ -88,14 +114,15 @@ private:
     void readMantissaBytes(uint8_t (&image)[8]);
 
     const uint8_t* data_;
-    uint64_t size_;
+    uint64_t available_;
+    PRCSectionSource* more_;
     uint64_t bytePos_ = 0;
     uint32_t bitPos_ = 0;
 };
 
 inline bool PRCBitReader::readBoolean()
 {
-    if (bytePos_ >= size_)
+    if (bytePos_ >= available_ && !arrive(1))
         throwReadPastEnd();
     const bool bit = (data_[bytePos_] >> (7 - bitPos_)) & 1;
     if (++bitPos_ == 8) {
@@ -118,7 +145,7 @@ inline uint32_t PRCBitReader::readBits(int count)
 {
     if (count < 1)
         return 0;
-    if (static_cast<uint64_t>(count) > bitsLeft())
+    if (static_cast<uint64_t>(count) > availableBits() && !arrive(static_cast<uint64_t>(count)))
         throwReadPastEnd();
     // Up to 32 bits from any bit position lie within the next eight bytes.
     constexpr int kMaxWindowRead = 32;

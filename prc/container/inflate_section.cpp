@@ -65,47 +65,86 @@ std::vector<uint8_t> inflateSectionWithLimit(const uint8_t* data, size_t length,
 InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t limit,
                                   const SectionInputRead& inputRead)
 {
+    SectionInflater inflater(data, length, limit, inputRead);
+    inflater.inflateTo(SIZE_MAX);
+    return inflater.take();
+}
+
+struct SectionInflater::Stream {
+    InflateStream inflater;
+};
+
+SectionInflater::SectionInflater(const uint8_t* data, size_t length, size_t limit, SectionInputRead inputRead)
+    : input_(data), length_(length), limit_(limit), inputRead_(std::move(inputRead)),
+      capacity_(initialOutputSize(length, limit))
+{
+    output_.data.reset(static_cast<uint8_t*>(std::malloc(capacity_)));
+    if (!output_.data)
+        throw std::bad_alloc();
+    stream_ = std::make_unique<Stream>();
+}
+
+SectionInflater::~SectionInflater() = default;
+
+void SectionInflater::inflateTo(size_t end)
+{
+    run(end, true);
+}
+
+void SectionInflater::inflateRestUnkept()
+{
+    run(SIZE_MAX, false);
+    output_.data.reset();
+}
+
+void SectionInflater::run(size_t end, bool keep)
+{
     // Small enough that what lies behind goes soon, large enough that a piece is not
     // noticed in the time.
     constexpr size_t kReportedPieceBytes = size_t{256} << 10;
-    const size_t pieceLimit = inputRead ? kReportedPieceBytes : UINT_MAX;
-    size_t capacity = initialOutputSize(length, limit);
-    InflatedBytes output;
-    output.data.reset(static_cast<uint8_t*>(std::malloc(capacity)));
-    if (!output.data)
-        throw std::bad_alloc();
-    InflateStream inflater;
-    z_stream& stream = inflater.get();
-    size_t inputUsed = 0;
-    size_t& produced = output.size;
-    for (;;) {
-        if (produced == capacity) {
-            if (capacity > limit)
+    // A reader asking for a few more bytes gets this many, so that zlib is called seldom.
+    constexpr size_t kLeastStepBytes = size_t{128} << 10;
+    constexpr size_t kUnkeptPieceBytes = size_t{32} << 10;
+    uint8_t unkept[kUnkeptPieceBytes];
+    const size_t pieceLimit = inputRead_ ? kReportedPieceBytes : UINT_MAX;
+    z_stream& stream = stream_->inflater.get();
+    size_t& produced = output_.size;
+    while (!finished_ && (!keep || produced < end)) {
+        if (produced == capacity_) {
+            if (capacity_ > limit_)
                 throw InflateLimitExceeded();
-            auto* grown = static_cast<uint8_t*>(std::realloc(output.data.get(), capacity * 2));
-            if (grown == nullptr)
-                throw std::bad_alloc();
-            static_cast<void>(output.data.release());
-            output.data.reset(grown);
-            capacity *= 2;
+            if (keep) {
+                auto* grown = static_cast<uint8_t*>(std::realloc(output_.data.get(), capacity_ * 2));
+                if (grown == nullptr)
+                    throw std::bad_alloc();
+                static_cast<void>(output_.data.release());
+                output_.data.reset(grown);
+            }
+            capacity_ *= 2;
         }
         // zlib counts in 32 bits; larger inputs are handed over in pieces.
-        if (stream.avail_in == 0 && inputUsed < length) {
-            const size_t piece = std::min<size_t>(length - inputUsed, pieceLimit);
-            stream.next_in = const_cast<Bytef*>(data + inputUsed);
+        if (stream.avail_in == 0 && inputUsed_ < length_) {
+            const size_t piece = std::min<size_t>(length_ - inputUsed_, pieceLimit);
+            stream.next_in = const_cast<Bytef*>(input_ + inputUsed_);
             stream.avail_in = static_cast<uInt>(piece);
-            inputUsed += piece;
+            inputUsed_ += piece;
         }
-        const size_t room = std::min<size_t>(capacity - produced, UINT_MAX);
-        stream.next_out = output.data.get() + produced;
+        size_t room = std::min<size_t>(capacity_ - produced, UINT_MAX);
+        if (keep) {
+            room = std::min(room, std::max(end - produced, kLeastStepBytes));
+            stream.next_out = output_.data.get() + produced;
+        } else {
+            room = std::min(room, kUnkeptPieceBytes);
+            stream.next_out = unkept;
+        }
         stream.avail_out = static_cast<uInt>(room);
         const int result = inflate(&stream, Z_NO_FLUSH);
         produced += room - stream.avail_out;
-        if (inputRead)
-            inputRead(inputUsed - stream.avail_in);
+        if (inputRead_)
+            inputRead_(inputUsed_ - stream.avail_in);
         if (result == Z_STREAM_END)
-            return output;
-        if (result != Z_OK)
+            finished_ = true;
+        else if (result != Z_OK)
             throw std::runtime_error(std::string("inflate failed: ") + (stream.msg != nullptr ? stream.msg : "?"));
     }
 }

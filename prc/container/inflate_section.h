@@ -45,3 +45,38 @@ using SectionInputRead = std::function<void(size_t)>;
 // inputRead, the input is taken in pieces, and inputRead told after each step of zlib.
 InflatedBytes inflateSectionBytes(const uint8_t* data, size_t length, size_t limit,
                                   const SectionInputRead& inputRead = {});
+
+// An inflation that stops and goes on, so that a section can be read while it arrives.
+// Its output, growth rule and failures are those of inflateSectionBytes, however it is
+// asked for; after a failure it must not be used again.
+class SectionInflater {
+public:
+    SectionInflater(const uint8_t* data, size_t length, size_t limit, SectionInputRead inputRead = {});
+    ~SectionInflater();
+    SectionInflater(const SectionInflater&) = delete;
+    SectionInflater& operator=(const SectionInflater&) = delete;
+
+    // Inflates until at least end bytes are out, or the stream ends.
+    void inflateTo(size_t end);
+    // Inflates the rest without keeping it: size() counts it, data() no longer holds it.
+    void inflateRestUnkept();
+    bool finished() const { return finished_; }
+    const uint8_t* data() const { return output_.data.get(); }
+    size_t size() const { return output_.size; }
+    // The output, when all of it was kept.
+    InflatedBytes take() { return std::move(output_); }
+
+private:
+    void run(size_t end, bool keep);
+
+    struct Stream;
+    std::unique_ptr<Stream> stream_;
+    const uint8_t* input_;
+    size_t length_;
+    size_t limit_;
+    SectionInputRead inputRead_;
+    size_t inputUsed_ = 0;
+    size_t capacity_;
+    InflatedBytes output_;
+    bool finished_ = false;
+};

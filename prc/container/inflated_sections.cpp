@@ -30,48 +30,127 @@ InflatedSections::InflatedSections(const uint8_t* data, uint64_t size, const Prc
     }
 }
 
-SectionBytes InflatedSections::bytes(uint32_t start, uint32_t end)
+InflatedSections::Section& InflatedSections::rangeAt(uint32_t start, uint32_t end)
 {
     if (!(start < end && end <= size_))
         throw std::runtime_error("sezione vuota o fuori dal file");
     Section& section = sections_[key(start, end)];
     if (section.failed)
         throw std::runtime_error("sezione non decomprimibile");
-    if (section.discardedUpTo > 0) {
+    return section;
+}
+
+SectionInputRead InflatedSections::inputReadFor(Section& section, uint32_t start)
+{
+    if (input_ == nullptr)
+        return {};
+    // The file's pages go as they are inflated, and the rest at the end.
+    section.inputDropped = 0;
+    return [this, &section, start](size_t read) {
+        input_->dropPages(start + section.inputDropped, static_cast<uint32_t>(read) - section.inputDropped);
+        section.inputDropped = static_cast<uint32_t>(read);
+    };
+}
+
+uint64_t InflatedSections::limitFor(Section& section) const
+{
+    const uint64_t left = budget_ - handedOut_;
+    section.budgetBinds = left < kInflateSafetyLimit;
+    return section.budgetBinds ? left : kInflateSafetyLimit;
+}
+
+template <typename Inflate>
+void InflatedSections::inflating(Section& section, Inflate&& inflate)
+{
+    try {
+        inflate();
+    } catch (const InflateLimitExceeded&) {
+        section.failed = true;
+        section.streaming.reset();
+        if (section.budgetBinds) {
+            section.overBudget = true;
+            throw InflateBudgetExceeded();
+        }
+        throw;
+    } catch (const std::runtime_error&) {
+        section.failed = true;
+        section.streaming.reset();
+        throw;
+    }
+}
+
+void InflatedSections::payFor(size_t size)
+{
+    if (size > budget_ - handedOut_)
+        throw InflateBudgetExceeded();
+    handedOut_ += size;
+}
+
+SectionBytes InflatedSections::bytes(uint32_t start, uint32_t end)
+{
+    Section& section = rangeAt(start, end);
+    if (section.discardedUpTo > 0 || section.streaming) {
         section.bytes = InflatedBytes{};
         section.inflated = false;
         section.discardedUpTo = 0;
+        section.streaming.reset();
     }
     if (!section.inflated) {
-        const uint64_t left = budget_ - handedOut_;
-        const bool budgetBinds = left < kInflateSafetyLimit;
-        // The file's pages go as they are inflated, and the rest at the end.
-        uint32_t dropped = 0;
-        const auto inputRead = [&](size_t read) {
-            input_->dropPages(start + dropped, static_cast<uint32_t>(read) - dropped);
-            dropped = static_cast<uint32_t>(read);
-        };
-        try {
-            section.bytes = inflateSectionBytes(data_ + start, end - start,
-                                                budgetBinds ? static_cast<size_t>(left) : kInflateSafetyLimit,
-                                                input_ != nullptr ? SectionInputRead(inputRead) : SectionInputRead());
-        } catch (const InflateLimitExceeded&) {
-            section.failed = true;
-            if (budgetBinds)
-                throw InflateBudgetExceeded();
-            throw;
-        } catch (const std::runtime_error&) {
-            section.failed = true;
-            throw;
-        }
+        const auto limit = static_cast<size_t>(limitFor(section));
+        const SectionInputRead inputRead = inputReadFor(section, start);
+        inflating(section, [&] { section.bytes = inflateSectionBytes(data_ + start, end - start, limit, inputRead); });
         section.inflated = true;
         if (input_ != nullptr)
             input_->dropPages(start, end - start);
     }
-    if (section.bytes.size > budget_ - handedOut_)
-        throw InflateBudgetExceeded();
-    handedOut_ += section.bytes.size;
+    payFor(section.bytes.size);
     return {section.bytes.data.get(), section.bytes.size};
+}
+
+SectionBytes InflatedSections::open(uint32_t start, uint32_t end)
+{
+    Section& section = rangeAt(start, end);
+    if (section.inflated || section.usesLeft > 1)
+        return bytes(start, end);
+    const auto limit = static_cast<size_t>(limitFor(section));
+    section.discardedUpTo = 0;
+    section.streaming = std::make_unique<SectionInflater>(data_ + start, end - start, limit,
+                                                          inputReadFor(section, start));
+    return {section.streaming->data(), 0};
+}
+
+SectionBytes InflatedSections::extend(uint32_t start, uint32_t end, size_t needed)
+{
+    Section& section = rangeAt(start, end);
+    if (!section.streaming) {
+        if (!section.inflated)
+            throw std::runtime_error("sezione non aperta");
+        return {section.bytes.data.get(), section.bytes.size};
+    }
+    inflating(section, [&] { section.streaming->inflateTo(needed); });
+    return {section.streaming->data(), section.streaming->size()};
+}
+
+void InflatedSections::finish(uint32_t start, uint32_t end)
+{
+    const auto found = sections_.find(key(start, end));
+    if (found == sections_.end())
+        return;
+    Section& section = found->second;
+    if (section.overBudget)
+        throw InflateBudgetExceeded();
+    if (section.failed)
+        throw std::runtime_error("sezione non decomprimibile");
+    if (!section.streaming)
+        return;
+    inflating(section, [&] { section.streaming->inflateRestUnkept(); });
+    const size_t size = section.streaming->size();
+    section.streaming.reset();
+    section.discardedUpTo = 0;
+    if (input_ != nullptr)
+        input_->dropPages(start, end - start);
+    section.overBudget = size > budget_ - handedOut_;
+    payFor(size);
 }
 
 void InflatedSections::readUpTo(uint32_t start, uint32_t end, size_t bytesRead)
@@ -82,13 +161,22 @@ void InflatedSections::readUpTo(uint32_t start, uint32_t end, size_t bytesRead)
     if (found == sections_.end())
         return;
     Section& section = found->second;
-    if (!section.inflated || section.usesLeft > 1)
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    if (section.streaming) {
+        bytes = section.streaming->data();
+        size = section.streaming->size();
+    } else if (section.inflated && section.usesLeft <= 1) {
+        bytes = section.bytes.data.get();
+        size = section.bytes.size;
+    } else {
         return;
-    bytesRead = std::min(bytesRead, section.bytes.size);
+    }
+    bytesRead = std::min(bytesRead, size);
     if (bytesRead < section.discardedUpTo + kDiscardStepBytes)
         return;
     // From the start each time, so that the page a step ended in goes with the next one.
-    dropWholePages(section.bytes.data.get(), bytesRead);
+    dropWholePages(bytes, bytesRead);
     section.discardedUpTo = bytesRead;
 }
 
@@ -100,9 +188,10 @@ void InflatedSections::release(uint32_t start, uint32_t end)
     Section& section = found->second;
     if (section.usesLeft > 0)
         section.usesLeft -= 1;
-    if (section.usesLeft == 0 && section.inflated) {
+    if (section.usesLeft == 0 && (section.inflated || section.streaming)) {
         // A use that the header did not announce inflates again, and pays again.
         section.bytes = InflatedBytes{};
         section.inflated = false;
+        section.streaming.reset();
     }
 }

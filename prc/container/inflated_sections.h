@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <exception>
 #include <map>
+#include <memory>
 #include <vector>
 
 // No real file comes near this: the largest inflate to about 13 times their size.
@@ -50,6 +51,18 @@ public:
     // bytes and reads them no more: their pages go as the reading advances. A use that
     // is not announced inflates the range again.
     void readUpTo(uint32_t start, uint32_t end, size_t bytesRead);
+
+    // A reading from start to end. For the last reader the header announces, the bytes
+    // are inflated as extend asks for them, so that with readUpTo only a stretch of the
+    // section is held at a time; otherwise the same as bytes(). A failure met while
+    // reading is thrown again by every later call, finish included.
+    SectionBytes open(uint32_t start, uint32_t end);
+    // At least needed bytes of an open range, or all of them when it is shorter.
+    SectionBytes extend(uint32_t start, uint32_t end, size_t needed);
+    // Ends the reading: the rest of the range is inflated without being kept. Throws
+    // where bytes() would have thrown for the range, so that what was read of a section
+    // that turns out damaged or over the budget can be dropped.
+    void finish(uint32_t start, uint32_t end);
     // One reader is done with the range; its bytes go when no announced use is left.
     void release(uint32_t start, uint32_t end);
 
@@ -62,11 +75,25 @@ private:
         InflatedBytes bytes;
         bool inflated = false;
         bool failed = false;
+        bool overBudget = false;
         uint32_t usesLeft = 0;
         size_t discardedUpTo = 0;
+        // While the last announced reader reads the range as it is inflated.
+        std::unique_ptr<SectionInflater> streaming;
+        bool budgetBinds = false;
+        uint32_t inputDropped = 0;
     };
 
     static uint64_t key(uint32_t start, uint32_t end) { return uint64_t{start} << 32 | end; }
+    Section& rangeAt(uint32_t start, uint32_t end);
+    SectionInputRead inputReadFor(Section& section, uint32_t start);
+    // The inflation limit of a section inflated now: the budget left, where it binds.
+    uint64_t limitFor(Section& section) const;
+    // Runs inflate; a failure marks the section failed and goes on as bytes() throws it.
+    template <typename Inflate>
+    void inflating(Section& section, Inflate&& inflate);
+    // Hands out size bytes more, or throws InflateBudgetExceeded.
+    void payFor(size_t size);
 
     const uint8_t* data_;
     uint64_t size_;

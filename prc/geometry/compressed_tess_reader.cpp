@@ -27,7 +27,7 @@ constexpr HuffmanOptions kOptions{true, true};
 BitArray readBits(PRCBitReader& reader, uint64_t count)
 {
     constexpr uint64_t kChunkBits = 32;
-    if (count > reader.bitsLeft())
+    if (!reader.hasBits(count))
         reader.skipBits(count); // fails as reading them would, before anything is sized
     BitArray bits;
     bits.reserve(count);

@@ -65,9 +65,11 @@ void skipUnsignedIntegerList(PRCBitReader& reader)
 }
 
 // Every entry after the first takes a bit at least: a larger count cannot be read.
-void requireColourBits(const PRCBitReader& reader, uint64_t entries, uint32_t components)
+void requireColourBits(PRCBitReader& reader, uint64_t entries, uint32_t components)
 {
-    if (entries - 1 > reader.bitsLeft() || 8 * components > reader.bitsLeft() - (entries - 1))
+    const uint64_t repeats = entries - 1; // all ones when there are no entries
+    const uint64_t firstBits = uint64_t{8} * components;
+    if (repeats > UINT64_MAX - firstBits || !reader.hasBits(repeats + firstBits))
         throw std::runtime_error("PRCBitReader: read past end");
 }
 
@@ -210,6 +212,14 @@ std::vector<PRC3DTess> readFileStructureTessellation(const uint8_t* section, siz
                                                      const SectionBytesRead& bytesRead)
 {
     PRCBitReader reader(section, length, version);
+    return readFileStructureTessellation(reader, compressed, entries, bytesRead);
+}
+
+std::vector<PRC3DTess> readFileStructureTessellation(PRCBitReader& reader, std::vector<PRC3DTessCompressed>& compressed,
+                                                     std::vector<TessEntry>* entries,
+                                                     const SectionBytesRead& bytesRead)
+{
+    const uint32_t version = reader.version;
     expectType(reader, kTypeTessellationSection, "FileStructureTessellation");
     readEmptyContentPRCBase(reader);
     const uint32_t count = reader.readUnsignedInteger();

@@ -22,6 +22,10 @@ std::vector<PRC3DTess> readFileStructureTessellation(const uint8_t* section, siz
                                                      std::vector<PRC3DTessCompressed>& compressed,
                                                      std::vector<TessEntry>* entries,
                                                      const SectionBytesRead& bytesRead = {});
+// The same from a reader at the start of the section, which may still be arriving.
+std::vector<PRC3DTess> readFileStructureTessellation(PRCBitReader& reader, std::vector<PRC3DTessCompressed>& compressed,
+                                                     std::vector<TessEntry>* entries,
+                                                     const SectionBytesRead& bytesRead = {});
 
 PRCTessFace readTessFace(PRCBitReader& reader);
 

@@ -7,6 +7,9 @@
 #include "prc/structure/globals_reader.h"
 #include "prc/structure/product_tree.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <exception>
 #include <stdexcept>
 #include <utility>
 
@@ -31,6 +34,26 @@ const std::vector<uint32_t>* sectionOffsetsOf(const PrcDocument& document, size_
     return &document.header->fileStructures[index].sectionOffsets;
 }
 
+// A tessellation section as it is inflated.
+class ArrivingSection final : public PRCSectionSource {
+public:
+    ArrivingSection(InflatedSections& sections, uint32_t start, uint32_t end)
+        : sections_(sections), start_(start), end_(end)
+    {
+    }
+    Bytes extend(uint64_t end) override
+    {
+        const SectionBytes bytes =
+            sections_.extend(start_, end_, static_cast<size_t>(std::min<uint64_t>(end, SIZE_MAX)));
+        return {bytes.data, bytes.size};
+    }
+
+private:
+    InflatedSections& sections_;
+    uint32_t start_;
+    uint32_t end_;
+};
+
 void loadTessellations(FileStructureData& record, InflatedSections& sections, const std::vector<uint32_t>& offsets)
 {
     record.plainTessellations.clear();
@@ -40,12 +63,24 @@ void loadTessellations(FileStructureData& record, InflatedSections& sections, co
     record.tessellations_loaded = false;
     record.tessellationsReleased = false;
     try {
-        const SectionBytes section = sections.bytes(offsets[3], offsets[4]);
-        // The section is read once from start to end: what lies behind the reading goes.
+        // The section is read once from start to end, as it is inflated, and what lies
+        // behind the reading goes. Its records count only once all of it has inflated.
+        const SectionBytes first = sections.open(offsets[3], offsets[4]);
+        ArrivingSection rest(sections, offsets[3], offsets[4]);
+        PRCBitReader reader(first.data, first.size, record.authoringVersion, &rest);
         const auto bytesRead = [&](size_t read) { sections.readUpTo(offsets[3], offsets[4], read); };
-        record.plainTessellations = readFileStructureTessellation(section.data, section.size, record.authoringVersion,
-                                                                  record.compressedTessellations, &record.tessEntries,
-                                                                  bytesRead);
+        std::exception_ptr readingFailed;
+        try {
+            record.plainTessellations =
+                readFileStructureTessellation(reader, record.compressedTessellations, &record.tessEntries, bytesRead);
+        } catch (const std::runtime_error&) {
+            readingFailed = std::current_exception();
+        }
+        // A section that does not inflate whole, or not within the budget, fails as such,
+        // however its reading went.
+        sections.finish(offsets[3], offsets[4]);
+        if (readingFailed)
+            std::rethrow_exception(readingFailed);
         record.tessFirstIdentical = firstIdenticalTessellations(record.tessEntries, record.compressedTessellations);
         record.tessellations_loaded = true;
     } catch (const std::runtime_error&) {

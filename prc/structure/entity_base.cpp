@@ -110,7 +110,7 @@ void readUserData(PRCBitReader& reader)
     const uint32_t bits = reader.readUnsignedInteger();
     if (bits == 0)
         return;
-    if (bits > reader.bitsLeft())
+    if (!reader.hasBits(bits))
         throw std::runtime_error("PRCBitReader: skip past end");
     reader.skipBits(bits);
 }

@@ -14,8 +14,10 @@ inline constexpr uint64_t kMaxReservedListBytes = uint64_t{64} << 20;
 // the section could encode, each taking at least minBitsPerElement bits, and no more than
 // a bounded amount of memory.
 template <typename T>
-void reserveForList(std::vector<T>& list, uint64_t count, const PRCBitReader& reader, uint64_t minBitsPerElement = 1)
+void reserveForList(std::vector<T>& list, uint64_t count, PRCBitReader& reader, uint64_t minBitsPerElement = 1)
 {
-    const uint64_t fits = reader.bitsLeft() / std::max<uint64_t>(minBitsPerElement, 1);
-    list.reserve(static_cast<size_t>(std::min({count, fits, kMaxReservedListBytes / sizeof(T)})));
+    const uint64_t bits = std::max<uint64_t>(minBitsPerElement, 1);
+    const uint64_t wanted = std::min(count, kMaxReservedListBytes / sizeof(T));
+    const uint64_t fits = reader.bitsLeftUpTo(wanted > UINT64_MAX / bits ? UINT64_MAX : wanted * bits) / bits;
+    list.reserve(static_cast<size_t>(std::min(wanted, fits)));
 }

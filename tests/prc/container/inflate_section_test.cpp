@@ -24,6 +24,27 @@ std::vector<uint8_t> inflateWithLimit(const std::vector<uint8_t>& stream, size_t
     return inflateSectionWithLimit(stream.data(), stream.size(), limit);
 }
 
+// Inflated a few bytes at a time, as a reader asks for them; or the first few kept and
+// the rest only counted.
+std::vector<uint8_t> inflateInSteps(const std::vector<uint8_t>& stream, size_t limit, size_t step, bool keepAll)
+{
+    SectionInflater inflater(stream.data(), stream.size(), limit);
+    for (size_t end = step; !inflater.finished(); end += step) {
+        if (!keepAll && end > 3 * step) {
+            const std::vector<uint8_t> kept(inflater.data(), inflater.data() + inflater.size());
+            inflater.inflateRestUnkept();
+            EXPECT_EQ(inflater.data(), nullptr);
+            std::vector<uint8_t> counted(inflater.size(), 0);
+            std::copy(kept.begin(), kept.end(), counted.begin());
+            return counted;
+        }
+        inflater.inflateTo(end);
+        EXPECT_TRUE(inflater.size() >= end || inflater.finished()) << end;
+    }
+    const InflatedBytes taken = inflater.take();
+    return std::vector<uint8_t>(taken.data.get(), taken.data.get() + taken.size);
+}
+
 TEST(InflateSection, GrowthStopsAtTheFirstDoublingAboveTheLimit)
 {
     const std::vector<uint8_t> content(1 << 20, 7);
@@ -34,6 +55,13 @@ TEST(InflateSection, GrowthStopsAtTheFirstDoublingAboveTheLimit)
         below *= 2;
     EXPECT_EQ(inflateWithLimit(stream, below), content); // grows once more, to 2 × below
     EXPECT_TRUE(failsToDecode([&] { inflateWithLimit(stream, below - 1); })); // stops at below
+    // However the output is asked for, the same rule holds.
+    for (const size_t step : {size_t{1000}, size_t{300000}}) {
+        EXPECT_EQ(inflateInSteps(stream, below, step, true), content) << step;
+        EXPECT_TRUE(failsToDecode([&] { inflateInSteps(stream, below - 1, step, true); })) << step;
+    }
+    EXPECT_EQ(inflateInSteps(stream, below, 1000, false).size(), content.size());
+    EXPECT_TRUE(failsToDecode([&] { inflateInSteps(stream, below - 1, 1000, false); }));
 }
 
 TEST(InflateSection, LargeSectionStartsAtTheLimitNotAboveIt)
@@ -88,6 +116,9 @@ TEST(InflateSection, DamagedAndTruncatedStreams)
     for (const auto& [stream, message] : cases) {
         const std::vector<uint8_t>& bytes = stream; // a binding cannot be captured
         EXPECT_EQ(failsToDecode([&] { inflateSection(bytes.data(), bytes.size()); }), !std::string_view(message).empty()) << bytes.size();
+        EXPECT_EQ(failsToDecode([&] { inflateInSteps(bytes, kInflateSafetyLimit, 100, false); }),
+                  !std::string_view(message).empty())
+            << bytes.size();
     }
 }
 

@@ -5,12 +5,14 @@
 #include "prc/model/model_file_driver.h"
 #include "prc/model/model_result_output.h"
 #include "tests/support/allocation_watch.h"
+#include "tests/support/error_message.h"
 #include "tests/support/prc_entity_writer.h"
 #include "tests/support/prc_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -32,6 +34,17 @@ PrcFileStructureSpec triangleStructure(uint32_t n)
 }
 
 PrcSectionOverride zeros(uint32_t mebibytes) { return {zlibStreamOfZeros(mebibytes), true}; }
+
+// Far enough after the tessellations that their reading is done before the end inflates.
+PrcSectionOverride damagedAtTheEnd(const PrcFileStructureSpec& fs)
+{
+    constexpr size_t kUnreadTail = size_t{4} << 20;
+    std::vector<uint8_t> content = tessellationSectionBytes(fs.tessellations, fs.authoringVersion);
+    content.resize(content.size() + kUnreadTail, 0);
+    std::vector<uint8_t> section = compressSection(content);
+    section.back() ^= 1;
+    return {section, true};
+}
 
 PrcModel modelOf(size_t structures, const std::function<void(PrcFileStructureSpec&, size_t)>& change = {})
 {
@@ -98,6 +111,14 @@ TEST(InflateBudget, BombsMakeTheFileUndecodable)
         EXPECT_LT(largestAllocation(), kLargestAllowedAllocation) << c.name;
         releaseModelResult(result);
     }
+
+    // Read to its end before the damage shows: its tessellations count for nothing.
+    const std::vector<uint8_t> damaged =
+        buildPrcModelFile(modelOf(1, [](auto& fs, size_t) { fs.overrides[kTessellationSection] = damagedAtTheEnd(fs); }));
+    PrcModelResult result{};
+    EXPECT_FALSE(decodeModelFile(damaged.data(), static_cast<uint32_t>(damaged.size()), result));
+    EXPECT_EQ(result.triangleCount, 0u);
+    releaseModelResult(result);
 }
 
 TEST(InflateBudget, SectionsAreInflatedOnceAndPaidPerUse)
@@ -167,6 +188,83 @@ TEST(InflateBudget, BytesBehindTheLastReaderGoAndComeBackForALaterUse)
         }
         EXPECT_EQ(asVector(sections.bytes(0, end)), content) << readers;
     }
+}
+
+std::vector<uint8_t> asVector(const SectionBytes& bytes) { return std::vector<uint8_t>(bytes.data, bytes.data + bytes.size); }
+
+// The last announced reader gets the section as it asks for it; whether the section is
+// sound and within the budget is known only at its end, and finish says so.
+TEST(InflateBudget, LastReaderGetsTheSectionAsItInflates)
+{
+    std::vector<uint8_t> content(size_t{1} << 20);
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<uint8_t>(i * 131 + (i >> 11) + 1);
+    const std::vector<uint8_t> file = compressSection(content);
+    const auto end = static_cast<uint32_t>(file.size());
+    const auto headerOf = [&](size_t readers) {
+        PrcFileHeader header;
+        header.fileStructures.resize(readers);
+        for (FileStructureDescriptor& descriptor : header.fileStructures)
+            descriptor.sectionOffsets = {0, 0, 0, 0, end};
+        return header;
+    };
+
+    const PrcFileHeader one = headerOf(1);
+    InflatedSections sections(file.data(), file.size(), &one);
+    EXPECT_EQ(sections.open(0, end).size, 0u);
+    constexpr size_t kStep = 100000;
+    for (size_t at = 0; at + kStep <= content.size(); at += kStep) {
+        const SectionBytes bytes = sections.extend(0, end, at + kStep);
+        ASSERT_GE(bytes.size, at + kStep);
+        EXPECT_LE(bytes.size, at + kStep + (size_t{256} << 10)) << at; // not all at once
+        EXPECT_TRUE(std::equal(bytes.data + at, bytes.data + at + kStep, content.begin() + static_cast<ptrdiff_t>(at)));
+        sections.readUpTo(0, end, at);
+#ifdef __linux__
+        if (at >= (size_t{512} << 10)) { // the pages behind the reading went: they read as zeros
+            EXPECT_EQ(std::count(bytes.data + (size_t{256} << 10), bytes.data + (size_t{512} << 10), uint8_t{0}),
+                      ptrdiff_t{256} << 10);
+        }
+#endif
+    }
+    EXPECT_EQ(sections.extend(0, end, SIZE_MAX).size, content.size());
+    EXPECT_EQ(sections.handedOut(), 0u);
+    sections.finish(0, end);
+    EXPECT_EQ(sections.handedOut(), content.size());
+    sections.release(0, end);
+    EXPECT_EQ(asVector(sections.bytes(0, end)), content); // an unannounced use inflates again, and pays
+    EXPECT_EQ(sections.handedOut(), 2 * content.size());
+
+    // With another reader announced, the bytes are kept whole for it.
+    const PrcFileHeader two = headerOf(2);
+    InflatedSections shared(file.data(), file.size(), &two);
+    EXPECT_EQ(asVector(shared.open(0, end)), content);
+    EXPECT_EQ(shared.handedOut(), content.size());
+
+    // A damaged end, found after the reader has stopped.
+    std::vector<uint8_t> damaged = file;
+    damaged.back() ^= 1;
+    InflatedSections broken(damaged.data(), damaged.size(), &one);
+    broken.open(0, end);
+    EXPECT_GE(broken.extend(0, end, 1000).size, 1000u);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_TRUE(failsToDecode([&] { broken.finish(0, end); }));
+        EXPECT_TRUE(failsToDecode([&] { broken.bytes(0, end); }));
+    }
+    EXPECT_EQ(broken.handedOut(), 0u);
+
+    // A bomb: the reader stops early, and the budget still decides.
+    const std::vector<uint8_t> bomb = zlibStreamOfZeros(100);
+    const auto bombEnd = static_cast<uint32_t>(bomb.size());
+    PrcFileHeader bombHeader;
+    bombHeader.fileStructures.resize(1);
+    bombHeader.fileStructures[0].sectionOffsets = {0, 0, 0, 0, bombEnd};
+    InflatedSections bombed(bomb.data(), bomb.size(), &bombHeader);
+    bombed.open(0, bombEnd);
+    EXPECT_GE(bombed.extend(0, bombEnd, 10).size, 10u);
+    resetLargestAllocation();
+    EXPECT_THROW(bombed.finish(0, bombEnd), InflateBudgetExceeded);
+    EXPECT_THROW(bombed.finish(0, bombEnd), InflateBudgetExceeded);
+    EXPECT_LT(largestAllocation(), size_t{16} << 20); // the rest is counted, not kept
 }
 
 } // namespace
