@@ -62,19 +62,23 @@ uint64_t InflatedSections::limitFor(Section& section) const
 template <typename Inflate>
 void InflatedSections::inflating(Section& section, Inflate&& inflate)
 {
+    // Whatever the failure, a running memory short included, it is kept for finish: the
+    // reader may have swallowed it.
     try {
         inflate();
     } catch (const InflateLimitExceeded&) {
         section.failed = true;
         section.streaming.reset();
-        if (section.budgetBinds) {
-            section.overBudget = true;
-            throw InflateBudgetExceeded();
+        if (!section.budgetBinds) {
+            section.failure = std::current_exception();
+            throw;
         }
-        throw;
-    } catch (const std::runtime_error&) {
+        section.failure = std::make_exception_ptr(InflateBudgetExceeded());
+        throw InflateBudgetExceeded();
+    } catch (...) {
         section.failed = true;
         section.streaming.reset();
+        section.failure = std::current_exception();
         throw;
     }
 }
@@ -137,10 +141,8 @@ void InflatedSections::finish(uint32_t start, uint32_t end)
     if (found == sections_.end())
         return;
     Section& section = found->second;
-    if (section.overBudget)
-        throw InflateBudgetExceeded();
-    if (section.failed)
-        throw std::runtime_error("sezione non decomprimibile");
+    if (section.failure)
+        std::rethrow_exception(section.failure);
     if (!section.streaming)
         return;
     inflating(section, [&] { section.streaming->inflateRestUnkept(); });
@@ -149,7 +151,8 @@ void InflatedSections::finish(uint32_t start, uint32_t end)
     section.discardedUpTo = 0;
     if (input_ != nullptr)
         input_->dropPages(start, end - start);
-    section.overBudget = size > budget_ - handedOut_;
+    if (size > budget_ - handedOut_)
+        section.failure = std::make_exception_ptr(InflateBudgetExceeded());
     payFor(size);
 }
 

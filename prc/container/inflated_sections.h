@@ -42,6 +42,9 @@ public:
     // again unless asked for after its last announced use.
     InflatedSections(const uint8_t* data, uint64_t size, const PrcFileHeader* header = nullptr,
                      const InputBytes* input = nullptr);
+    // The inflations running keep a pointer to it.
+    InflatedSections(const InflatedSections&) = delete;
+    InflatedSections& operator=(const InflatedSections&) = delete;
 
     // The inflated bytes between two offsets of the file. Throws std::runtime_error when
     // the range lies outside the file or does not inflate (every time it is asked for,
@@ -55,7 +58,8 @@ public:
     // A reading from start to end. For the last reader the header announces, the bytes
     // are inflated as extend asks for them, so that with readUpTo only a stretch of the
     // section is held at a time; otherwise the same as bytes(). A failure met while
-    // reading is thrown again by every later call, finish included.
+    // reading is thrown again by every later call, finish included. Until finish, the
+    // range must not be asked for by bytes() or released: its bytes would go.
     SectionBytes open(uint32_t start, uint32_t end);
     // At least needed bytes of an open range, or all of them when it is shorter.
     SectionBytes extend(uint32_t start, uint32_t end, size_t needed);
@@ -75,7 +79,8 @@ private:
         InflatedBytes bytes;
         bool inflated = false;
         bool failed = false;
-        bool overBudget = false;
+        // What made it fail, for finish to throw again.
+        std::exception_ptr failure;
         uint32_t usesLeft = 0;
         size_t discardedUpTo = 0;
         // While the last announced reader reads the range as it is inflated.

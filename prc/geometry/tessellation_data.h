@@ -18,6 +18,8 @@ struct PRCTessFace {
     // its slots hold come first; the conversion ends at the first vertex past them.
     uint64_t first_vertex = 0;
     uint64_t vertex_count = 0;
+
+    bool operator==(const PRCTessFace& other) const = default;
 };
 
 // Point numbers, two bytes each when every one fits.

@@ -484,7 +484,7 @@ std::vector<uint8_t> compressSection(const std::vector<uint8_t>& bytes)
     return out;
 }
 
-std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes)
+std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes, const std::vector<uint8_t>& before)
 {
     if (mebibytes < 2)
         throw std::invalid_argument("zlibStreamOfZeros: at least 2 MiB");
@@ -492,11 +492,11 @@ std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes)
     z_stream stream{};
     if (deflateInit2(&stream, 9, Z_DEFLATED, 15, 9, Z_RLE) != Z_OK)
         throw std::runtime_error("zlibStreamOfZeros: deflateInit2 failed");
-    const auto run = [&](int flush) {
+    const auto run = [&](const std::vector<uint8_t>& input, int flush) {
         std::vector<uint8_t> piece;
         std::vector<uint8_t> buffer(1 << 16);
-        stream.next_in = const_cast<Bytef*>(zeros.data());
-        stream.avail_in = flush == Z_FINISH ? 0 : static_cast<uInt>(zeros.size());
+        stream.next_in = const_cast<Bytef*>(input.data());
+        stream.avail_in = flush == Z_FINISH ? 0 : static_cast<uInt>(input.size());
         do {
             stream.next_out = buffer.data();
             stream.avail_out = static_cast<uInt>(buffer.size());
@@ -505,16 +505,20 @@ std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes)
         } while (stream.avail_out == 0);
         return piece;
     };
-    std::vector<uint8_t> out = run(Z_FULL_FLUSH); // with the zlib header
-    const std::vector<uint8_t> block = run(Z_FULL_FLUSH); // refers to nothing before it
-    for (uint32_t i = 1; i < mebibytes; ++i)
+    std::vector<uint8_t> out = run(before.empty() ? zeros : before, Z_FULL_FLUSH); // with the zlib header
+    const std::vector<uint8_t> block = run(zeros, Z_FULL_FLUSH); // refers to nothing before it
+    for (uint32_t i = before.empty() ? 1 : 0; i < mebibytes; ++i)
         out.insert(out.end(), block.begin(), block.end());
-    std::vector<uint8_t> end = run(Z_FINISH);
+    std::vector<uint8_t> end = run({}, Z_FINISH);
     deflateEnd(&stream);
-    // The checksum of n zeros: sums 1 and n mod 65521, stored most significant first.
-    const uint32_t sum = static_cast<uint32_t>((uint64_t{mebibytes} << 20) % 65521);
+    // The checksum of n zeros: sums 1 and n mod 65521.
+    const uint64_t zeroBytes = uint64_t{mebibytes} << 20;
+    const uLong ofZeros = static_cast<uLong>(zeroBytes % 65521) << 16 | 1;
+    const uLong sum = adler32_combine(adler32(1, before.data(), static_cast<uInt>(before.size())), ofZeros,
+                                      static_cast<z_off_t>(zeroBytes));
     end.resize(end.size() - 4);
-    end.insert(end.end(), {static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum), 0, 1});
+    end.insert(end.end(), {static_cast<uint8_t>(sum >> 24), static_cast<uint8_t>(sum >> 16),
+                           static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum)});
     out.insert(out.end(), end.begin(), end.end());
     return out;
 }

@@ -118,9 +118,10 @@ void writeCompressedIndiceArray(PrcBitWriter& writer, const std::vector<int32_t>
 
 // A zlib stream with header, as deflate writes it.
 std::vector<uint8_t> compressSection(const std::vector<uint8_t>& bytes);
-// A zlib stream of mebibytes MiB of zeros (at least 2), built from one fully flushed
-// block repeated, so that even a gigabyte costs about a megabyte and no compression time.
-std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes);
+// A zlib stream of the bytes before, then mebibytes MiB of zeros (at least 2), built from
+// one fully flushed block repeated, so that even a gigabyte costs about a megabyte and no
+// compression time.
+std::vector<uint8_t> zlibStreamOfZeros(uint32_t mebibytes, const std::vector<uint8_t>& before = {});
 
 // The uncompressed header at the first offset of a file structure: "PRC", the two
 // versions, the uids and an empty list of embedded files.
