@@ -35,7 +35,7 @@ InflatedSections::Section& InflatedSections::rangeAt(uint32_t start, uint32_t en
     if (!(start < end && end <= size_))
         throw std::runtime_error("sezione vuota o fuori dal file");
     Section& section = sections_[key(start, end)];
-    if (section.failed)
+    if (section.failure)
         throw std::runtime_error("sezione non decomprimibile");
     return section;
 }
@@ -67,7 +67,6 @@ void InflatedSections::inflating(Section& section, Inflate&& inflate)
     try {
         inflate();
     } catch (const InflateLimitExceeded&) {
-        section.failed = true;
         section.streaming.reset();
         if (!section.budgetBinds) {
             section.failure = std::current_exception();
@@ -76,7 +75,6 @@ void InflatedSections::inflating(Section& section, Inflate&& inflate)
         section.failure = std::make_exception_ptr(InflateBudgetExceeded());
         throw InflateBudgetExceeded();
     } catch (...) {
-        section.failed = true;
         section.streaming.reset();
         section.failure = std::current_exception();
         throw;
@@ -145,15 +143,14 @@ void InflatedSections::finish(uint32_t start, uint32_t end)
         std::rethrow_exception(section.failure);
     if (!section.streaming)
         return;
-    inflating(section, [&] { section.streaming->inflateRestUnkept(); });
-    const size_t size = section.streaming->size();
+    inflating(section, [&] {
+        section.streaming->inflateRestUnkept();
+        payFor(section.streaming->size());
+    });
     section.streaming.reset();
     section.discardedUpTo = 0;
     if (input_ != nullptr)
         input_->dropPages(start, end - start);
-    if (size > budget_ - handedOut_)
-        section.failure = std::make_exception_ptr(InflateBudgetExceeded());
-    payFor(size);
 }
 
 void InflatedSections::readUpTo(uint32_t start, uint32_t end, size_t bytesRead)

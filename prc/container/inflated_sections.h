@@ -78,8 +78,7 @@ private:
     struct Section {
         InflatedBytes bytes;
         bool inflated = false;
-        bool failed = false;
-        // What made it fail, for finish to throw again.
+        // What made it fail, for finish to throw again; later uses fail without inflating.
         std::exception_ptr failure;
         uint32_t usesLeft = 0;
         size_t discardedUpTo = 0;
@@ -94,7 +93,7 @@ private:
     SectionInputRead inputReadFor(Section& section, uint32_t start);
     // The inflation limit of a section inflated now: the budget left, where it binds.
     uint64_t limitFor(Section& section) const;
-    // Runs inflate; a failure marks the section failed and goes on as bytes() throws it.
+    // Runs inflate; a failure is kept with the section and goes on as bytes() throws it.
     template <typename Inflate>
     void inflating(Section& section, Inflate&& inflate);
     // Hands out size bytes more, or throws InflateBudgetExceeded.
