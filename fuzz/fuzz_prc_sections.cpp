@@ -7,53 +7,14 @@
 #include "prc/geometry/tessellation_reader.h"
 #include "prc/structure/globals_reader.h"
 #include "prc/structure/product_tree.h"
+#include "tests/support/trickled_section.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <iterator>
 #include <stdexcept>
 #include <vector>
 
 namespace {
-
-// No more of the section than the reader asks for, moved whenever it grows past its room
-// (so that a reader keeping an old pointer reads freed memory), with the bytes the
-// reader reported read spoiled.
-class ArrivingSection final : public PRCSectionSource {
-public:
-    ArrivingSection(const uint8_t* section, size_t length) : section_(section), length_(length) {}
-    Bytes extend(uint64_t end) override
-    {
-        const size_t size = static_cast<size_t>(std::min<uint64_t>(std::max<uint64_t>(end, given_.size()), length_));
-        if (size > given_.capacity()) {
-            std::vector<uint8_t> moved;
-            moved.reserve(std::max(size, 2 * given_.capacity()));
-            moved.assign(given_.begin(), given_.end());
-            given_.swap(moved);
-        }
-        given_.insert(given_.end(), section_ + given_.size(), section_ + size);
-        spoilUpTo(read_);
-        return {given_.data(), given_.size()};
-    }
-    void spoilUpTo(size_t read)
-    {
-        read_ = read;
-        const size_t to = std::min(read, given_.size());
-        if (to > spoiled_)
-            std::fill(given_.begin() + static_cast<ptrdiff_t>(spoiled_), given_.begin() + static_cast<ptrdiff_t>(to),
-                      uint8_t{0xA5});
-        spoiled_ = std::max(spoiled_, to);
-    }
-
-private:
-    const uint8_t* section_;
-    size_t length_;
-    std::vector<uint8_t> given_;
-    size_t read_ = 0;
-    size_t spoiled_ = 0;
-};
 
 struct TessellationSection {
     std::vector<PRC3DTess> plain;
@@ -62,38 +23,8 @@ struct TessellationSection {
 
     bool operator==(const TessellationSection& other) const
     {
-        const auto sameEntry = [](const TessEntry& a, const TessEntry& b) {
-            return a.kind == b.kind && a.index == b.index;
-        };
-        return std::equal(plain.begin(), plain.end(), other.plain.begin(), other.plain.end(), samePlain) &&
-               std::equal(compressed.begin(), compressed.end(), other.compressed.begin(), other.compressed.end(),
-                          sameCompressed) &&
-               std::equal(entries.begin(), entries.end(), other.entries.begin(), other.entries.end(), sameEntry);
-    }
-
-    // Floating values by their bits: the same NaN read twice is the same.
-    template <typename T>
-    static bool sameBits(const T& a, const T& b)
-    {
-        return std::memcmp(&a, &b, sizeof a) == 0;
-    }
-    static bool samePlain(const PRC3DTess& a, const PRC3DTess& b)
-    {
-        return a.coordinates.size() == b.coordinates.size() &&
-               std::equal(a.coordinates.begin(), a.coordinates.end(), b.coordinates.begin(), sameBits<double>) &&
-               a.triangulated_index == b.triangulated_index && a.face_vertices == b.face_vertices &&
-               a.index_slots == b.index_slots && a.face_tessellation == b.face_tessellation &&
-               sameBits(a.crease_angle, b.crease_angle) && a.must_recalculate_normals == b.must_recalculate_normals;
-    }
-    static bool sameCompressed(PRC3DTessCompressed a, PRC3DTessCompressed b)
-    {
-        if (!sameBits(a.tolerance, b.tolerance) || !sameBits(a.reversalDouble, b.reversalDouble) ||
-            !sameBits(a.origin, b.origin))
-            return false;
-        a.tolerance = b.tolerance = a.reversalDouble = b.reversalDouble = 0;
-        std::fill(std::begin(a.origin), std::end(a.origin), 0.0F);
-        std::fill(std::begin(b.origin), std::end(b.origin), 0.0F);
-        return a == b;
+        return sameRecords(plain, other.plain) && sameRecords(compressed, other.compressed) &&
+               sameRecords(entries, other.entries);
     }
 };
 
@@ -105,7 +36,7 @@ TessellationSection readTessellations(const uint8_t* section, size_t length, uin
         read.plain = readFileStructureTessellation(section, length, version, read.compressed, &read.entries);
         return read;
     }
-    ArrivingSection source(section, length);
+    TrickledSection source(section, length);
     PRCBitReader reader(nullptr, 0, version, &source);
     read.plain = readFileStructureTessellation(reader, read.compressed, &read.entries,
                                                [&](size_t bytesRead) { source.spoilUpTo(bytesRead); });

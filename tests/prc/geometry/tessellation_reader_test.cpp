@@ -5,12 +5,12 @@
 #include "tests/support/allocation_watch.h"
 #include "tests/support/error_message.h"
 #include "tests/support/prc_entity_writer.h"
+#include "tests/support/trickled_section.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <tuple>
 
 namespace {
@@ -104,44 +104,6 @@ struct SectionResult {
     Entries entries;
 };
 
-// A section that arrives no faster than the reader asks for it, each time in a new
-// place; the old place is spoiled, and so are the bytes the reader reported read.
-class TrickledSection final : public PRCSectionSource {
-public:
-    explicit TrickledSection(const std::vector<uint8_t>& section) : section_(section) {}
-    Bytes extend(uint64_t end) override
-    {
-        const auto size = static_cast<size_t>(std::min<uint64_t>(std::max<uint64_t>(end, given_), section_.size()));
-        auto next = std::make_unique<std::vector<uint8_t>>(section_.begin(), section_.begin() + static_cast<ptrdiff_t>(size));
-        if (current_)
-            std::fill(current_->begin(), current_->end(), uint8_t{0x5A});
-        current_ = std::move(next);
-        given_ = size;
-        spoilUpTo(read_);
-        return {current_->data(), current_->size()};
-    }
-    void spoilUpTo(size_t read)
-    {
-        read_ = read;
-        if (current_)
-            std::fill_n(current_->begin(), std::min(read, current_->size()), uint8_t{0xA5});
-    }
-
-private:
-    const std::vector<uint8_t>& section_;
-    std::unique_ptr<std::vector<uint8_t>> current_;
-    size_t given_ = 0;
-    size_t read_ = 0;
-};
-
-bool samePlain(const std::vector<PRC3DTess>& a, const std::vector<PRC3DTess>& b)
-{
-    const auto key = [](const PRC3DTess& t) {
-        return std::tuple(t.coordinates, t.face_vertices, t.index_slots, t.face_tessellation.size(), t.crease_angle);
-    };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](const auto& x, const auto& y) { return key(x) == key(y); });
-}
-
 // Read whole, and read again as it arrives, which must come out the same.
 SectionResult readSection(const std::vector<uint8_t>& bytes, uint32_t version, bool withEntries = true)
 {
@@ -152,15 +114,15 @@ SectionResult readSection(const std::vector<uint8_t>& bytes, uint32_t version, b
     for (const TessEntry& e : entries)
         r.entries.push_back({e.kind, e.index});
 
-    TrickledSection trickled(bytes);
+    TrickledSection trickled(bytes.data(), bytes.size());
     PRCBitReader reader(nullptr, 0, version, &trickled);
     std::vector<PRC3DTessCompressed> compressed;
     std::vector<TessEntry> trickledEntries;
     const std::vector<PRC3DTess> plain = readFileStructureTessellation(
         reader, compressed, withEntries ? &trickledEntries : nullptr, [&](size_t read) { trickled.spoilUpTo(read); });
-    EXPECT_TRUE(samePlain(plain, r.plain));
-    EXPECT_EQ(compressed, r.compressed);
-    EXPECT_EQ(trickledEntries.size(), entries.size());
+    EXPECT_TRUE(sameRecords(plain, r.plain));
+    EXPECT_TRUE(sameRecords(compressed, r.compressed));
+    EXPECT_TRUE(sameRecords(trickledEntries, entries));
     return r;
 }
 
@@ -225,7 +187,7 @@ TEST(TessellationSection, NeverReadsBehindWhatItReported)
     EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
     EXPECT_EQ(entries.size(), expected.entries.size());
     EXPECT_EQ(r.compressed, expected.compressed);
-    EXPECT_TRUE(samePlain(r.plain, expected.plain));
+    EXPECT_TRUE(sameRecords(r.plain, expected.plain));
 }
 
 TEST(TessellationSection, HeaderFailuresReachTheCaller)
